@@ -1,0 +1,52 @@
+#include "command_line.h"
+
+#include <charconv>
+
+namespace ruvello {
+
+std::optional<int> parse_process_count(std::string_view text) {
+    // from_chars takes a '-' sign but no '+'.
+    if (text.starts_with('+') && !text.substr(1).starts_with('-')) text.remove_prefix(1);
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+std::optional<CommandLine> parse_command_line(std::span<const char* const> args) {
+    CommandLine command;
+    if (args.size() == 1) {
+        const std::string_view word = args[0];
+        if (word == "-h" || word == "--help") command.action = CommandLine::Action::help;
+        else if (word == "--version") command.action = CommandLine::Action::version;
+        else return std::nullopt;
+        return command;
+    }
+    if (args.size() != 4) return std::nullopt;
+    for (std::size_t i = 0; i < args.size(); i += 2) {
+        const std::string_view option = args[i];
+        const std::string_view value = args[i + 1];
+        if (option == "-p") {
+            const std::optional<int> count = parse_process_count(value);
+            if (!count) return std::nullopt;
+            command.process_count = *count;
+        } else if (option == "-f") {
+            command.model_path = std::string(value);
+        } else {
+            return std::nullopt;
+        }
+    }
+    return command;
+}
+
+std::string output_path_for(std::string_view model_path) {
+    const std::size_t slash = model_path.rfind('/');
+    const std::size_t name = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::size_t stem = model_path.find_first_not_of('.', name);
+    const std::size_t dot =
+        stem == std::string_view::npos ? std::string_view::npos : model_path.find('.', stem);
+    return std::string(model_path.substr(0, dot)) + ".smv";
+}
+
+}  // namespace ruvello

@@ -1,0 +1,89 @@
+// Files on disk: the model read from its path, and the output written so that
+// it appears at its path only when complete.
+#pragma once
+
+#include <sys/stat.h>
+
+#include <optional>
+#include <string>
+
+#include "streams.h"
+
+namespace ruvello {
+
+// Owns an open file descriptor.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
+    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.release()) {}
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    ~FileDescriptor();
+
+    int get() const { return fd_; }
+    int release();
+    // Closes the descriptor and tells whether everything written reached the file.
+    bool close();
+
+private:
+    int fd_;
+};
+
+class FileSource : public ByteSource {
+public:
+    explicit FileSource(int fd) : fd_(fd) {}
+    std::size_t read(char* buffer, std::size_t capacity) override;
+
+private:
+    int fd_;
+};
+
+class FileSink : public ByteSink {
+public:
+    explicit FileSink(int fd) : fd_(fd) {}
+    void write(std::string_view bytes) override;
+
+private:
+    int fd_;
+};
+
+class InputFile {
+public:
+    // Nothing when the file cannot be opened for reading.
+    static std::optional<InputFile> open(const std::string& path);
+
+    int fd() const { return fd_.get(); }
+    // Whether `path` names this very file, through any spelling or link.
+    bool is_file_at(const std::string& path) const;
+
+private:
+    InputFile(FileDescriptor fd, const struct stat& status) : fd_(std::move(fd)), status_(status) {}
+
+    FileDescriptor fd_;
+    struct stat status_;
+};
+
+// Written to a temporary file beside the path, and renamed over the path by
+// commit. Until then, the path keeps whatever it held; a file never committed
+// is removed.
+class OutputFile {
+public:
+    // Nothing when the temporary file cannot be created.
+    static std::optional<OutputFile> create(const std::string& path);
+    OutputFile(OutputFile&& other) noexcept;
+    OutputFile& operator=(OutputFile&&) = delete;
+    ~OutputFile();
+
+    int fd() const { return fd_.get(); }
+    // Throws WriteError when the file cannot be completed or put in place.
+    void commit();
+
+private:
+    OutputFile(FileDescriptor fd, std::string path, std::string temporary_path)
+        : fd_(std::move(fd)), path_(std::move(path)), temporary_path_(std::move(temporary_path)) {}
+
+    FileDescriptor fd_;
+    std::string path_;
+    std::string temporary_path_;  // empty once committed or moved from
+};
+
+}  // namespace ruvello

@@ -1,0 +1,92 @@
+#include "streams.h"
+
+#include <algorithm>
+
+namespace ruvello {
+
+std::size_t StringSource::read(char* buffer, std::size_t capacity) {
+    const std::size_t n = std::min({capacity, chunk_, text_.size()});
+    std::memcpy(buffer, text_.data(), n);
+    text_.remove_prefix(n);
+    return n;
+}
+
+LineReader::LineReader(ByteSource& source, std::size_t buffer_size)
+    : source_(source), buffer_(new char[std::max<std::size_t>(buffer_size, 1)]),
+      capacity_(std::max<std::size_t>(buffer_size, 1)) {}
+
+bool LineReader::next_line(std::string_view& line) {
+    if (replay_last_line_) {
+        replay_last_line_ = false;
+    } else {
+        std::size_t scanned = begin_;
+        for (;;) {
+            const char* data = buffer_.get();
+            const void* newline = std::memchr(data + scanned, '\n', end_ - scanned);
+            if (newline != nullptr) {
+                const std::size_t after = static_cast<const char*>(newline) - data + 1;
+                last_line_ = std::string_view(data + begin_, after - begin_);
+                begin_ = after;
+                break;
+            }
+            if (source_done_) {
+                if (begin_ == end_) return false;
+                last_line_ = std::string_view(data + begin_, end_ - begin_);
+                begin_ = end_;
+                break;
+            }
+            const std::size_t unread_scanned = end_ - begin_;
+            refill();
+            scanned = begin_ + unread_scanned;
+        }
+    }
+    ++line_number_;
+    line = last_line_;
+    return true;
+}
+
+void LineReader::step_back() {
+    replay_last_line_ = true;
+    --line_number_;
+}
+
+// Moves the unread part of the current line to the front of the buffer,
+// doubling the buffer when that part fills it, and reads more after it.
+void LineReader::refill() {
+    if (begin_ > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (end_ == capacity_) {
+        std::unique_ptr<char[]> larger(new char[capacity_ * 2]);
+        std::memcpy(larger.get(), buffer_.get(), end_);
+        buffer_ = std::move(larger);
+        capacity_ *= 2;
+    }
+    const std::size_t n = source_.read(buffer_.get() + end_, capacity_ - end_);
+    if (n == 0) source_done_ = true;
+    end_ += n;
+}
+
+OutputBuffer::OutputBuffer(ByteSink& sink, std::size_t capacity)
+    : sink_(sink), buffer_(new char[std::max<std::size_t>(capacity, 1)]),
+      capacity_(std::max<std::size_t>(capacity, 1)) {}
+
+void OutputBuffer::flush() {
+    if (used_ == 0) return;
+    sink_.write(std::string_view(buffer_.get(), used_));
+    used_ = 0;
+}
+
+void OutputBuffer::put_through(std::string_view text) {
+    flush();
+    if (text.size() >= capacity_) {
+        sink_.write(text);
+    } else {
+        std::memcpy(buffer_.get(), text.data(), text.size());
+        used_ = text.size();
+    }
+}
+
+}  // namespace ruvello

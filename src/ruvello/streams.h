@@ -1,0 +1,120 @@
+// Buffered line input with a one-line step back, and buffered output, over
+// byte sources and sinks that may be files, pipes or strings in memory.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace ruvello {
+
+struct ReadError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+struct WriteError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    // Reads at most `capacity` bytes into `buffer` and returns how many; 0 at
+    // the end of the input. Throws ReadError.
+    virtual std::size_t read(char* buffer, std::size_t capacity) = 0;
+};
+
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    // Writes all of `bytes`. Throws WriteError.
+    virtual void write(std::string_view bytes) = 0;
+};
+
+// Serves a text in memory, at most `chunk` bytes per read.
+class StringSource : public ByteSource {
+public:
+    explicit StringSource(std::string_view text, std::size_t chunk = SIZE_MAX)
+        : text_(text), chunk_(chunk) {}
+    std::size_t read(char* buffer, std::size_t capacity) override;
+
+private:
+    std::string_view text_;
+    std::size_t chunk_;
+};
+
+class StringSink : public ByteSink {
+public:
+    void write(std::string_view bytes) override { text_ += bytes; }
+    const std::string& text() const { return text_; }
+
+private:
+    std::string text_;
+};
+
+// Reads physical lines: each ends after its newline, and the last one may
+// have none. A line of any length is one line; its view points into the
+// reader's buffer, which grows to hold the longest line.
+class LineReader {
+public:
+    static constexpr std::size_t default_buffer_size = std::size_t{1} << 20;
+
+    explicit LineReader(ByteSource& source, std::size_t buffer_size = default_buffer_size);
+
+    // Sets `line` to the next line and returns true, or returns false at the
+    // end of the input, leaving `line` alone. The view stays valid until the
+    // next call.
+    bool next_line(std::string_view& line);
+
+    // Makes the next call of next_line return the line it returned last.
+    void step_back();
+
+    // 1-based number of the line returned last (0 before the first).
+    std::size_t line_number() const { return line_number_; }
+
+private:
+    void refill();
+
+    ByteSource& source_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_;
+    std::size_t begin_ = 0;  // unread bytes are [begin_, end_)
+    std::size_t end_ = 0;
+    bool source_done_ = false;
+    std::string_view last_line_;
+    bool replay_last_line_ = false;
+    std::size_t line_number_ = 0;
+};
+
+// Collects output in a large buffer and hands it to the sink in big writes.
+class OutputBuffer {
+public:
+    static constexpr std::size_t default_capacity = std::size_t{1} << 20;
+
+    explicit OutputBuffer(ByteSink& sink, std::size_t capacity = default_capacity);
+
+    void put(std::string_view text) {
+        if (text.size() <= capacity_ - used_) {
+            std::memcpy(buffer_.get() + used_, text.data(), text.size());
+            used_ += text.size();
+        } else {
+            put_through(text);
+        }
+    }
+
+    // Hands everything buffered to the sink.
+    void flush();
+
+private:
+    void put_through(std::string_view text);
+
+    ByteSink& sink_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_;
+    std::size_t used_ = 0;
+};
+
+}  // namespace ruvello

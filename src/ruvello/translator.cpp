@@ -1,0 +1,102 @@
+#include "translator.h"
+
+#include <array>
+
+#include "textops/textops.h"
+
+namespace ruvello {
+
+namespace {
+
+// A line of blanks ended by a newline; a line of blanks without a newline,
+// or ended by a carriage return and newline, is not blank.
+bool is_blank_line(std::string_view line) { return textops::ltrim(line) == "\n"; }
+
+// A line opens a section only when it starts, in the first column, with a
+// section keyword followed by a space, a newline or the end of the line.
+bool opens_with(std::string_view line, std::string_view keyword) {
+    if (!line.starts_with(keyword)) return false;
+    if (line.size() == keyword.size()) return true;
+    const char after = line[keyword.size()];
+    return after == ' ' || after == '\n';
+}
+
+}  // namespace
+
+Translator::Translator(LineReader& input, OutputBuffer& output, std::ostream& warnings,
+                       const TranslationSettings& settings)
+    : input_(input), output_(output), warnings_(warnings), settings_(settings),
+      define_block_("DEFINE\n\tN := " + std::to_string(settings.process_count) + ";\n") {}
+
+void Translator::run() {
+    output_.put("--Source file: ");
+    output_.put(settings_.source_name);
+    output_.put(" , by ruvello--\n");
+    std::string_view line;
+    while (input_.next_line(line)) translate_line(line);
+}
+
+void Translator::translate_line(std::string_view line) {
+    if (is_blank_line(line)) {
+        output_.put(line);
+        return;
+    }
+    if (opens_with(line, "MODULE")) {
+        copy_module_header(line);
+        return;
+    }
+    static constexpr std::array<std::pair<std::string_view, Section>, 3> section_headers{{
+        {"VAR", Section::var},
+        {"ASSIGN", Section::assign},
+        {"SPEC", Section::spec},
+    }};
+    for (const auto& [keyword, section] : section_headers) {
+        if (opens_with(line, keyword)) {
+            section_ = section;
+            output_.put(line);
+            return;
+        }
+    }
+    switch (section_) {
+    case Section::var:
+    case Section::assign:
+        translate_statement(line);
+        break;
+    case Section::spec:
+        translate_property(line);
+        break;
+    default:
+        output_.put(line);
+    }
+}
+
+// Every module gets its own definition of N, after its header. A parameter
+// list opened on the header line may go on over further lines, up to the
+// first line that holds a ')'; those lines are copied as they are.
+void Translator::copy_module_header(std::string_view header) {
+    section_ = Section::module;
+    output_.put(header);
+    if (textops::contains(header, '(')) {
+        std::string_view line = header;
+        while (!textops::contains(line, ')') && input_.next_line(line)) output_.put(line);
+    }
+    output_.put(define_block_);
+}
+
+void Translator::warn(std::size_t line_number, std::string_view message) {
+    warnings_ << "ruvello: " << settings_.source_name << ':' << line_number
+              << ": warning: " << message << '\n';
+}
+
+std::string translate_text(std::string_view model, const TranslationSettings& settings,
+                           std::ostream& warnings) {
+    StringSource source(model);
+    StringSink sink;
+    LineReader input(source);
+    OutputBuffer output(sink);
+    Translator(input, output, warnings, settings).run();
+    output.flush();
+    return sink.text();
+}
+
+}  // namespace ruvello

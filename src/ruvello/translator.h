@@ -1,0 +1,72 @@
+// The translation of a vorn model into SMV: one pass over the input lines,
+// keeping track of the section each line belongs to.
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "streams.h"
+
+namespace ruvello {
+
+struct TranslationSettings {
+    int process_count = 0;         // N
+    std::string_view source_name;  // the input path as given, for the banner and warnings
+};
+
+class Translator {
+public:
+    // Warnings about input that cannot be translated go to `warnings`.
+    Translator(LineReader& input, OutputBuffer& output, std::ostream& warnings,
+               const TranslationSettings& settings);
+
+    // Writes the banner and translates the input to its end. Leaves the
+    // output buffered; the caller flushes it.
+    void run();
+
+private:
+    enum class Section { none, module, var, assign, spec };
+
+    void translate_line(std::string_view line);
+    void copy_module_header(std::string_view header);
+
+    // VAR and ASSIGN sections.
+    void translate_statement(std::string_view first_line);
+    std::string_view gather_statement(std::string_view first_line);
+    void write_process_instances(std::string_view statement, std::size_t first_line_number);
+    void write_process_declarations(std::string_view statement);
+    void put_with_proc(std::string_view text, std::string_view replacement);
+
+    // SPEC sections.
+    void translate_property(std::string_view line);
+    void instantiate(std::string& result, std::string_view text, std::string_view parameter,
+                     std::string_view process);
+
+    void warn(std::size_t line_number, std::string_view message);
+
+    LineReader& input_;
+    OutputBuffer& output_;
+    std::ostream& warnings_;
+    TranslationSettings settings_;
+    Section section_ = Section::none;
+    std::string define_block_;
+
+    // Storage reused from statement to statement.
+    std::string statement_;
+    std::string rewritten_;
+    std::string declaration_;
+    std::string process_declaration_;
+    std::string scratch_instance_;
+    std::string first_instance_;
+    std::string second_instance_;
+    std::string bracketed_parameter_;
+    std::string bracketed_process_;
+};
+
+// Translates a whole model held in memory; for tests and tools.
+std::string translate_text(std::string_view model, const TranslationSettings& settings,
+                           std::ostream& warnings);
+
+}  // namespace ruvello

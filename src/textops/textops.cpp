@@ -1,0 +1,95 @@
+#include "textops.h"
+
+#include <climits>
+#include <cstring>
+
+namespace textops {
+
+namespace {
+
+std::size_t leading_blanks(std::string_view s) {
+    std::size_t n = 0;
+    while (n < s.size() && is_blank(s[n])) ++n;
+    return n;
+}
+
+std::size_t trailing_blanks(std::string_view s) {
+    std::size_t n = 0;
+    while (n < s.size() && is_blank(s[s.size() - 1 - n])) ++n;
+    return n;
+}
+
+// Capacity needed for a result of `length` characters, as replace reports it.
+int needed_capacity(std::size_t length) {
+    return length < static_cast<std::size_t>(INT_MAX) ? static_cast<int>(length + 1) : INT_MAX;
+}
+
+}  // namespace
+
+std::string_view ltrim(std::string_view s) { return s.substr(leading_blanks(s)); }
+
+std::string_view rtrim(std::string_view s) { return s.substr(0, s.size() - trailing_blanks(s)); }
+
+void ltrim(char* s) {
+    std::string_view text(s);
+    const std::size_t blanks = leading_blanks(text);
+    if (blanks > 0) std::memmove(s, s + blanks, text.size() - blanks + 1);
+}
+
+void rtrim(char* s) {
+    std::string_view text(s);
+    const std::size_t blanks = trailing_blanks(text);
+    std::memset(s + text.size() - blanks, '\0', blanks);
+}
+
+std::size_t find(std::string_view text, std::string_view match, std::size_t from) {
+    if (from > text.size()) return std::string_view::npos;
+    const void* at = ::memmem(text.data() + from, text.size() - from, match.data(), match.size());
+    return at ? static_cast<const char*>(at) - text.data() : std::string_view::npos;
+}
+
+std::size_t count_occurrences(std::string_view text, std::string_view match) {
+    std::size_t count = 0;
+    for (std::size_t at = find(text, match); at != std::string_view::npos;
+         at = find(text, match, at + match.size()))
+        ++count;
+    return count;
+}
+
+void assign_replaced(std::string& result, std::string_view text, std::string_view match,
+                     std::string_view replacement) {
+    result.clear();
+    for_each_piece(text, match, replacement, [&](std::string_view piece) { result += piece; });
+}
+
+int replace(char* newchar, int len, const char* old, const char* mch, const char* rpl) {
+    if (newchar == nullptr) return -1;
+    if (len < 0) return -2;
+    if (old == nullptr) return -3;
+
+    std::string_view source(old);
+    const std::string_view match = mch ? mch : "";
+    const std::string_view replacement = rpl ? rpl : "";
+    const std::size_t count = match.empty() ? 0 : count_occurrences(source, match);
+    const std::size_t result_length =
+        source.size() - count * match.size() + count * replacement.size();
+    if (result_length >= static_cast<std::size_t>(len)) return needed_capacity(result_length);
+
+    // Rewriting a buffer into itself: when the text grows, the source is first
+    // moved to the end of the result's room, so that the pieces, written from
+    // the start, never overtake the text still to be read.
+    if (newchar == old && result_length > source.size()) {
+        char* shifted = newchar + (result_length - source.size());
+        std::memmove(shifted, old, source.size());
+        source = std::string_view(shifted, source.size());
+    }
+    std::size_t written = 0;
+    for_each_piece(source, match, replacement, [&](std::string_view piece) {
+        std::memmove(newchar + written, piece.data(), piece.size());
+        written += piece.size();
+    });
+    newchar[written] = '\0';
+    return 0;
+}
+
+}  // namespace textops
