@@ -67,7 +67,7 @@ TEST(Properties, ThatCannotBeTranslatedAreReportedNotWritten) {
     } cases[] = {
         {"-- FORALL is the quantifier\n", "FORALL without a parameter list"},
         {"FORALL (\n", "FORALL property has no ')' to end its parameter list"},
-        {"FORALL (,) x\n", "FORALL without a parameter list"},
+        {"FORALL (,) x\n", "FORALL with no parameter names"},
         {"FORALL (i, j, k) x[i]\n", "FORALL over 3 parameters (at most 2 are supported)"},
         {"FORALL (i x[i]\n", "FORALL property has no ')' to end its parameter list"},
         {"FORALL (i, j) !(x[i] & x[j])\n",
@@ -81,6 +81,12 @@ TEST(Properties, ThatCannotBeTranslatedAreReportedNotWritten) {
         EXPECT_EQ(result.warnings, std::string("ruvello: m.in:5: warning: ") + c.reason +
                                        "; property not translated\n");
     }
+    // Nothing but '(' after the first one: possible only on a last line without newline.
+    const auto at_end = translate("SPEC\nFORALL ((", 2);
+    EXPECT_EQ(at_end.output, "SPEC\n");
+    EXPECT_EQ(at_end.warnings,
+              "ruvello: m.in:2: warning: FORALL without a parameter list; property not "
+              "translated\n");
 }
 
 }  // namespace

@@ -84,9 +84,13 @@ void Translator::translate_property(std::string_view line) {
         return;
     }
     const std::optional<std::string_view> list = parameter_list(line);
-    const std::size_t count = list ? count_parameters(*list) : 0;
-    if (count == 0) {
+    if (!list) {
         warn(input_.line_number(), "FORALL without a parameter list; property not translated");
+        return;
+    }
+    const std::size_t count = count_parameters(*list);
+    if (count == 0) {
+        warn(input_.line_number(), "FORALL with no parameter names; property not translated");
         return;
     }
     if (count > 2) {
