@@ -42,6 +42,13 @@ std::size_t count_parameters(std::string_view list) {
     return count;
 }
 
+void bracket(std::string& result, std::string_view name) {
+    result.clear();
+    result += '[';
+    result += name;
+    result += ']';
+}
+
 std::string_view trimmed(std::string_view name) { return textops::rtrim(textops::ltrim(name)); }
 
 struct ParameterPair {
@@ -131,8 +138,8 @@ void Translator::translate_property(std::string_view line) {
 // `text` with every "[parameter]" replaced by "[process]".
 void Translator::instantiate(std::string& result, std::string_view text,
                              std::string_view parameter, std::string_view process) {
-    bracketed_parameter_.assign("[").append(parameter).append("]");
-    bracketed_process_.assign("[").append(process).append("]");
+    bracket(bracketed_parameter_, parameter);
+    bracket(bracketed_process_, process);
     textops::assign_replaced(result, text, bracketed_parameter_, bracketed_process_);
 }
 

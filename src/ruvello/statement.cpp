@@ -67,10 +67,14 @@ std::string_view rewrite(std::string_view text, std::string_view match,
 void Translator::translate_statement(std::string_view first_line) {
     const std::size_t first_line_number = input_.line_number();
     const std::string_view statement = gather_statement(first_line);
-    if (is_process_indexed(statement))
+    if (!textops::contains(statement, proc)) {
+        output_.put(statement);  // nothing to expand
+    } else if (is_process_indexed(statement)) {
         write_process_instances(statement, first_line_number);
-    else
-        put_with_proc(statement, "1 .. N");
+    } else {
+        split_.split(statement, proc);
+        split_.write(output_, "1 .. N");
+    }
 }
 
 // Joins further lines to the statement until one holds a ';'. A further line
@@ -104,11 +108,13 @@ void Translator::write_process_instances(std::string_view statement,
     // "array " marks an item that exists once per process: it is dropped from
     // a process declaration and becomes a tab anywhere else.
     statement = rewrite(statement, "array ", declares_process ? "" : "\t", rewritten_);
-    if (declares_process)
+    if (declares_process) {
         write_process_declarations(statement);
-    else
-        for (int process = 1; process <= settings_.process_count; ++process)
-            put_with_proc(statement, ProcessNumber(process).text());
+        return;
+    }
+    split_.split(statement, proc);
+    for (int process = 1; process <= settings_.process_count; ++process)
+        split_.write(output_, ProcessNumber(process).text());
 }
 
 // A process-indexed "transition" statement declares one SMV process per
@@ -118,20 +124,14 @@ void Translator::write_process_declarations(std::string_view statement) {
     declaration_.assign(instance_name(statement));
     declaration_ += ' ';
     declaration_ += statement.substr(statement.find(':'));
-    const std::string_view declaration =
-        rewrite(declaration_, "transition", "process", process_declaration_);
+    split_.split(rewrite(declaration_, "transition", "process", process_declaration_), proc);
     for (int process = 1; process <= settings_.process_count; ++process) {
         const ProcessNumber number(process);
         output_.put("\tN");
         output_.put(number.text());
         output_.put("_");
-        put_with_proc(declaration, number.text());
+        split_.write(output_, number.text());
     }
-}
-
-void Translator::put_with_proc(std::string_view text, std::string_view replacement) {
-    textops::for_each_piece(text, proc, replacement,
-                            [this](std::string_view piece) { output_.put(piece); });
 }
 
 }  // namespace ruvello

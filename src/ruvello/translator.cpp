@@ -1,7 +1,5 @@
 #include "translator.h"
 
-#include <array>
-
 #include "textops/textops.h"
 
 namespace ruvello {
@@ -23,6 +21,22 @@ bool opens_with(std::string_view line, std::string_view keyword) {
 
 }  // namespace
 
+// The section a header line opens, or none when the line is no header.
+Translator::Section Translator::header_section(std::string_view line) {
+    switch (line.front()) {
+    case 'M':
+        return opens_with(line, "MODULE") ? Section::module : Section::none;
+    case 'V':
+        return opens_with(line, "VAR") ? Section::var : Section::none;
+    case 'A':
+        return opens_with(line, "ASSIGN") ? Section::assign : Section::none;
+    case 'S':
+        return opens_with(line, "SPEC") ? Section::spec : Section::none;
+    default:
+        return Section::none;
+    }
+}
+
 Translator::Translator(LineReader& input, OutputBuffer& output, std::ostream& warnings,
                        const TranslationSettings& settings)
     : input_(input), output_(output), warnings_(warnings), settings_(settings),
@@ -41,21 +55,16 @@ void Translator::translate_line(std::string_view line) {
         output_.put(line);
         return;
     }
-    if (opens_with(line, "MODULE")) {
+    switch (const Section header = header_section(line)) {
+    case Section::none:
+        break;
+    case Section::module:
         copy_module_header(line);
         return;
-    }
-    static constexpr std::array<std::pair<std::string_view, Section>, 3> section_headers{{
-        {"VAR", Section::var},
-        {"ASSIGN", Section::assign},
-        {"SPEC", Section::spec},
-    }};
-    for (const auto& [keyword, section] : section_headers) {
-        if (opens_with(line, keyword)) {
-            section_ = section;
-            output_.put(line);
-            return;
-        }
+    default:
+        section_ = header;
+        output_.put(line);
+        return;
     }
     switch (section_) {
     case Section::var:

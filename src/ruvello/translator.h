@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "split_text.h"
 #include "streams.h"
 
 namespace ruvello {
@@ -29,6 +30,7 @@ public:
 private:
     enum class Section { none, module, var, assign, spec };
 
+    static Section header_section(std::string_view line);
     void translate_line(std::string_view line);
     void copy_module_header(std::string_view header);
 
@@ -37,7 +39,6 @@ private:
     std::string_view gather_statement(std::string_view first_line);
     void write_process_instances(std::string_view statement, std::size_t first_line_number);
     void write_process_declarations(std::string_view statement);
-    void put_with_proc(std::string_view text, std::string_view replacement);
 
     // SPEC sections.
     void translate_property(std::string_view line);
@@ -61,6 +62,7 @@ private:
     std::string scratch_instance_;
     std::string first_instance_;
     std::string second_instance_;
+    SplitText split_;
     std::string bracketed_parameter_;
     std::string bracketed_process_;
 };

@@ -7,18 +7,6 @@ namespace textops {
 
 namespace {
 
-std::size_t leading_blanks(std::string_view s) {
-    std::size_t n = 0;
-    while (n < s.size() && is_blank(s[n])) ++n;
-    return n;
-}
-
-std::size_t trailing_blanks(std::string_view s) {
-    std::size_t n = 0;
-    while (n < s.size() && is_blank(s[s.size() - 1 - n])) ++n;
-    return n;
-}
-
 // Capacity needed for a result of `length` characters, as replace reports it.
 int needed_capacity(std::size_t length) {
     return length < static_cast<std::size_t>(INT_MAX) ? static_cast<int>(length + 1) : INT_MAX;
@@ -26,29 +14,38 @@ int needed_capacity(std::size_t length) {
 
 }  // namespace
 
-std::string_view ltrim(std::string_view s) { return s.substr(leading_blanks(s)); }
-
-std::string_view rtrim(std::string_view s) { return s.substr(0, s.size() - trailing_blanks(s)); }
-
 void ltrim(char* s) {
-    std::string_view text(s);
-    const std::size_t blanks = leading_blanks(text);
-    if (blanks > 0) std::memmove(s, s + blanks, text.size() - blanks + 1);
+    const std::string_view text(s);
+    const std::string_view rest = ltrim(text);
+    if (rest.size() < text.size()) std::memmove(s, rest.data(), rest.size() + 1);
 }
 
 void rtrim(char* s) {
-    std::string_view text(s);
-    const std::size_t blanks = trailing_blanks(text);
-    std::memset(s + text.size() - blanks, '\0', blanks);
+    const std::string_view text(s);
+    const std::size_t kept = rtrim(text).size();
+    std::memset(s + kept, '\0', text.size() - kept);
 }
 
+// memchr to each place holding the match's first character, then a
+// comparison. On the short texts of a model this is faster than memmem,
+// whose setup costs more than the search.
 std::size_t find(std::string_view text, std::string_view match, std::size_t from) {
-    if (from > text.size()) return std::string_view::npos;
-    const void* at = ::memmem(text.data() + from, text.size() - from, match.data(), match.size());
-    return at ? static_cast<const char*>(at) - text.data() : std::string_view::npos;
+    if (match.empty()) return from <= text.size() ? from : std::string_view::npos;
+    if (from > text.size() || match.size() > text.size() - from) return std::string_view::npos;
+    const std::size_t end = text.size() - match.size() + 1;  // past the last candidate start
+    for (std::size_t at = from; at < end; ++at) {
+        const void* candidate = std::memchr(text.data() + at, match[0], end - at);
+        if (candidate == nullptr) break;
+        at = static_cast<const char*>(candidate) - text.data();
+        std::size_t same = 1;  // matches are short: compare in place
+        while (same < match.size() && text[at + same] == match[same]) ++same;
+        if (same == match.size()) return at;
+    }
+    return std::string_view::npos;
 }
 
 std::size_t count_occurrences(std::string_view text, std::string_view match) {
+    if (match.empty()) return 0;
     std::size_t count = 0;
     for (std::size_t at = find(text, match); at != std::string_view::npos;
          at = find(text, match, at + match.size()))

@@ -17,8 +17,17 @@ namespace textops {
 // return, vertical tab and form feed are not blanks.
 constexpr bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-std::string_view ltrim(std::string_view s);
-std::string_view rtrim(std::string_view s);
+inline std::string_view ltrim(std::string_view s) {
+    std::size_t blanks = 0;
+    while (blanks < s.size() && is_blank(s[blanks])) ++blanks;
+    return s.substr(blanks);
+}
+
+inline std::string_view rtrim(std::string_view s) {
+    std::size_t size = s.size();
+    while (size > 0 && is_blank(s[size - 1])) --size;
+    return s.substr(0, size);
+}
 
 // Removes the leading blanks of `s`, moving the rest (terminator included) to
 // where the string begins.
@@ -27,7 +36,7 @@ void ltrim(char* s);
 void rtrim(char* s);
 
 // Position of the first occurrence of `match` in `text` at or after `from`,
-// or npos. `match` must not be empty.
+// or npos. An empty `match` is found at `from`.
 std::size_t find(std::string_view text, std::string_view match, std::size_t from = 0);
 
 inline bool contains(std::string_view text, std::string_view match) {
@@ -42,29 +51,38 @@ inline bool contains(std::string_view text, char c) {
 // right, each search starting right after the previous occurrence.
 std::size_t count_occurrences(std::string_view text, std::string_view match);
 
-// The substitution algorithm shared by every rewrite of the program: hands
-// `piece` the result of replacing each occurrence of `match` in `text` by
-// `replacement`, as consecutive pieces from left to right. Occurrences are the
-// ones count_occurrences finds; a replacement is never searched again.
+// The substitution algorithm shared by every rewrite of the program: walks
+// `text` from left to right and calls `between(piece)` for the text before
+// each occurrence of `match` and after the last one (possibly empty), and
+// `occurrence()` for each occurrence. Occurrences are the ones
+// count_occurrences finds; each search starts right after the previous
+// occurrence.
 //
 // The next occurrence is searched only after everything before it has been
-// handed out, which lets a caller write the pieces over `text` itself as long
+// handed out, which lets a caller write the result over `text` itself as long
 // as its write position never passes the read position (see replace).
+template <class Between, class Occurrence>
+void for_each_occurrence(std::string_view text, std::string_view match, Between&& between,
+                         Occurrence&& occurrence) {
+    std::size_t done = 0;
+    if (!match.empty()) {
+        for (std::size_t at = find(text, match); at != std::string_view::npos;
+             at = find(text, match, done)) {
+            between(text.substr(done, at - done));
+            occurrence();
+            done = at + match.size();
+        }
+    }
+    between(text.substr(done));
+}
+
+// Hands `piece` the result of replacing each occurrence of `match` in `text`
+// by `replacement`, as consecutive pieces from left to right. A replacement
+// is never searched again.
 template <class Piece>
 void for_each_piece(std::string_view text, std::string_view match, std::string_view replacement,
                     Piece&& piece) {
-    if (match.empty()) {
-        piece(text);
-        return;
-    }
-    std::size_t done = 0;
-    for (std::size_t at = find(text, match); at != std::string_view::npos;
-         at = find(text, match, done)) {
-        if (at > done) piece(text.substr(done, at - done));
-        if (!replacement.empty()) piece(replacement);
-        done = at + match.size();
-    }
-    if (done < text.size()) piece(text.substr(done));
+    for_each_occurrence(text, match, piece, [&] { piece(replacement); });
 }
 
 // Makes `result` the text with every occurrence of `match` replaced by
