@@ -13,6 +13,12 @@
 
 namespace {
 
+class CountingSink : public ruvello::ByteSink {
+public:
+    void write(std::string_view bytes) override { written += bytes.size(); }
+    std::size_t written = 0;
+};
+
 void replace_short_line(benchmark::State& state) {
     const char line[] = "  next(state_12[Proc]) := state_12[Proc] & request_12[Proc];\n";
     char buffer[2048];
@@ -43,11 +49,27 @@ void replace_long_statement(benchmark::State& state) {
 }
 BENCHMARK(replace_long_statement)->Unit(benchmark::kMillisecond);
 
-class CountingSink : public ruvello::ByteSink {
-public:
-    void write(std::string_view bytes) override { written += bytes.size(); }
+// A 10 MB process-indexed statement over several lines with a million
+// occurrences of Proc, written for two processes.
+void long_statement(benchmark::State& state) {
+    std::string model = "MODULE main\nVAR\n  x[Proc] :\n";
+    for (int i = 0; i < 1000000; ++i) model += i % 8 == 7 ? "s[Proc] ,\n" : "s[Proc] , ";
+    model += "0;\n";
+    std::ostringstream warnings;
     std::size_t written = 0;
-};
+    for (auto _ : state) {
+        ruvello::StringSource source(model);
+        CountingSink sink;
+        ruvello::LineReader input(source);
+        ruvello::OutputBuffer output(sink);
+        ruvello::Translator(input, output, warnings, {2, "bench.in"}).run();
+        output.flush();
+        written = sink.written;
+    }
+    state.SetBytesProcessed(state.iterations() * model.size());
+    state.counters["output_MB"] = static_cast<double>(written) / 1e6;
+}
+BENCHMARK(long_statement)->Unit(benchmark::kMillisecond);
 
 // The whole translation of a 10 MB generated model, in memory.
 void line_loop(benchmark::State& state) {
