@@ -19,6 +19,24 @@ public:
     std::size_t written = 0;
 };
 
+// Translates `model` in memory for each iteration, counting the output.
+void translate_each_iteration(benchmark::State& state, const std::string& model,
+                              int process_count) {
+    std::ostringstream warnings;
+    std::size_t written = 0;
+    for (auto _ : state) {
+        ruvello::StringSource source(model);
+        CountingSink sink;
+        ruvello::LineReader input(source);
+        ruvello::OutputBuffer output(sink);
+        ruvello::Translator(input, output, warnings, {process_count, "bench.in"}).run();
+        output.flush();
+        written = sink.written;
+    }
+    state.SetBytesProcessed(state.iterations() * model.size());
+    state.counters["output_MB"] = static_cast<double>(written) / 1e6;
+}
+
 void replace_short_line(benchmark::State& state) {
     const char line[] = "  next(state_12[Proc]) := state_12[Proc] & request_12[Proc];\n";
     char buffer[2048];
@@ -55,19 +73,7 @@ void long_statement(benchmark::State& state) {
     std::string model = "MODULE main\nVAR\n  x[Proc] :\n";
     for (int i = 0; i < 1000000; ++i) model += i % 8 == 7 ? "s[Proc] ,\n" : "s[Proc] , ";
     model += "0;\n";
-    std::ostringstream warnings;
-    std::size_t written = 0;
-    for (auto _ : state) {
-        ruvello::StringSource source(model);
-        CountingSink sink;
-        ruvello::LineReader input(source);
-        ruvello::OutputBuffer output(sink);
-        ruvello::Translator(input, output, warnings, {2, "bench.in"}).run();
-        output.flush();
-        written = sink.written;
-    }
-    state.SetBytesProcessed(state.iterations() * model.size());
-    state.counters["output_MB"] = static_cast<double>(written) / 1e6;
+    translate_each_iteration(state, model, 2);
 }
 BENCHMARK(long_statement)->Unit(benchmark::kMillisecond);
 
@@ -76,20 +82,7 @@ void line_loop(benchmark::State& state) {
     std::ostringstream generated;
     bench::generate_model(generated, 10000000, 1);
     const std::string model = generated.str();
-    const int process_count = static_cast<int>(state.range(0));
-    std::ostringstream warnings;
-    std::size_t written = 0;
-    for (auto _ : state) {
-        ruvello::StringSource source(model);
-        CountingSink sink;
-        ruvello::LineReader input(source);
-        ruvello::OutputBuffer output(sink);
-        ruvello::Translator(input, output, warnings, {process_count, "bench.in"}).run();
-        output.flush();
-        written = sink.written;
-    }
-    state.SetBytesProcessed(state.iterations() * model.size());
-    state.counters["output_MB"] = static_cast<double>(written) / 1e6;
+    translate_each_iteration(state, model, static_cast<int>(state.range(0)));
 }
 BENCHMARK(line_loop)->Arg(2)->Arg(8)->Arg(64)->Unit(benchmark::kMillisecond);
 

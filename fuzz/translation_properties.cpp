@@ -2,7 +2,6 @@
 
 #include <sstream>
 
-#include "streams.h"
 #include "textops/textops.h"
 #include "translator.h"
 
@@ -16,14 +15,10 @@ struct Result {
 };
 
 Result translate(std::string_view model, int process_count, std::size_t piece) {
-    ruvello::StringSource source(model, piece);
-    ruvello::StringSink sink;
-    ruvello::LineReader input(source, piece);
-    ruvello::OutputBuffer output(sink, piece);
     std::ostringstream warnings;
-    ruvello::Translator(input, output, warnings, {process_count, "fuzz.in"}).run();
-    output.flush();
-    return {sink.text(), warnings.str()};
+    std::string output = ruvello::translate_text(model, {process_count, "fuzz.in"}, warnings,
+                                                 {piece, piece, piece});
+    return {std::move(output), warnings.str()};
 }
 
 }  // namespace

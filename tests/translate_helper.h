@@ -7,7 +7,6 @@
 #include <sstream>
 #include <string>
 
-#include "streams.h"
 #include "translator.h"
 
 namespace testing_support {
@@ -19,25 +18,19 @@ struct Translation {
     std::string warnings;
 };
 
-inline Translation translate_with(std::string_view model, int process_count, std::size_t chunk,
-                                  std::size_t input_buffer, std::size_t output_buffer) {
-    ruvello::StringSource source(model, chunk);
-    ruvello::StringSink sink;
-    ruvello::LineReader input(source, input_buffer);
-    ruvello::OutputBuffer output(sink, output_buffer);
+inline Translation translate_with(std::string_view model, int process_count,
+                                  const ruvello::BufferSizes& sizes) {
     std::ostringstream warnings;
-    ruvello::Translator(input, output, warnings, {process_count, "m.in"}).run();
-    output.flush();
-    std::string text = sink.text();
+    std::string text = ruvello::translate_text(model, {process_count, "m.in"}, warnings, sizes);
     EXPECT_TRUE(text.starts_with(banner)) << text;
     text.erase(0, banner.size());
     return {text, warnings.str()};
 }
 
 inline Translation translate(std::string_view model, int process_count) {
-    const Translation whole = translate_with(model, process_count, SIZE_MAX, 1 << 20, 1 << 20);
-    const Translation byte_by_byte = translate_with(model, process_count, 1, 1, 1);
-    const Translation odd_sizes = translate_with(model, process_count, 7, 5, 3);
+    const Translation whole = translate_with(model, process_count, {});
+    const Translation byte_by_byte = translate_with(model, process_count, {1, 1, 1});
+    const Translation odd_sizes = translate_with(model, process_count, {7, 5, 3});
     EXPECT_EQ(byte_by_byte.output, whole.output);
     EXPECT_EQ(byte_by_byte.warnings, whole.warnings);
     EXPECT_EQ(odd_sizes.output, whole.output);

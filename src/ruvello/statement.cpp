@@ -50,7 +50,7 @@ public:
     std::string_view text() const { return {digits_, size_}; }
 
 private:
-    char digits_[16];
+    char digits_[16]{};
     std::size_t size_;
 };
 

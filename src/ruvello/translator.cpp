@@ -98,11 +98,11 @@ void Translator::warn(std::size_t line_number, std::string_view message) {
 }
 
 std::string translate_text(std::string_view model, const TranslationSettings& settings,
-                           std::ostream& warnings) {
-    StringSource source(model);
+                           std::ostream& warnings, const BufferSizes& sizes) {
+    StringSource source(model, sizes.read_piece);
     StringSink sink;
-    LineReader input(source);
-    OutputBuffer output(sink);
+    LineReader input(source, sizes.line_buffer);
+    OutputBuffer output(sink, sizes.output_buffer);
     Translator(input, output, warnings, settings).run();
     output.flush();
     return sink.text();

@@ -67,8 +67,18 @@ private:
     std::string bracketed_process_;
 };
 
+// Sizes for an in-memory translation: the model is read in pieces of at
+// most `read_piece` bytes, into a line buffer of `line_buffer` bytes that
+// grows as lines need, and written through an output buffer of
+// `output_buffer` bytes.
+struct BufferSizes {
+    std::size_t read_piece = SIZE_MAX;
+    std::size_t line_buffer = LineReader::default_buffer_size;
+    std::size_t output_buffer = OutputBuffer::default_capacity;
+};
+
 // Translates a whole model held in memory; for tests and tools.
 std::string translate_text(std::string_view model, const TranslationSettings& settings,
-                           std::ostream& warnings);
+                           std::ostream& warnings, const BufferSizes& sizes = {});
 
 }  // namespace ruvello
