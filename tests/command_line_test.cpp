@@ -12,17 +12,6 @@ std::optional<CommandLine> parse(std::vector<const char*> args) {
     return ruvello::parse_command_line(args);
 }
 
-TEST(CommandLine, TakesTwoOptionPairsInEitherOrder) {
-    for (const auto& args : {std::vector<const char*>{"-p", "3", "-f", "m.in"},
-                             std::vector<const char*>{"-f", "m.in", "-p", "3"}}) {
-        const auto command = parse(args);
-        ASSERT_TRUE(command);
-        EXPECT_EQ(command->action, CommandLine::Action::translate);
-        EXPECT_EQ(command->process_count, 3);
-        EXPECT_EQ(command->model_path, "m.in");
-    }
-}
-
 TEST(CommandLine, LetsARepeatedOptionWinAndMissingOnesDefault) {
     const auto two_counts = parse({"-p", "3", "-p", "4"});
     ASSERT_TRUE(two_counts);
@@ -33,30 +22,6 @@ TEST(CommandLine, LetsARepeatedOptionWinAndMissingOnesDefault) {
     ASSERT_TRUE(two_models);
     EXPECT_EQ(two_models->process_count, 0);
     EXPECT_EQ(two_models->model_path, "b.in");
-}
-
-TEST(CommandLine, RejectsMalformedCommandLines) {
-    const std::vector<std::vector<const char*>> cases = {
-        {},
-        {"-p", "3"},
-        {"-p", "3", "-f", "m.in", "-p", "4"},
-        {"-x", "1", "-f", "m.in"},
-        {"-f", "m.in", "-x", "1"},
-        {"-P", "3", "-f", "m.in"},
-        {"-p", "abc", "-f", "m.in"},
-        {"-p", "3xyz", "-f", "m.in"},
-        {"-p", "", "-f", "m.in"},
-        {"-p", "99999999999", "-f", "m.in"},
-        {"-h", "x", "-f", "m.in"},
-        {"m.in"},
-    };
-    for (const auto& args : cases) EXPECT_FALSE(parse(args)) << args.size() << " arguments";
-}
-
-TEST(CommandLine, KnowsHelpAndVersion) {
-    EXPECT_EQ(parse({"-h"})->action, CommandLine::Action::help);
-    EXPECT_EQ(parse({"--help"})->action, CommandLine::Action::help);
-    EXPECT_EQ(parse({"--version"})->action, CommandLine::Action::version);
 }
 
 TEST(ProcessCount, IsAWholeSignedDecimalInt32) {

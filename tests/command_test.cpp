@@ -118,8 +118,9 @@ TEST_F(Command, WritesBesideTheModelInsideItsOwnFolder) {
 TEST_F(Command, RejectsABadCommandLineWithStatusTwo) {
     write("m.in", model);
     for (const std::string args :
-         {"", "-p 2", "-p 2 -f m.in -p 3 -x", "-x 1 -f m.in", "-f m.in -x 1", "-p abc -f m.in",
-          "-p 3xyz -f m.in", "-p '' -f m.in", "-p 99999999999 -f m.in", "--help -f m.in"}) {
+         {"", "m.in", "-p 2", "-p 2 -f m.in -p 3", "-p 2 -f m.in -p 3 -f m.in", "-x 1 -f m.in",
+          "-f m.in -x 1", "-P 2 -f m.in", "-p abc -f m.in", "-p 3xyz -f m.in", "-p '' -f m.in",
+          "-p 99999999999 -f m.in", "--help -f m.in"}) {
         const Outcome result = run(args);
         EXPECT_EQ(result.status, 2) << args;
         EXPECT_EQ(result.err, parameter_error) << args;
