@@ -7,6 +7,7 @@
 // Proc standing for the whole range "1 .. N".
 
 #include <charconv>
+#include <cstdint>
 
 #include "textops/textops.h"
 #include "translator.h"
@@ -42,10 +43,11 @@ std::string_view instance_name(std::string_view declaration) {
     return textops::ltrim(declaration.substr(0, declaration.find('[', start)));
 }
 
-// Decimal digits of a process number.
+// Decimal digits of a process number. Numbers are counted in 64 bits, so that
+// counting up to N = 2147483647 ends.
 class ProcessNumber {
 public:
-    explicit ProcessNumber(int number)
+    explicit ProcessNumber(std::int64_t number)
         : size_(std::to_chars(digits_, digits_ + sizeof digits_, number).ptr - digits_) {}
     std::string_view text() const { return {digits_, size_}; }
 
@@ -113,7 +115,7 @@ void Translator::write_process_instances(std::string_view statement,
         return;
     }
     split_.split(statement, proc);
-    for (int process = 1; process <= settings_.process_count; ++process)
+    for (std::int64_t process = 1; process <= settings_.process_count; ++process)
         split_.write(output_, ProcessNumber(process).text());
 }
 
@@ -125,7 +127,7 @@ void Translator::write_process_declarations(std::string_view statement) {
     declaration_ += ' ';
     declaration_ += statement.substr(statement.find(':'));
     split_.split(rewrite(declaration_, "transition", "process", process_declaration_), proc);
-    for (int process = 1; process <= settings_.process_count; ++process) {
+    for (std::int64_t process = 1; process <= settings_.process_count; ++process) {
         const ProcessNumber number(process);
         output_.put("\tN");
         output_.put(number.text());
