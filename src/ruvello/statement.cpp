@@ -52,7 +52,7 @@ public:
     std::string_view text() const { return {digits_, size_}; }
 
 private:
-    char digits_[16]{};
+    char digits_[24]{};  // declared first: initialised before size_ writes into it
     std::size_t size_;
 };
 
