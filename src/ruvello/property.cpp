@@ -7,6 +7,7 @@
 // separates the two instances.
 
 #include <optional>
+#include <string>
 
 #include "textops/textops.h"
 #include "translator.h"
@@ -85,39 +86,33 @@ std::optional<std::string_view> formula(std::string_view instance, const Quantif
 
 }  // namespace
 
+namespace {
+
+// Why a FORALL line cannot be translated, or nothing when it can.
+std::optional<std::string> unsupported(const std::optional<std::string_view>& list,
+                                       std::size_t count) {
+    if (!list) return "FORALL without a parameter list";
+    if (count == 0) return "FORALL with no parameter names";
+    if (count > 2)
+        return "FORALL over " + std::to_string(count) + " parameters (at most 2 are supported)";
+    return std::nullopt;
+}
+
+}  // namespace
+
 void Translator::translate_property(std::string_view line) {
     if (!textops::contains(line, "FORALL")) {
         output_.put(line);
         return;
     }
     const std::optional<std::string_view> list = parameter_list(line);
-    if (!list) {
-        warn(input_.line_number(), "FORALL without a parameter list; property not translated");
+    const std::size_t count = list ? count_parameters(*list) : 0;
+    if (const auto reason = unsupported(list, count)) {
+        warn(input_.line_number(), *reason + "; property not translated");
         return;
     }
-    const std::size_t count = count_parameters(*list);
-    if (count == 0) {
-        warn(input_.line_number(), "FORALL with no parameter names; property not translated");
-        return;
-    }
-    if (count > 2) {
-        warn(input_.line_number(), "FORALL over " + std::to_string(count) +
-                                       " parameters (at most 2 are supported); property not "
-                                       "translated");
-        return;
-    }
+    instantiate_property(line, *list, count);
     const Quantifier& quantifier = count == 1 ? one_parameter : two_parameters;
-    if (count == 1) {
-        const std::string_view parameter = trimmed(*list);
-        instantiate(first_instance_, line, parameter, "1");
-        instantiate(second_instance_, line, parameter, "2");
-    } else {
-        const auto [first, second] = split_pair(*list);
-        instantiate(scratch_instance_, line, first, "1");
-        instantiate(first_instance_, scratch_instance_, second, "2");
-        instantiate(scratch_instance_, line, second, "1");
-        instantiate(second_instance_, scratch_instance_, first, "2");
-    }
     const auto first_formula = formula(first_instance_, quantifier);
     const auto second_formula = formula(second_instance_, quantifier);
     if (!first_formula || !second_formula) {
@@ -133,6 +128,23 @@ void Translator::translate_property(std::string_view line) {
     output_.put("SPEC\n");
     output_.put(quantifier.prefix);
     output_.put(*second_formula);
+}
+
+// The line for process 1 and for process 2, or for the pairs (1, 2) and
+// (2, 1), into first_instance_ and second_instance_.
+void Translator::instantiate_property(std::string_view line, std::string_view list,
+                                      std::size_t count) {
+    if (count == 1) {
+        const std::string_view parameter = trimmed(list);
+        instantiate(first_instance_, line, parameter, "1");
+        instantiate(second_instance_, line, parameter, "2");
+        return;
+    }
+    const auto [first, second] = split_pair(list);
+    instantiate(scratch_instance_, line, first, "1");
+    instantiate(first_instance_, scratch_instance_, second, "2");
+    instantiate(scratch_instance_, line, second, "1");
+    instantiate(second_instance_, scratch_instance_, first, "2");
 }
 
 // `text` with every "[parameter]" replaced by "[process]".

@@ -42,6 +42,7 @@ private:
 
     // SPEC sections.
     void translate_property(std::string_view line);
+    void instantiate_property(std::string_view line, std::string_view list, std::size_t count);
     void instantiate(std::string& result, std::string_view text, std::string_view parameter,
                      std::string_view process);
 
