@@ -40,23 +40,34 @@ def measure(args, size, count):
         subprocess.run([args.generator, str(size), "1", model], check=True)
     output = model[: -len(".in")] + ".smv"
     copy = output + ".copy"
-    def settle(*paths):
-        # Every tool writes a new file, and none pays for the writeback of
-        # the one before: neither is part of what is measured.
+    def settle(*paths, reads, warm):
+        # Every tool writes a new file into the same free memory, from input
+        # already cached, and none pays for the writeback or the reclaim of
+        # pages left by the one before: none of that is part of what is
+        # measured.
         for path in paths:
             if os.path.exists(path):
                 os.remove(path)
         os.sync()
+        try:
+            with open("/proc/sys/vm/drop_caches", "w") as control:
+                control.write("1")
+        except OSError:
+            pass  # not root: reclaim may then add to some runs
+        with open(reads, "rb") as source:
+            while source.read(1 << 20):
+                pass
+        subprocess.run(warm, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
     times = {"ruvello": [], "dd": [], "sed": [], "awk": []}
     for _ in range(args.runs):
-        settle(output)
+        settle(output, reads=model, warm=[args.ruvello, "--version"])
         times["ruvello"].append(run([args.ruvello, "-p", str(count), "-f", model]))
-        settle(copy)
+        settle(copy, reads=output, warm=["dd", "--version"])
         times["dd"].append(run(["dd", f"if={output}", f"of={copy}", "bs=1M", "status=none"]))
         for tool, command in (("sed", ["sed", "-e", "s/Proc/1 .. N/g", model]),
                               ("awk", ["awk", "{print}", model])):
-            settle(copy)
+            settle(copy, reads=model, warm=[tool, "--version"])
             with open(copy, "wb") as sink:
                 times[tool].append(run(command, sink))
     peak_mb = peak_resident_mb([args.ruvello, "-p", str(count), "-f", model])

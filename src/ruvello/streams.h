@@ -60,7 +60,7 @@ private:
 // reader's buffer, which grows to hold the longest line.
 class LineReader {
 public:
-    static constexpr std::size_t default_buffer_size = std::size_t{1} << 20;
+    static constexpr std::size_t default_buffer_size = std::size_t{1} << 18;
 
     explicit LineReader(ByteSource& source, std::size_t buffer_size = default_buffer_size);
 
@@ -92,7 +92,7 @@ private:
 // Collects output in a large buffer and hands it to the sink in big writes.
 class OutputBuffer {
 public:
-    static constexpr std::size_t default_capacity = std::size_t{1} << 20;
+    static constexpr std::size_t default_capacity = std::size_t{1} << 18;
 
     explicit OutputBuffer(ByteSink& sink, std::size_t capacity = default_capacity);
 
