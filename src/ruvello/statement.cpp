@@ -107,8 +107,8 @@ void Translator::write_process_instances(std::string_view statement,
         output_.put(statement);
         return;
     }
-    // "array " marks an item that exists once per process: it is dropped from
-    // a process declaration and becomes a tab anywhere else.
+    // In a process-indexed statement the word "array " is dropped from a
+    // process declaration and becomes a tab anywhere else.
     statement = rewrite(statement, "array ", declares_process ? "" : "\t", rewritten_);
     if (declares_process) {
         write_process_declarations(statement);
