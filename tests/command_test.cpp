@@ -215,6 +215,18 @@ TEST_F(Command, ReplacesAnExistingOutputOnlyOnSuccess) {
     EXPECT_EQ(files(), (std::set<std::string>{"m.in", "m.smv"}));
 }
 
+TEST_F(Command, WritesThroughAnOutputThatIsASymbolicLink) {
+    write("m.in", model);
+    fs::create_directory(work_ / "results");
+    write("results/m.smv", "previous result\n");
+    fs::create_symlink("results/m.smv", work_ / "m.smv");
+    ASSERT_EQ(run("-p 1 -f m.in").status, 0);
+    EXPECT_TRUE(fs::is_symlink(work_ / "m.smv"));
+    EXPECT_TRUE(contents("results/m.smv").starts_with(banner("m.in")));
+    EXPECT_EQ(files(), (std::set<std::string>{"m.in", "m.smv", "results"}));
+    EXPECT_EQ(fs::directory_iterator(work_ / "results")->path().filename(), "m.smv");
+}
+
 TEST_F(Command, FailsCleanlyWhenTheOutputCannotBeWritten) {
     write("m.in", model);
     // A huge N is stopped by the file-size limit, not by the end of the run.

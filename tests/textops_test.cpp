@@ -58,6 +58,8 @@ const ReplaceCase replace_cases[] = {
     {"abc", nullptr, "Q", "abc"},
     {"a-b-c", "-", nullptr, "abc"},
     {"a-b-c", "-", "", "abc"},
+    {"a-b-c", "-", "+", "a+b+c"},  // same length
+    {"Proc.Proc", "Proc", "Node", "Node.Node"},
     {"x[Proc] : Proc;", "Proc", "12", "x[12] : 12;"},
     {"Proc", "Proc", "1 .. N", "1 .. N"},
     {"", "a", "b", ""},

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <utility>
 
 namespace ruvello {
@@ -72,9 +73,20 @@ mode_t output_mode(const std::string& path) {
     return 0666 & ~mask;
 }
 
+// An output path that is a symbolic link stays one: the file it leads to is
+// replaced, as writing through the link would.
+std::string through_links(const std::string& path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) return path;
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::weakly_canonical(path, error);
+    return error ? path : target.string();
+}
+
 }  // namespace
 
-std::optional<OutputFile> OutputFile::create(const std::string& path) {
+std::optional<OutputFile> OutputFile::create(const std::string& requested_path) {
+    const std::string path = through_links(requested_path);
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) return std::nullopt;
     std::string temporary_path = path + ".XXXXXX";

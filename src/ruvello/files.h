@@ -64,11 +64,12 @@ private:
 
 // Written to a temporary file beside the path, and renamed over the path by
 // commit. Until then, the path keeps whatever it held; a file never committed
-// is removed.
+// is removed. A path that is a symbolic link keeps it: the file it leads to
+// is the one replaced.
 class OutputFile {
 public:
     // Nothing when the temporary file cannot be created.
-    static std::optional<OutputFile> create(const std::string& path);
+    static std::optional<OutputFile> create(const std::string& requested_path);
     OutputFile(OutputFile&& other) noexcept;
     OutputFile& operator=(OutputFile&&) = delete;
     ~OutputFile();
