@@ -234,6 +234,7 @@ TEST_F(Command, FailsCleanlyWhenTheOutputCannotBeWritten) {
     EXPECT_EQ(huge.status, 1);
     EXPECT_EQ(huge.err, write_error);
     EXPECT_EQ(files(), std::set<std::string>{"m.in"});
+    EXPECT_EQ(contents("m.in"), model);
 
     const Outcome full = run("-p 2 -f -", "", "<m.in >/dev/full");
     EXPECT_EQ(full.status, 1);
