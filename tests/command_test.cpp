@@ -1,10 +1,12 @@
 // The ruvello command as a user runs it: arguments, messages, exit status,
 // and what is on disk afterwards, also under hostile conditions.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -213,6 +215,30 @@ TEST_F(Command, ReplacesAnExistingOutputOnlyOnSuccess) {
     EXPECT_EQ(contents("m.smv"), "previous result\n");
     EXPECT_EQ(contents("m.in"), model);
     EXPECT_EQ(files(), (std::set<std::string>{"m.in", "m.smv"}));
+}
+
+TEST_F(Command, LeavesNothingBehindWhenInterrupted) {
+    // Reading from a FIFO that nobody writes to, ruvello waits with its
+    // temporary output open until the signal comes.
+    ASSERT_EQ(::mkfifo((work_ / "m.in").c_str(), 0600), 0);
+    const std::string command = "cd " + quoted(work_.string()) + " && exec " +
+                                quoted(RUVELLO_EXECUTABLE) + " -p 2 -f m.in";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    const int writer = ::open((work_ / "m.in").c_str(), O_WRONLY);  // waits for the reader
+    ASSERT_GE(writer, 0);
+    ASSERT_EQ(::write(writer, "VAR\n", 4), 4);
+    while (files().size() < 2) ::usleep(1000);  // the temporary output appears
+    ::kill(child, SIGTERM);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ::close(writer);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
+    EXPECT_EQ(files(), std::set<std::string>{"m.in"});
 }
 
 TEST_F(Command, WritesThroughAnOutputThatIsASymbolicLink) {
