@@ -84,10 +84,6 @@ std::optional<std::string_view> formula(std::string_view instance, const Quantif
     return textops::ltrim(instance.substr(at + 1));
 }
 
-}  // namespace
-
-namespace {
-
 // Why a FORALL line cannot be translated, or nothing when it can.
 std::optional<std::string> unsupported(const std::optional<std::string_view>& list,
                                        std::size_t count) {

@@ -47,12 +47,13 @@ std::string_view instance_name(std::string_view declaration) {
 // counting up to N = 2147483647 ends.
 class ProcessNumber {
 public:
-    explicit ProcessNumber(std::int64_t number)
-        : size_(std::to_chars(digits_, digits_ + sizeof digits_, number).ptr - digits_) {}
+    explicit ProcessNumber(std::int64_t number) {
+        size_ = std::to_chars(digits_, digits_ + sizeof digits_, number).ptr - digits_;
+    }
     std::string_view text() const { return {digits_, size_}; }
 
 private:
-    char digits_[24]{};  // declared first: initialised before size_ writes into it
+    char digits_[24];
     std::size_t size_;
 };
 
@@ -69,14 +70,11 @@ std::string_view rewrite(std::string_view text, std::string_view match,
 void Translator::translate_statement(std::string_view first_line) {
     const std::size_t first_line_number = input_.line_number();
     const std::string_view statement = gather_statement(first_line);
-    if (!textops::contains(statement, proc)) {
-        output_.put(statement);  // nothing to expand
-    } else if (is_process_indexed(statement)) {
+    split_.split(statement, proc);
+    if (split_.found() && is_process_indexed(statement))
         write_process_instances(statement, first_line_number);
-    } else {
-        split_.split(statement, proc);
+    else
         split_.write(output_, "1 .. N");
-    }
 }
 
 // Joins further lines to the statement until one holds a ';'. A further line
@@ -109,12 +107,13 @@ void Translator::write_process_instances(std::string_view statement,
     }
     // In a process-indexed statement the word "array " is dropped from a
     // process declaration and becomes a tab anywhere else.
-    statement = rewrite(statement, "array ", declares_process ? "" : "\t", rewritten_);
+    const std::string_view rewritten =
+        rewrite(statement, "array ", declares_process ? "" : "\t", rewritten_);
     if (declares_process) {
-        write_process_declarations(statement);
+        write_process_declarations(rewritten);
         return;
     }
-    split_.split(statement, proc);
+    if (rewritten.data() != statement.data()) split_.split(rewritten, proc);
     for (std::int64_t process = 1; process <= settings_.process_count; ++process)
         split_.write(output_, ProcessNumber(process).text());
 }
