@@ -22,7 +22,8 @@ public:
 // Translates `model` in memory for each iteration, counting the output.
 void translate_each_iteration(benchmark::State& state, const std::string& model,
                               int process_count) {
-    std::ostringstream warnings;
+    std::ostringstream stream;
+    ruvello::WarningStream warnings(stream, "bench.in");
     std::size_t written = 0;
     for (auto _ : state) {
         ruvello::StringSource source(model);

@@ -45,7 +45,8 @@ int fail(const char* message, int status) {
 void translate(ByteSource& source, ByteSink& sink, const TranslationSettings& settings) {
     LineReader input(source);
     OutputBuffer output(sink);
-    Translator(input, output, std::cerr, settings).run();
+    WarningStream warnings(std::cerr, settings.source_name);
+    Translator(input, output, warnings, settings).run();
     output.flush();
 }
 

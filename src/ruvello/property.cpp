@@ -104,7 +104,7 @@ void Translator::translate_property(std::string_view line) {
     const std::optional<std::string_view> list = parameter_list(line);
     const std::size_t count = list ? count_parameters(*list) : 0;
     if (const auto reason = unsupported(list, count)) {
-        warn(input_.line_number(), *reason + "; property not translated");
+        warnings_.warn(input_.line_number(), *reason + "; property not translated");
         return;
     }
     instantiate_property(line, *list, count);
@@ -112,7 +112,7 @@ void Translator::translate_property(std::string_view line) {
     const auto first_formula = formula(first_instance_, quantifier);
     const auto second_formula = formula(second_instance_, quantifier);
     if (!first_formula || !second_formula) {
-        warn(input_.line_number(),
+        warnings_.warn(input_.line_number(),
              count == 1 ? "FORALL property has no ')' to end its parameter list; property not "
                           "translated"
                         : "FORALL property over two parameters has no '>' ending its guard (as "

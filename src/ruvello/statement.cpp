@@ -99,7 +99,7 @@ void Translator::write_process_instances(std::string_view statement,
                                          std::size_t first_line_number) {
     const bool declares_process = textops::contains(statement, "transition");
     if (declares_process && !textops::contains(statement, ':')) {
-        warn(first_line_number,
+        warnings_.warn(first_line_number,
              "process declaration without ':' has no module to instantiate; statement copied "
              "unchanged");
         output_.put(statement);

@@ -21,11 +21,13 @@ bool opens_with(std::string_view line, std::string_view keyword) {
 
 }  // namespace
 
+bool is_module_header(std::string_view line) { return opens_with(line, "MODULE"); }
+
 // The section a header line opens, or none when the line is no header.
 Translator::Section Translator::header_section(std::string_view line) {
     switch (line.front()) {
     case 'M':
-        return opens_with(line, "MODULE") ? Section::module : Section::none;
+        return is_module_header(line) ? Section::module : Section::none;
     case 'V':
         return opens_with(line, "VAR") ? Section::var : Section::none;
     case 'A':
@@ -37,15 +39,18 @@ Translator::Section Translator::header_section(std::string_view line) {
     }
 }
 
-Translator::Translator(LineReader& input, OutputBuffer& output, std::ostream& warnings,
+Translator::Translator(LineReader& input, OutputBuffer& output, Warnings& warnings,
                        const TranslationSettings& settings)
     : input_(input), output_(output), warnings_(warnings), settings_(settings),
       define_block_("DEFINE\n\tN := " + std::to_string(settings.process_count) + ";\n") {}
 
-void Translator::run() {
+void Translator::write_banner() {
     output_.put("--Source file: ");
     output_.put(settings_.source_name);
     output_.put(" , by ruvello--\n");
+}
+
+void Translator::translate_lines() {
     std::string_view line;
     while (input_.next_line(line)) translate_line(line);
 }
@@ -92,9 +97,9 @@ void Translator::copy_module_header(std::string_view header) {
     output_.put(define_block_);
 }
 
-void Translator::warn(std::size_t line_number, std::string_view message) {
-    warnings_ << "ruvello: " << settings_.source_name << ':' << line_number
-              << ": warning: " << message << '\n';
+void WarningStream::warn(std::size_t line_number, std::string_view message) {
+    stream_ << "ruvello: " << source_name_ << ':' << line_number << ": warning: " << message
+            << '\n';
 }
 
 std::string translate_text(std::string_view model, const TranslationSettings& settings,
@@ -103,7 +108,8 @@ std::string translate_text(std::string_view model, const TranslationSettings& se
     StringSink sink;
     LineReader input(source, sizes.line_buffer);
     OutputBuffer output(sink, sizes.output_buffer);
-    Translator(input, output, warnings, settings).run();
+    WarningStream warning_stream(warnings, settings.source_name);
+    Translator(input, output, warning_stream, settings).run();
     output.flush();
     return sink.text();
 }

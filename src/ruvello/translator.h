@@ -17,15 +17,44 @@ struct TranslationSettings {
     std::string_view source_name;  // the input path as given, for the banner and warnings
 };
 
+// Receives warnings about input that cannot be translated, with the number
+// of the line each concerns.
+class Warnings {
+public:
+    virtual ~Warnings() = default;
+    virtual void warn(std::size_t line_number, std::string_view message) = 0;
+};
+
+// Writes each warning at once, as "ruvello: FILE:LINE: warning: MESSAGE".
+class WarningStream : public Warnings {
+public:
+    WarningStream(std::ostream& stream, std::string_view source_name)
+        : stream_(stream), source_name_(source_name) {}
+    void warn(std::size_t line_number, std::string_view message) override;
+
+private:
+    std::ostream& stream_;
+    std::string_view source_name_;
+};
+
+// Whether a line read by the line loop is a MODULE header.
+bool is_module_header(std::string_view line);
+
 class Translator {
 public:
-    // Warnings about input that cannot be translated go to `warnings`.
-    Translator(LineReader& input, OutputBuffer& output, std::ostream& warnings,
+    Translator(LineReader& input, OutputBuffer& output, Warnings& warnings,
                const TranslationSettings& settings);
 
     // Writes the banner and translates the input to its end. Leaves the
     // output buffered; the caller flushes it.
-    void run();
+    void run() {
+        write_banner();
+        translate_lines();
+    }
+
+    // The first line of every output.
+    void write_banner();
+    void translate_lines();
 
 private:
     enum class Section { none, module, var, assign, spec };
@@ -46,11 +75,9 @@ private:
     void instantiate(std::string& result, std::string_view text, std::string_view parameter,
                      std::string_view process);
 
-    void warn(std::size_t line_number, std::string_view message);
-
     LineReader& input_;
     OutputBuffer& output_;
-    std::ostream& warnings_;
+    Warnings& warnings_;
     TranslationSettings settings_;
     Section section_ = Section::none;
     std::string define_block_;
