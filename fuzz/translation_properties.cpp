@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "textops/textops.h"
+#include "parallel.h"
 #include "translator.h"
 
 namespace fuzzing {
@@ -21,6 +22,17 @@ Result translate(std::string_view model, int process_count, std::size_t piece) {
     std::string output = ruvello::translate_text(model, {process_count, "fuzz.in"}, warnings,
                                                  {piece, piece, piece});
     return {std::move(output), warnings.str()};
+}
+
+// Cut before its MODULE headers into pieces of at least `piece` bytes, and
+// translated piece by piece on this thread.
+Result translate_in_pieces(std::string_view model, int process_count, std::size_t piece) {
+    ruvello::StringSource source(model, piece);
+    ruvello::StringSink sink;
+    std::ostringstream warnings;
+    ruvello::translate_in_pieces(source, sink, warnings, {process_count, "fuzz.in"},
+                                 {piece, 3 * piece, 0});
+    return {sink.text(), warnings.str()};
 }
 
 // replace, into another buffer and in place, agrees with assign_replaced.
@@ -70,6 +82,10 @@ Violation check_translation_properties(const std::uint8_t* data, std::size_t siz
     const Result pieces = translate(model, process_count, piece);
     if (pieces.output != whole.output || pieces.warnings != whole.warnings)
         return {"the translation depends on the sizes of reads and buffers"};
+
+    const Result modules = translate_in_pieces(model, process_count, piece);
+    if (modules.output != whole.output || modules.warnings != whole.warnings)
+        return {"the translation of the modules one by one differs from the whole"};
 
     // Nothing to translate: every line comes through as it is.
     if (!textops::contains(model, "Proc") && !textops::contains(model, "FORALL") &&

@@ -6,6 +6,7 @@
 #include <sstream>
 #include <string>
 
+#include "parallel.h"
 #include "translator.h"
 
 namespace {
@@ -23,6 +24,16 @@ Translation translate_with(const std::string& model, int n, const ruvello::Buffe
     return {output.substr(banner.size()), warnings.str()};
 }
 
+// Cut before every MODULE header and translated on two threads.
+Translation translate_in_pieces(const std::string& model, int n) {
+    ruvello::StringSource source(model);
+    ruvello::StringSink sink;
+    std::ostringstream warnings;
+    ruvello::translate_in_pieces(source, sink, warnings, {n, "m.in"}, {1, 4, 2});
+    const std::string banner = "--Source file: m.in , by ruvello--\n";
+    return {sink.text().substr(banner.size()), warnings.str()};
+}
+
 Translation translate(const std::string& model, int n) {
     const Translation whole = translate_with(model, n, {});
     for (const ruvello::BufferSizes sizes : {ruvello::BufferSizes{1, 1, 1}, {7, 5, 3}}) {
@@ -30,6 +41,9 @@ Translation translate(const std::string& model, int n) {
         EXPECT_EQ(pieces.output, whole.output) << "buffer sizes change the output of " << model;
         EXPECT_EQ(pieces.warnings, whole.warnings);
     }
+    const Translation modules = translate_in_pieces(model, n);
+    EXPECT_EQ(modules.output, whole.output) << "cutting into modules changes the output of " << model;
+    EXPECT_EQ(modules.warnings, whole.warnings);
     return whole;
 }
 

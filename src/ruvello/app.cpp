@@ -9,7 +9,7 @@
 
 #include "command_line.h"
 #include "files.h"
-#include "translator.h"
+#include "parallel.h"
 
 #ifndef RUVELLO_VERSION
 #define RUVELLO_VERSION "unknown"
@@ -42,19 +42,11 @@ int fail(const char* message, int status) {
     return status;
 }
 
-void translate(ByteSource& source, ByteSink& sink, const TranslationSettings& settings) {
-    LineReader input(source);
-    OutputBuffer output(sink);
-    WarningStream warnings(std::cerr, settings.source_name);
-    Translator(input, output, warnings, settings).run();
-    output.flush();
-}
-
 // Standard input to standard output, for pipelines.
 int translate_stream(const TranslationSettings& settings) {
     FileSource source(STDIN_FILENO);
     FileSink sink(STDOUT_FILENO);
-    translate(source, sink, settings);
+    translate_in_pieces(source, sink, std::cerr, settings, piece_sizes_for(settings.process_count));
     return exit_success;
 }
 
@@ -68,7 +60,7 @@ int translate_file(const std::string& model_path, const TranslationSettings& set
     if (!output) return fail("FILE OPENED ERROR!\n", exit_file_error);
     FileSource source(input->fd());
     FileSink sink(output->fd());
-    translate(source, sink, settings);
+    translate_in_pieces(source, sink, std::cerr, settings, piece_sizes_for(settings.process_count));
     output->commit();
     return exit_success;
 }

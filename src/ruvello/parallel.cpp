@@ -1,0 +1,250 @@
+#include "parallel.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "module_pieces.h"
+
+namespace ruvello {
+
+namespace {
+
+// A piece's output is held until the pieces before it are written: beyond
+// this many processes it could grow too large to hold.
+constexpr int max_processes_in_pieces = 64;
+
+constexpr std::size_t piece_buffer_size = std::size_t{1} << 16;
+
+// Keeps the warnings of a piece until they can be written in order.
+class CollectedWarnings : public Warnings {
+public:
+    void warn(std::size_t line_number, std::string_view message) override {
+        list_.push_back({line_number, std::string(message)});
+    }
+    void clear() { list_.clear(); }
+    void replay(Warnings& target) const {
+        for (const Warning& warning : list_) target.warn(warning.line_number, warning.message);
+    }
+
+private:
+    struct Warning {
+        std::size_t line_number;
+        std::string message;
+    };
+    std::vector<Warning> list_;
+};
+
+// Passes warnings on with their line numbers counted from further up.
+class ShiftedWarnings : public Warnings {
+public:
+    ShiftedWarnings(Warnings& target, std::size_t lines_before)
+        : target_(target), lines_before_(lines_before) {}
+    void warn(std::size_t line_number, std::string_view message) override {
+        target_.warn(lines_before_ + line_number, message);
+    }
+
+private:
+    Warnings& target_;
+    std::size_t lines_before_;
+};
+
+class AppendingSink : public ByteSink {
+public:
+    explicit AppendingSink(std::string& text) : text_(text) {}
+    void write(std::string_view bytes) override { text_ += bytes; }
+
+private:
+    std::string& text_;
+};
+
+// The bytes already read, then the rest of the source.
+class ChainedSource : public ByteSource {
+public:
+    ChainedSource(std::string_view first, ByteSource& rest) : first_(first), rest_(rest) {}
+    std::size_t read(char* buffer, std::size_t capacity) override {
+        const std::size_t n = first_.read(buffer, capacity);
+        return n > 0 ? n : rest_.read(buffer, capacity);
+    }
+
+private:
+    StringSource first_;
+    ByteSource& rest_;
+};
+
+// One piece of the model and what its translation gave.
+struct Piece {
+    std::string input;
+    bool first = false;  // the banner goes before it
+    std::string output;
+    CollectedWarnings warnings;
+    std::size_t line_count = 0;
+    std::exception_ptr error;
+    bool done = false;
+};
+
+void translate_piece(Piece& piece, const TranslationSettings& settings) {
+    try {
+        piece.output.clear();
+        piece.warnings.clear();
+        const std::size_t buffer_size = std::min(piece_buffer_size, piece.input.size() + 1);
+        StringSource source(piece.input);
+        LineReader input(source, buffer_size);
+        AppendingSink sink(piece.output);
+        OutputBuffer output(sink, buffer_size);
+        Translator translator(input, output, piece.warnings, settings);
+        if (piece.first) translator.write_banner();
+        translator.translate_lines();
+        output.flush();
+        piece.line_count = input.line_number();
+    } catch (...) {
+        piece.error = std::current_exception();
+    }
+}
+
+// Returns the number of lines translated.
+std::size_t translate_line_by_line(ByteSource& source, ByteSink& sink, Warnings& warnings,
+                                   const TranslationSettings& settings, bool with_banner) {
+    LineReader input(source);
+    OutputBuffer output(sink);
+    Translator translator(input, output, warnings, settings);
+    if (with_banner) translator.write_banner();
+    translator.translate_lines();
+    output.flush();
+    return input.line_number();
+}
+
+// Threads that translate the pieces handed to them, in any order.
+class PieceThreads {
+public:
+    explicit PieceThreads(const TranslationSettings& settings) : settings_(settings) {}
+    PieceThreads(const PieceThreads&) = delete;
+    PieceThreads& operator=(const PieceThreads&) = delete;
+
+    ~PieceThreads() {
+        {
+            const std::lock_guard lock(mutex_);
+            stopping_ = true;
+        }
+        work_ready_.notify_all();
+        for (std::thread& thread : threads_) thread.join();
+    }
+
+    // Starts up to `count` threads; as many as the system allows.
+    void start(unsigned count) {
+        try {
+            while (threads_.size() < count) threads_.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+        }
+    }
+
+    // Without threads, the piece is translated at once, here.
+    void submit(Piece& piece) {
+        piece.done = false;
+        piece.error = nullptr;
+        if (threads_.empty()) {
+            translate_piece(piece, settings_);
+            piece.done = true;
+            return;
+        }
+        {
+            const std::lock_guard lock(mutex_);
+            waiting_.push_back(&piece);
+        }
+        work_ready_.notify_one();
+    }
+
+    void wait(Piece& piece) {
+        std::unique_lock lock(mutex_);
+        piece_done_.wait(lock, [&] { return piece.done; });
+    }
+
+private:
+    void work() {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            work_ready_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+            if (stopping_) return;
+            Piece& piece = *waiting_.front();
+            waiting_.pop_front();
+            lock.unlock();
+            translate_piece(piece, settings_);
+            lock.lock();
+            piece.done = true;
+            piece_done_.notify_all();
+        }
+    }
+
+    const TranslationSettings& settings_;
+    std::mutex mutex_;
+    std::condition_variable work_ready_;
+    std::condition_variable piece_done_;
+    std::deque<Piece*> waiting_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace
+
+PieceSizes piece_sizes_for(int process_count) {
+    constexpr std::size_t output_per_piece = std::size_t{1} << 20;
+    const std::size_t piece = std::clamp<std::size_t>(
+        output_per_piece / std::max(process_count, 1), std::size_t{16} << 10, std::size_t{128} << 10);
+    return {piece, 4 * piece, std::clamp(std::thread::hardware_concurrency(), 2u, 4u)};
+}
+
+void translate_in_pieces(ByteSource& source, ByteSink& sink, std::ostream& warnings,
+                         const TranslationSettings& settings, const PieceSizes& sizes) {
+    WarningStream warning_stream(warnings, settings.source_name);
+    if (settings.process_count > max_processes_in_pieces) {
+        translate_line_by_line(source, sink, warning_stream, settings, true);
+        return;
+    }
+    // Declared before the threads, so that it outlives their last use of it.
+    std::vector<Piece> pieces(sizes.threads + 1);
+    PieceThreads threads(settings);
+    std::size_t lines_before = 0;
+    std::size_t submitted = 0;
+    std::size_t written = 0;
+    const auto write_next = [&] {
+        Piece& piece = pieces[written++ % pieces.size()];
+        threads.wait(piece);
+        if (piece.error) std::rethrow_exception(piece.error);
+        sink.write(piece.output);
+        ShiftedWarnings shifted(warning_stream, lines_before);
+        piece.warnings.replay(shifted);
+        lines_before += piece.line_count;
+    };
+
+    ModulePieces model(source, sizes.piece, sizes.limit);
+    for (bool first = true;; first = false) {
+        if (submitted - written == pieces.size()) write_next();
+        Piece& piece = pieces[submitted % pieces.size()];
+        const ModulePieces::End end = model.next(piece.input);
+        if (end == ModulePieces::End::limit) {
+            // Too long to hold: written line by line as it is read, once the
+            // pieces before it are out.
+            while (written < submitted) write_next();
+            ChainedSource long_piece(piece.input, model);
+            ShiftedWarnings shifted(warning_stream, lines_before);
+            lines_before += translate_line_by_line(long_piece, sink, shifted, settings, first);
+            continue;
+        }
+        if (piece.input.empty() && !first) break;  // an empty model still gets its banner
+        // A model that fits in one piece needs no threads.
+        if (end == ModulePieces::End::module_header) threads.start(sizes.threads);
+        piece.first = first;
+        threads.submit(piece);
+        ++submitted;
+        if (end == ModulePieces::End::input) break;
+    }
+    while (written < submitted) write_next();
+}
+
+}  // namespace ruvello

@@ -1,0 +1,32 @@
+// The translation of a model made of many modules on several threads.
+#pragma once
+
+#include <cstddef>
+#include <ostream>
+
+#include "streams.h"
+#include "translator.h"
+
+namespace ruvello {
+
+struct PieceSizes {
+    std::size_t piece;  // a piece holds at least this many input bytes
+    std::size_t limit;  // a longer piece is translated line by line as it is read
+    unsigned threads;   // 0 translates the pieces on the calling thread
+};
+
+// Pieces whose output stays around a megabyte, on as many threads as the
+// machine runs at once, at most 4 and at least 2.
+PieceSizes piece_sizes_for(int process_count);
+
+// Writes to `sink` exactly what a translation line by line would, with the
+// warnings in the same order. The model is cut before MODULE headers into
+// pieces that the threads translate while the calling thread reads and
+// writes. A piece's output is held until the pieces before it are written,
+// and only one more piece than there are threads is in hand at a time, so
+// memory stays bounded; for the same reason, with more than 64 processes
+// the whole model is translated line by line.
+void translate_in_pieces(ByteSource& source, ByteSink& sink, std::ostream& warnings,
+                         const TranslationSettings& settings, const PieceSizes& sizes);
+
+}  // namespace ruvello
