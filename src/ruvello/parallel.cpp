@@ -190,6 +190,67 @@ private:
     std::vector<std::thread> threads_;
 };
 
+// Hands the pieces of a model to the threads as they are cut, and writes
+// their translations in the order of the pieces.
+class PieceTranslation {
+public:
+    PieceTranslation(ByteSink& sink, Warnings& warnings, const TranslationSettings& settings,
+                     const PieceSizes& sizes)
+        : sink_(sink), warnings_(warnings), settings_(settings), sizes_(sizes),
+          pieces_(sizes.threads + 1), threads_(settings) {}
+
+    void run(ByteSource& source) {
+        ModulePieces model(source, sizes_.piece, sizes_.limit);
+        for (bool first = true;; first = false) {
+            if (submitted_ - written_ == pieces_.size()) write_next();
+            Piece& piece = pieces_[submitted_ % pieces_.size()];
+            const ModulePieces::End end = model.next(piece.input);
+            if (end == ModulePieces::End::limit) {
+                translate_long_piece(piece.input, model, first);
+                continue;
+            }
+            if (piece.input.empty() && !first) break;  // an empty model still gets its banner
+            // A model that fits in one piece needs no threads.
+            if (end == ModulePieces::End::module_header) threads_.start(sizes_.threads);
+            piece.first = first;
+            threads_.submit(piece);
+            ++submitted_;
+            if (end == ModulePieces::End::input) break;
+        }
+        while (written_ < submitted_) write_next();
+    }
+
+private:
+    void write_next() {
+        Piece& piece = pieces_[written_++ % pieces_.size()];
+        threads_.wait(piece);
+        if (piece.error) std::rethrow_exception(piece.error);
+        sink_.write(piece.output);
+        ShiftedWarnings shifted(warnings_, lines_before_);
+        piece.warnings.replay(shifted);
+        lines_before_ += piece.line_count;
+    }
+
+    // A piece too long to hold is written line by line as it is read, once
+    // the pieces before it are out.
+    void translate_long_piece(std::string_view start, ModulePieces& rest, bool first) {
+        while (written_ < submitted_) write_next();
+        ChainedSource piece(start, rest);
+        ShiftedWarnings shifted(warnings_, lines_before_);
+        lines_before_ += translate_line_by_line(piece, sink_, shifted, settings_, first);
+    }
+
+    ByteSink& sink_;
+    Warnings& warnings_;
+    const TranslationSettings& settings_;
+    const PieceSizes& sizes_;
+    std::vector<Piece> pieces_;  // before the threads, which use them until they end
+    PieceThreads threads_;
+    std::size_t submitted_ = 0;
+    std::size_t written_ = 0;
+    std::size_t lines_before_ = 0;  // in the pieces written
+};
+
 }  // namespace
 
 PieceSizes piece_sizes_for(int process_count) {
@@ -202,49 +263,10 @@ PieceSizes piece_sizes_for(int process_count) {
 void translate_in_pieces(ByteSource& source, ByteSink& sink, std::ostream& warnings,
                          const TranslationSettings& settings, const PieceSizes& sizes) {
     WarningStream warning_stream(warnings, settings.source_name);
-    if (settings.process_count > max_processes_in_pieces) {
+    if (settings.process_count > max_processes_in_pieces)
         translate_line_by_line(source, sink, warning_stream, settings, true);
-        return;
-    }
-    // Declared before the threads, so that it outlives their last use of it.
-    std::vector<Piece> pieces(sizes.threads + 1);
-    PieceThreads threads(settings);
-    std::size_t lines_before = 0;
-    std::size_t submitted = 0;
-    std::size_t written = 0;
-    const auto write_next = [&] {
-        Piece& piece = pieces[written++ % pieces.size()];
-        threads.wait(piece);
-        if (piece.error) std::rethrow_exception(piece.error);
-        sink.write(piece.output);
-        ShiftedWarnings shifted(warning_stream, lines_before);
-        piece.warnings.replay(shifted);
-        lines_before += piece.line_count;
-    };
-
-    ModulePieces model(source, sizes.piece, sizes.limit);
-    for (bool first = true;; first = false) {
-        if (submitted - written == pieces.size()) write_next();
-        Piece& piece = pieces[submitted % pieces.size()];
-        const ModulePieces::End end = model.next(piece.input);
-        if (end == ModulePieces::End::limit) {
-            // Too long to hold: written line by line as it is read, once the
-            // pieces before it are out.
-            while (written < submitted) write_next();
-            ChainedSource long_piece(piece.input, model);
-            ShiftedWarnings shifted(warning_stream, lines_before);
-            lines_before += translate_line_by_line(long_piece, sink, shifted, settings, first);
-            continue;
-        }
-        if (piece.input.empty() && !first) break;  // an empty model still gets its banner
-        // A model that fits in one piece needs no threads.
-        if (end == ModulePieces::End::module_header) threads.start(sizes.threads);
-        piece.first = first;
-        threads.submit(piece);
-        ++submitted;
-        if (end == ModulePieces::End::input) break;
-    }
-    while (written < submitted) write_next();
+    else
+        PieceTranslation(sink, warning_stream, settings, sizes).run(source);
 }
 
 }  // namespace ruvello
