@@ -93,11 +93,9 @@ void translate_piece(Piece& piece, const TranslationSettings& settings) {
     try {
         piece.output.clear();
         piece.warnings.clear();
-        const std::size_t buffer_size = std::min(piece_buffer_size, piece.input.size() + 1);
-        StringSource source(piece.input);
-        LineReader input(source, buffer_size);
+        LineReader input(piece.input);
         AppendingSink sink(piece.output);
-        OutputBuffer output(sink, buffer_size);
+        OutputBuffer output(sink, std::min(piece_buffer_size, piece.input.size() + 1));
         Translator translator(input, output, piece.warnings, settings);
         if (piece.first) translator.write_banner();
         translator.translate_lines();

@@ -12,8 +12,12 @@ std::size_t StringSource::read(char* buffer, std::size_t capacity) {
 }
 
 LineReader::LineReader(ByteSource& source, std::size_t buffer_size)
-    : source_(source), buffer_(new char[std::max<std::size_t>(buffer_size, 1)]),
-      capacity_(std::max<std::size_t>(buffer_size, 1)) {}
+    : source_(&source), buffer_(new char[std::max<std::size_t>(buffer_size, 1)]),
+      data_(buffer_.get()), capacity_(std::max<std::size_t>(buffer_size, 1)) {}
+
+LineReader::LineReader(std::string_view text)
+    : source_(nullptr), data_(text.data()), capacity_(text.size()), end_(text.size()),
+      source_done_(true) {}
 
 bool LineReader::next_line(std::string_view& line) {
     if (replay_last_line_) {
@@ -21,7 +25,7 @@ bool LineReader::next_line(std::string_view& line) {
     } else {
         std::size_t scanned = begin_;
         for (;;) {
-            const char* data = buffer_.get();
+            const char* data = data_;
             const void* newline = std::memchr(data + scanned, '\n', end_ - scanned);
             if (newline != nullptr) {
                 const std::size_t after = static_cast<const char*>(newline) - data + 1;
@@ -62,9 +66,10 @@ void LineReader::refill() {
         std::unique_ptr<char[]> larger(new char[capacity_ * 2]);
         std::memcpy(larger.get(), buffer_.get(), end_);
         buffer_ = std::move(larger);
+        data_ = buffer_.get();
         capacity_ *= 2;
     }
-    const std::size_t n = source_.read(buffer_.get() + end_, capacity_ - end_);
+    const std::size_t n = source_->read(buffer_.get() + end_, capacity_ - end_);
     if (n == 0) source_done_ = true;
     end_ += n;
 }

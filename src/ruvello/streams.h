@@ -63,6 +63,9 @@ public:
     static constexpr std::size_t default_buffer_size = std::size_t{1} << 18;
 
     explicit LineReader(ByteSource& source, std::size_t buffer_size = default_buffer_size);
+    // Reads the lines of a text in memory where it lies, without a copy. The
+    // text must outlive the reader.
+    explicit LineReader(std::string_view text);
 
     // Sets `line` to the next line and returns true, or returns false at the
     // end of the input, leaving `line` alone. The view stays valid until the
@@ -78,8 +81,9 @@ public:
 private:
     void refill();
 
-    ByteSource& source_;
+    ByteSource* source_;  // none for a text in memory
     std::unique_ptr<char[]> buffer_;
+    const char* data_;  // the buffer, or the text in memory
     std::size_t capacity_;
     std::size_t begin_ = 0;  // unread bytes are [begin_, end_)
     std::size_t end_ = 0;
