@@ -26,24 +26,6 @@ void rtrim(char* s) {
     std::memset(s + kept, '\0', text.size() - kept);
 }
 
-// memchr to each place holding the match's first character, then a
-// comparison. On the short texts of a model this is faster than memmem,
-// whose setup costs more than the search.
-std::size_t find(std::string_view text, std::string_view match, std::size_t from) {
-    if (match.empty()) return from <= text.size() ? from : std::string_view::npos;
-    if (from > text.size() || match.size() > text.size() - from) return std::string_view::npos;
-    const std::size_t end = text.size() - match.size() + 1;  // past the last candidate start
-    for (std::size_t at = from; at < end; ++at) {
-        const void* candidate = std::memchr(text.data() + at, match[0], end - at);
-        if (candidate == nullptr) break;
-        at = static_cast<const char*>(candidate) - text.data();
-        std::size_t same = 1;  // matches are short: compare in place
-        while (same < match.size() && text[at + same] == match[same]) ++same;
-        if (same == match.size()) return at;
-    }
-    return std::string_view::npos;
-}
-
 std::size_t count_occurrences(std::string_view text, std::string_view match) {
     if (match.empty()) return 0;
     std::size_t count = 0;
