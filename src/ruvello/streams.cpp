@@ -19,34 +19,24 @@ LineReader::LineReader(std::string_view text)
     : source_(nullptr), data_(text.data()), capacity_(text.size()), end_(text.size()),
       source_done_(true) {}
 
-bool LineReader::next_line(std::string_view& line) {
-    if (replay_last_line_) {
-        replay_last_line_ = false;
-    } else {
-        std::size_t scanned = begin_;
-        for (;;) {
-            const char* data = data_;
-            const void* newline = std::memchr(data + scanned, '\n', end_ - scanned);
-            if (newline != nullptr) {
-                const std::size_t after = static_cast<const char*>(newline) - data + 1;
-                last_line_ = std::string_view(data + begin_, after - begin_);
-                begin_ = after;
-                break;
-            }
-            if (source_done_) {
-                if (begin_ == end_) return false;
-                last_line_ = std::string_view(data + begin_, end_ - begin_);
-                begin_ = end_;
-                break;
-            }
-            const std::size_t unread_scanned = end_ - begin_;
-            refill();
-            scanned = begin_ + unread_scanned;
+// Reads on until the buffer holds the rest of the line or the input ends;
+// false when nothing is left. The part already in the buffer has no newline.
+bool LineReader::take_line_reading_more() {
+    for (;;) {
+        const std::size_t searched = end_ - begin_;
+        if (source_done_) {
+            if (searched == 0) return false;
+            take_line_up_to(end_);
+            return true;
+        }
+        refill();
+        const char* unsearched = data_ + begin_ + searched;
+        const void* newline = std::memchr(unsearched, '\n', end_ - begin_ - searched);
+        if (newline != nullptr) {
+            take_line_up_to(static_cast<const char*>(newline) - data_ + 1);
+            return true;
         }
     }
-    ++line_number_;
-    line = last_line_;
-    return true;
 }
 
 void LineReader::step_back() {

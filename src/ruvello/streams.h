@@ -70,7 +70,14 @@ public:
     // Sets `line` to the next line and returns true, or returns false at the
     // end of the input, leaving `line` alone. The view stays valid until the
     // next call.
-    bool next_line(std::string_view& line);
+    bool next_line(std::string_view& line) {
+        if (!replay_last_line_ && !take_buffered_line() && !take_line_reading_more())
+            return false;
+        replay_last_line_ = false;
+        ++line_number_;
+        line = last_line_;
+        return true;
+    }
 
     // Makes the next call of next_line return the line it returned last.
     void step_back();
@@ -79,6 +86,18 @@ public:
     std::size_t line_number() const { return line_number_; }
 
 private:
+    // The next line, when the buffer holds it whole.
+    bool take_buffered_line() {
+        const void* newline = std::memchr(data_ + begin_, '\n', end_ - begin_);
+        if (newline == nullptr) return false;
+        take_line_up_to(static_cast<const char*>(newline) - data_ + 1);
+        return true;
+    }
+    void take_line_up_to(std::size_t end) {
+        last_line_ = std::string_view(data_ + begin_, end - begin_);
+        begin_ = end;
+    }
+    bool take_line_reading_more();
     void refill();
 
     ByteSource* source_;  // none for a text in memory
