@@ -127,28 +127,25 @@ void Translator::translate_property(std::string_view line) {
 }
 
 // The line for process 1 and for process 2, or for the pairs (1, 2) and
-// (2, 1), into first_instance_ and second_instance_.
+// (2, 1), into first_instance_ and second_instance_. Each "[name]" of a
+// parameter becomes "[1]" or "[2]"; with two parameters, the second is
+// replaced in what the first replacement gave.
 void Translator::instantiate_property(std::string_view line, std::string_view list,
                                       std::size_t count) {
+    using textops::assign_replaced;
     if (count == 1) {
-        const std::string_view parameter = trimmed(list);
-        instantiate(first_instance_, line, parameter, "1");
-        instantiate(second_instance_, line, parameter, "2");
+        bracket(first_parameter_, trimmed(list));
+        assign_replaced(first_instance_, line, first_parameter_, "[1]");
+        assign_replaced(second_instance_, line, first_parameter_, "[2]");
         return;
     }
     const auto [first, second] = split_pair(list);
-    instantiate(scratch_instance_, line, first, "1");
-    instantiate(first_instance_, scratch_instance_, second, "2");
-    instantiate(scratch_instance_, line, second, "1");
-    instantiate(second_instance_, scratch_instance_, first, "2");
-}
-
-// `text` with every "[parameter]" replaced by "[process]".
-void Translator::instantiate(std::string& result, std::string_view text,
-                             std::string_view parameter, std::string_view process) {
-    bracket(bracketed_parameter_, parameter);
-    bracket(bracketed_process_, process);
-    textops::assign_replaced(result, text, bracketed_parameter_, bracketed_process_);
+    bracket(first_parameter_, first);
+    bracket(second_parameter_, second);
+    assign_replaced(scratch_instance_, line, first_parameter_, "[1]");
+    assign_replaced(first_instance_, scratch_instance_, second_parameter_, "[2]");
+    assign_replaced(scratch_instance_, line, second_parameter_, "[1]");
+    assign_replaced(second_instance_, scratch_instance_, first_parameter_, "[2]");
 }
 
 }  // namespace ruvello

@@ -72,8 +72,6 @@ private:
     // SPEC sections.
     void translate_property(std::string_view line);
     void instantiate_property(std::string_view line, std::string_view list, std::size_t count);
-    void instantiate(std::string& result, std::string_view text, std::string_view parameter,
-                     std::string_view process);
 
     LineReader& input_;
     OutputBuffer& output_;
@@ -91,8 +89,8 @@ private:
     std::string first_instance_;
     std::string second_instance_;
     SplitText split_;
-    std::string bracketed_parameter_;
-    std::string bracketed_process_;
+    std::string first_parameter_;  // bracketed, as in "[i]"
+    std::string second_parameter_;
 };
 
 // Sizes for an in-memory translation: the model is read in pieces of at
