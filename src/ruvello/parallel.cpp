@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <exception>
 #include <mutex>
@@ -106,11 +107,9 @@ void translate_piece(Piece& piece, const TranslationSettings& settings) {
     }
 }
 
-// Returns the number of lines translated.
-std::size_t translate_line_by_line(ByteSource& source, ByteSink& sink, Warnings& warnings,
-                                   const TranslationSettings& settings, bool with_banner) {
-    LineReader input(source);
-    OutputBuffer output(sink);
+// Translates into the output and flushes it; returns the number of lines read.
+std::size_t translate_into(OutputBuffer& output, LineReader& input, Warnings& warnings,
+                           const TranslationSettings& settings, bool with_banner) {
     Translator translator(input, output, warnings, settings);
     if (with_banner) translator.write_banner();
     translator.translate_lines();
@@ -142,15 +141,12 @@ public:
         }
     }
 
-    // Without threads, the piece is translated at once, here.
+    bool running() const { return !threads_.empty(); }
+
+    // Only while running.
     void submit(Piece& piece) {
         piece.done = false;
         piece.error = nullptr;
-        if (threads_.empty()) {
-            translate_piece(piece, settings_);
-            piece.done = true;
-            return;
-        }
         {
             const std::lock_guard lock(mutex_);
             waiting_.push_back(&piece);
@@ -194,7 +190,7 @@ class PieceTranslation {
 public:
     PieceTranslation(ByteSink& sink, Warnings& warnings, const TranslationSettings& settings,
                      const PieceSizes& sizes)
-        : sink_(sink), warnings_(warnings), settings_(settings), sizes_(sizes),
+        : sink_(sink), warnings_(warnings), settings_(settings), sizes_(sizes), output_(sink),
           pieces_(sizes.threads + 1), threads_(settings) {}
 
     void run(ByteSource& source) {
@@ -208,11 +204,18 @@ public:
                 continue;
             }
             if (piece.input.empty() && !first) break;  // an empty model still gets its banner
-            // A model that fits in one piece needs no threads.
-            if (end == ModulePieces::End::module_header) threads_.start(sizes_.threads);
-            piece.first = first;
-            threads_.submit(piece);
-            ++submitted_;
+            read_ += piece.input.size();
+            // A model that fits in one piece needs no threads, nor does the
+            // start of any model.
+            if (end == ModulePieces::End::module_header && read_ > sizes_.before_threads)
+                threads_.start(sizes_.threads);
+            if (threads_.running()) {
+                piece.first = first;
+                threads_.submit(piece);
+                ++submitted_;
+            } else {
+                translate_here(piece.input, first);
+            }
             if (end == ModulePieces::End::input) break;
         }
         while (written_ < submitted_) write_next();
@@ -232,21 +235,33 @@ private:
     // A piece too long to hold is written line by line as it is read, once
     // the pieces before it are out.
     void translate_long_piece(std::string_view start, ModulePieces& rest, bool first) {
-        while (written_ < submitted_) write_next();
         ChainedSource piece(start, rest);
+        LineReader input(piece);
+        translate_here(input, first);
+    }
+
+    void translate_here(std::string_view piece, bool first) {
+        LineReader input(piece);
+        translate_here(input, first);
+    }
+
+    void translate_here(LineReader& input, bool first) {
+        while (written_ < submitted_) write_next();
         ShiftedWarnings shifted(warnings_, lines_before_);
-        lines_before_ += translate_line_by_line(piece, sink_, shifted, settings_, first);
+        lines_before_ += translate_into(output_, input, shifted, settings_, first);
     }
 
     ByteSink& sink_;
     Warnings& warnings_;
     const TranslationSettings& settings_;
     const PieceSizes& sizes_;
+    OutputBuffer output_;  // for what is translated here
     std::vector<Piece> pieces_;  // before the threads, which use them until they end
     PieceThreads threads_;
     std::size_t submitted_ = 0;
     std::size_t written_ = 0;
     std::size_t lines_before_ = 0;  // in the pieces written
+    std::uint64_t read_ = 0;        // bytes of the model in the pieces so far
 };
 
 }  // namespace
@@ -255,16 +270,20 @@ PieceSizes piece_sizes_for(int process_count) {
     constexpr std::size_t output_per_piece = std::size_t{1} << 20;
     const std::size_t piece = std::clamp<std::size_t>(
         output_per_piece / std::max(process_count, 1), std::size_t{16} << 10, std::size_t{128} << 10);
-    return {piece, 4 * piece, std::clamp(std::thread::hardware_concurrency(), 2u, 4u)};
+    return {piece, 4 * piece, std::clamp(std::thread::hardware_concurrency(), 2u, 4u),
+            std::size_t{8} << 20};
 }
 
 void translate_in_pieces(ByteSource& source, ByteSink& sink, std::ostream& warnings,
                          const TranslationSettings& settings, const PieceSizes& sizes) {
     WarningStream warning_stream(warnings, settings.source_name);
-    if (settings.process_count > max_processes_in_pieces)
-        translate_line_by_line(source, sink, warning_stream, settings, true);
-    else
+    if (settings.process_count > max_processes_in_pieces) {
+        LineReader input(source);
+        OutputBuffer output(sink);
+        translate_into(output, input, warning_stream, settings, true);
+    } else {
         PieceTranslation(sink, warning_stream, settings, sizes).run(source);
+    }
 }
 
 }  // namespace ruvello

@@ -13,10 +13,12 @@ struct PieceSizes {
     std::size_t piece;  // a piece holds at least this many input bytes
     std::size_t limit;  // a longer piece is translated line by line as it is read
     unsigned threads;   // 0 translates the pieces on the calling thread
+    std::size_t before_threads = 0;  // input bytes translated before the threads start
 };
 
 // Pieces whose output stays around a megabyte, on as many threads as the
-// machine runs at once, at most 4 and at least 2.
+// machine runs at once, at most 4 and at least 2, from the ninth megabyte of
+// the model on: starting threads costs more than they save on a smaller one.
 PieceSizes piece_sizes_for(int process_count);
 
 // Writes to `sink` exactly what a translation line by line would, with the
