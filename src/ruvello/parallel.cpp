@@ -90,23 +90,6 @@ struct Piece {
     bool done = false;
 };
 
-void translate_piece(Piece& piece, const TranslationSettings& settings) {
-    try {
-        piece.output.clear();
-        piece.warnings.clear();
-        LineReader input(piece.input);
-        AppendingSink sink(piece.output);
-        OutputBuffer output(sink, std::min(piece_buffer_size, piece.input.size() + 1));
-        Translator translator(input, output, piece.warnings, settings);
-        if (piece.first) translator.write_banner();
-        translator.translate_lines();
-        output.flush();
-        piece.line_count = input.line_number();
-    } catch (...) {
-        piece.error = std::current_exception();
-    }
-}
-
 // Translates into the output and flushes it; returns the number of lines read.
 std::size_t translate_into(OutputBuffer& output, LineReader& input, Warnings& warnings,
                            const TranslationSettings& settings, bool with_banner) {
@@ -115,6 +98,19 @@ std::size_t translate_into(OutputBuffer& output, LineReader& input, Warnings& wa
     translator.translate_lines();
     output.flush();
     return input.line_number();
+}
+
+void translate_piece(Piece& piece, const TranslationSettings& settings) {
+    try {
+        piece.output.clear();
+        piece.warnings.clear();
+        LineReader input(piece.input);
+        AppendingSink sink(piece.output);
+        OutputBuffer output(sink, std::min(piece_buffer_size, piece.input.size() + 1));
+        piece.line_count = translate_into(output, input, piece.warnings, settings, piece.first);
+    } catch (...) {
+        piece.error = std::current_exception();
+    }
 }
 
 // Threads that translate the pieces handed to them, in any order.
