@@ -133,8 +133,4 @@ TEST(TranslationInPieces, IsTheTranslationLineByLine) {
     }
 }
 
-TEST(TranslationInPieces, GivesAnEmptyModelItsBanner) {
-    EXPECT_EQ(in_pieces("", 2, {1, 1, 2}), line_by_line("", 2));
-}
-
 }  // namespace
