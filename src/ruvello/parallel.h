@@ -17,8 +17,9 @@ struct PieceSizes {
 };
 
 // Pieces whose output stays around a megabyte, on as many threads as the
-// machine runs at once, at most 4 and at least 2, from the ninth megabyte of
-// the model on: starting threads costs more than they save on a smaller one.
+// machine runs at once, at most 4 and none on a single core, from the ninth
+// megabyte of the model on: starting threads costs more than they save on a
+// smaller one.
 PieceSizes piece_sizes_for(int process_count);
 
 // Writes to `sink` exactly what a translation line by line would, with the
