@@ -92,7 +92,7 @@ std::size_t ModulePieces::next_header_from(std::size_t offset) {
                 scanned_ = mention;  // what lies before is known: no header
                 return mention;
             }
-            parameter_list_open_ = textops::contains(line, '(') && !textops::contains(line, ')');
+            parameter_list_open_ = leaves_parameter_list_open(line);
         }
         scanned_ = end;
     }

@@ -264,8 +264,9 @@ private:
 
 PieceSizes piece_sizes_for(int process_count) {
     constexpr std::size_t output_per_piece = std::size_t{1} << 20;
-    const std::size_t piece = std::clamp<std::size_t>(
-        output_per_piece / std::max(process_count, 1), std::size_t{16} << 10, std::size_t{128} << 10);
+    const std::size_t piece =
+        std::clamp<std::size_t>(output_per_piece / std::max(process_count, 1),
+                                std::size_t{16} << 10, std::size_t{128} << 10);
     // On a single core, threads would only add work.
     const unsigned cores = std::thread::hardware_concurrency();
     return {piece, 4 * piece, cores < 2 ? 0 : std::min(cores, 4u), std::size_t{8} << 20};

@@ -113,10 +113,10 @@ void Translator::translate_property(std::string_view line) {
     const auto second_formula = formula(second_instance_, quantifier);
     if (!first_formula || !second_formula) {
         warnings_.warn(input_.line_number(),
-             count == 1 ? "FORALL property has no ')' to end its parameter list; property not "
-                          "translated"
-                        : "FORALL property over two parameters has no '>' ending its guard (as "
-                          "in i != j ->); property not translated");
+                       count == 1 ? "FORALL property has no ')' to end its parameter list; "
+                                    "property not translated"
+                                  : "FORALL property over two parameters has no '>' ending its "
+                                    "guard (as in i != j ->); property not translated");
         return;
     }
     output_.put(quantifier.prefix);

@@ -100,8 +100,8 @@ void Translator::write_process_instances(std::string_view statement,
     const bool declares_process = textops::contains(statement, "transition");
     if (declares_process && !textops::contains(statement, ':')) {
         warnings_.warn(first_line_number,
-             "process declaration without ':' has no module to instantiate; statement copied "
-             "unchanged");
+                       "process declaration without ':' has no module to instantiate; "
+                       "statement copied unchanged");
         output_.put(statement);
         return;
     }

@@ -30,12 +30,7 @@ bool LineReader::take_line_reading_more() {
             return true;
         }
         refill();
-        const char* unsearched = data_ + begin_ + searched;
-        const void* newline = std::memchr(unsearched, '\n', end_ - begin_ - searched);
-        if (newline != nullptr) {
-            take_line_up_to(static_cast<const char*>(newline) - data_ + 1);
-            return true;
-        }
+        if (take_buffered_line(searched)) return true;
     }
 }
 

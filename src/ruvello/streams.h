@@ -86,9 +86,11 @@ public:
     std::size_t line_number() const { return line_number_; }
 
 private:
-    // The next line, when the buffer holds it whole.
-    bool take_buffered_line() {
-        const void* newline = std::memchr(data_ + begin_, '\n', end_ - begin_);
+    // The next line, when the buffer holds it whole; the first `searched`
+    // unread bytes are known to hold no newline.
+    bool take_buffered_line(std::size_t searched = 0) {
+        const char* unsearched = data_ + begin_ + searched;
+        const void* newline = std::memchr(unsearched, '\n', end_ - begin_ - searched);
         if (newline == nullptr) return false;
         take_line_up_to(static_cast<const char*>(newline) - data_ + 1);
         return true;

@@ -23,6 +23,10 @@ bool opens_with(std::string_view line, std::string_view keyword) {
 
 bool is_module_header(std::string_view line) { return opens_with(line, "MODULE"); }
 
+bool leaves_parameter_list_open(std::string_view header) {
+    return textops::contains(header, '(') && !textops::contains(header, ')');
+}
+
 // The section a header line opens, or none when the line is no header.
 Translator::Section Translator::header_section(std::string_view line) {
     switch (line.front()) {
@@ -84,15 +88,17 @@ void Translator::translate_line(std::string_view line) {
     }
 }
 
-// Every module gets its own definition of N, after its header. A parameter
-// list opened on the header line may go on over further lines, up to the
-// first line that holds a ')'; those lines are copied as they are.
+// Every module gets its own definition of N, after its header and the lines
+// that continue its parameter list, which are copied as they are.
 void Translator::copy_module_header(std::string_view header) {
     section_ = Section::module;
     output_.put(header);
-    if (textops::contains(header, '(')) {
-        std::string_view line = header;
-        while (!textops::contains(line, ')') && input_.next_line(line)) output_.put(line);
+    if (leaves_parameter_list_open(header)) {
+        std::string_view line;
+        while (input_.next_line(line)) {
+            output_.put(line);
+            if (textops::contains(line, ')')) break;
+        }
     }
     output_.put(define_block_);
 }

@@ -40,6 +40,10 @@ private:
 // Whether a line read by the line loop is a MODULE header.
 bool is_module_header(std::string_view line);
 
+// Whether the lines after a MODULE header continue its parameter list, up to
+// and including the first line that holds a ')'.
+bool leaves_parameter_list_open(std::string_view header);
+
 class Translator {
 public:
     Translator(LineReader& input, OutputBuffer& output, Warnings& warnings,
