@@ -60,7 +60,8 @@ int translate_file(const std::string& model_path, const TranslationSettings& set
     if (!output) return fail("FILE OPENED ERROR!\n", exit_file_error);
     FileSource source(input->fd());
     FileSink sink(output->fd());
-    translate_in_pieces(source, sink, std::cerr, settings, piece_sizes_for(settings.process_count));
+    translate_in_pieces(source, sink, std::cerr, settings,
+                        piece_sizes_for(settings.process_count, input->size()));
     output->commit();
     return exit_success;
 }

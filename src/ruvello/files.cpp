@@ -56,6 +56,11 @@ std::optional<InputFile> InputFile::open(const std::string& path) {
     return InputFile(std::move(fd), status);
 }
 
+std::optional<std::uint64_t> InputFile::size() const {
+    if (!S_ISREG(status_.st_mode)) return std::nullopt;
+    return static_cast<std::uint64_t>(status_.st_size);
+}
+
 bool InputFile::is_file_at(const std::string& path) const {
     struct stat other {};
     return ::stat(path.c_str(), &other) == 0 && other.st_dev == status_.st_dev &&

@@ -4,6 +4,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -52,6 +53,8 @@ public:
     static std::optional<InputFile> open(const std::string& path);
 
     int fd() const { return fd_.get(); }
+    // The size of a regular file; nothing for a pipe, a device and the like.
+    std::optional<std::uint64_t> size() const;
     // Whether `path` names this very file, through any spelling or link.
     bool is_file_at(const std::string& path) const;
 

@@ -262,14 +262,17 @@ private:
 
 }  // namespace
 
-PieceSizes piece_sizes_for(int process_count) {
+PieceSizes piece_sizes_for(int process_count, std::optional<std::uint64_t> model_size) {
     constexpr std::size_t output_per_piece = std::size_t{1} << 20;
     const std::size_t piece =
         std::clamp<std::size_t>(output_per_piece / std::max(process_count, 1),
                                 std::size_t{16} << 10, std::size_t{128} << 10);
     // On a single core, threads would only add work.
     const unsigned cores = std::thread::hardware_concurrency();
-    return {piece, 4 * piece, cores < 2 ? 0 : std::min(cores, 4u), std::size_t{8} << 20};
+    constexpr std::size_t small_model = std::size_t{8} << 20;
+    const bool known_large = model_size && *model_size > small_model;
+    const std::size_t before_threads = known_large ? 0 : small_model;
+    return {piece, 4 * piece, cores < 2 ? 0 : std::min(cores, 4u), before_threads};
 }
 
 void translate_in_pieces(ByteSource& source, ByteSink& sink, std::ostream& warnings,

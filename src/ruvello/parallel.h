@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <ostream>
 
 #include "streams.h"
@@ -17,10 +19,11 @@ struct PieceSizes {
 };
 
 // Pieces whose output stays around a megabyte, on as many threads as the
-// machine runs at once, at most 4 and none on a single core, from the ninth
-// megabyte of the model on: starting threads costs more than they save on a
-// smaller one.
-PieceSizes piece_sizes_for(int process_count);
+// machine runs at once, at most 4 and none on a single core. Starting threads
+// costs more than they save on a model of a few megabytes: they start at once
+// for a model known to be larger, and otherwise from its ninth megabyte on.
+PieceSizes piece_sizes_for(int process_count,
+                           std::optional<std::uint64_t> model_size = std::nullopt);
 
 // Writes to `sink` exactly what a translation line by line would, with the
 // warnings in the same order. The model is cut before MODULE headers into
