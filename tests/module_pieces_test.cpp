@@ -133,4 +133,30 @@ TEST(TranslationInPieces, IsTheTranslationLineByLine) {
     }
 }
 
+// Takes `room` bytes, then fails like a full disk.
+class FullSink : public ruvello::ByteSink {
+public:
+    explicit FullSink(std::size_t room) : room_(room) {}
+    void write(std::string_view bytes) override {
+        if (bytes.size() > room_) throw ruvello::WriteError("full");
+        room_ -= bytes.size();
+    }
+
+private:
+    std::size_t room_;
+};
+
+TEST(TranslationInPieces, ReportsAWriteThatFailsOnAThread) {
+    const std::string model = mixed_model();
+    for (std::size_t room : {0, 1000, 20000}) {
+        ruvello::StringSource source(model);
+        FullSink sink(room);
+        std::ostringstream warnings;
+        EXPECT_THROW(ruvello::translate_in_pieces(source, sink, warnings, {2, "m.in"},
+                                                  {300, 1000, 2}),
+                     ruvello::WriteError)
+            << "after " << room << " bytes";
+    }
+}
+
 }  // namespace

@@ -87,7 +87,7 @@ struct Piece {
     CollectedWarnings warnings;
     std::size_t line_count = 0;
     std::exception_ptr error;
-    bool done = false;
+    bool translated = false;
 };
 
 // Translates into the output and flushes it; returns the number of lines read.
@@ -113,10 +113,30 @@ void translate_piece(Piece& piece, const TranslationSettings& settings) {
     }
 }
 
-// Threads that translate the pieces handed to them, in any order.
+// Where the translations go, in the order of the model, and how many lines
+// of the model they cover so far, for the line numbers of warnings.
+struct OrderedOutput {
+    ByteSink& sink;
+    Warnings& warnings;
+    std::size_t lines_before = 0;
+
+    void write(const Piece& piece) {
+        if (piece.error) std::rethrow_exception(piece.error);
+        sink.write(piece.output);
+        ShiftedWarnings shifted(warnings, lines_before);
+        piece.warnings.replay(shifted);
+        lines_before += piece.line_count;
+    }
+};
+
+// Threads that translate the pieces handed to them, in any order, and write
+// them in the order they were handed over: the thread that finishes the
+// piece due next writes it, and every piece after it that is finished. A
+// fixed number of pieces is in hand at a time; their storage is reused.
 class PieceThreads {
 public:
-    explicit PieceThreads(const TranslationSettings& settings) : settings_(settings) {}
+    PieceThreads(OrderedOutput& output, const TranslationSettings& settings, std::size_t pieces)
+        : output_(output), settings_(settings), pieces_(pieces) {}
     PieceThreads(const PieceThreads&) = delete;
     PieceThreads& operator=(const PieceThreads&) = delete;
 
@@ -139,20 +159,34 @@ public:
 
     bool running() const { return !threads_.empty(); }
 
-    // Only while running.
+    // The storage for the next piece, once the piece that used it last is
+    // written. Throws what the writing of a piece met.
+    Piece& free_piece() {
+        std::unique_lock lock(mutex_);
+        piece_written_.wait(lock,
+                            [this] { return error_ || submitted_ - written_ < pieces_.size(); });
+        if (error_) std::rethrow_exception(error_);
+        return pieces_[submitted_ % pieces_.size()];
+    }
+
+    // Hands over the piece free_piece gave; only while running.
     void submit(Piece& piece) {
-        piece.done = false;
-        piece.error = nullptr;
         {
             const std::lock_guard lock(mutex_);
+            piece.translated = false;
+            piece.error = nullptr;
             waiting_.push_back(&piece);
+            ++submitted_;
         }
         work_ready_.notify_one();
     }
 
-    void wait(Piece& piece) {
+    // Waits until every piece handed over is written. Throws what the
+    // writing of a piece met.
+    void wait_until_written() {
         std::unique_lock lock(mutex_);
-        piece_done_.wait(lock, [&] { return piece.done; });
+        piece_written_.wait(lock, [this] { return error_ || written_ == submitted_; });
+        if (error_) std::rethrow_exception(error_);
     }
 
 private:
@@ -166,34 +200,63 @@ private:
             lock.unlock();
             translate_piece(piece, settings_);
             lock.lock();
-            piece.done = true;
-            piece_done_.notify_all();
+            piece.translated = true;
+            write_finished_pieces(lock);
         }
     }
 
+    // Writes the pieces due next that are translated, unless another thread
+    // is at it already. Called, and returns, with the lock held.
+    void write_finished_pieces(std::unique_lock<std::mutex>& lock) {
+        if (writing_) return;
+        writing_ = true;
+        while (!error_ && written_ < submitted_) {
+            Piece& piece = pieces_[written_ % pieces_.size()];
+            if (!piece.translated) break;
+            lock.unlock();
+            std::exception_ptr error;
+            try {
+                output_.write(piece);
+            } catch (...) {
+                error = std::current_exception();
+            }
+            lock.lock();
+            error_ = error;
+            if (!error) ++written_;
+            piece_written_.notify_all();
+        }
+        writing_ = false;
+    }
+
+    OrderedOutput& output_;
     const TranslationSettings& settings_;
+    std::vector<Piece> pieces_;  // piece k uses pieces_[k % size]
     std::mutex mutex_;
     std::condition_variable work_ready_;
-    std::condition_variable piece_done_;
+    std::condition_variable piece_written_;
     std::deque<Piece*> waiting_;
+    std::size_t submitted_ = 0;
+    std::size_t written_ = 0;
+    bool writing_ = false;
+    std::exception_ptr error_;  // the first met; nothing is written after it
     bool stopping_ = false;
-    std::vector<std::thread> threads_;
+    std::vector<std::thread> threads_;  // last: they end before the pieces go
 };
 
-// Hands the pieces of a model to the threads as they are cut, and writes
-// their translations in the order of the pieces.
+// Hands the pieces of a model to the threads as they are cut. What is
+// translated on the calling thread is written there, once the pieces before
+// it are.
 class PieceTranslation {
 public:
     PieceTranslation(ByteSink& sink, Warnings& warnings, const TranslationSettings& settings,
                      const PieceSizes& sizes)
-        : sink_(sink), warnings_(warnings), settings_(settings), sizes_(sizes), output_(sink),
-          pieces_(sizes.threads + 1), threads_(settings) {}
+        : settings_(settings), sizes_(sizes), output_{sink, warnings}, buffer_(sink),
+          threads_(output_, settings, sizes.threads + 1) {}
 
     void run(ByteSource& source) {
         ModulePieces model(source, sizes_.piece, sizes_.limit);
         for (bool first = true;; first = false) {
-            if (submitted_ - written_ == pieces_.size()) write_next();
-            Piece& piece = pieces_[submitted_ % pieces_.size()];
+            Piece& piece = threads_.free_piece();
             const ModulePieces::End end = model.next(piece.input);
             if (end == ModulePieces::End::limit) {
                 translate_long_piece(piece.input, model, first);
@@ -208,26 +271,15 @@ public:
             if (threads_.running()) {
                 piece.first = first;
                 threads_.submit(piece);
-                ++submitted_;
             } else {
                 translate_here(piece.input, first);
             }
             if (end == ModulePieces::End::input) break;
         }
-        while (written_ < submitted_) write_next();
+        threads_.wait_until_written();
     }
 
 private:
-    void write_next() {
-        Piece& piece = pieces_[written_++ % pieces_.size()];
-        threads_.wait(piece);
-        if (piece.error) std::rethrow_exception(piece.error);
-        sink_.write(piece.output);
-        ShiftedWarnings shifted(warnings_, lines_before_);
-        piece.warnings.replay(shifted);
-        lines_before_ += piece.line_count;
-    }
-
     // A piece too long to hold is written line by line as it is read, once
     // the pieces before it are out.
     void translate_long_piece(std::string_view start, ModulePieces& rest, bool first) {
@@ -242,22 +294,17 @@ private:
     }
 
     void translate_here(LineReader& input, bool first) {
-        while (written_ < submitted_) write_next();
-        ShiftedWarnings shifted(warnings_, lines_before_);
-        lines_before_ += translate_into(output_, input, shifted, settings_, first);
+        threads_.wait_until_written();
+        ShiftedWarnings shifted(output_.warnings, output_.lines_before);
+        output_.lines_before += translate_into(buffer_, input, shifted, settings_, first);
     }
 
-    ByteSink& sink_;
-    Warnings& warnings_;
     const TranslationSettings& settings_;
     const PieceSizes& sizes_;
-    OutputBuffer output_;  // for what is translated here
-    std::vector<Piece> pieces_;  // before the threads, which use them until they end
+    OrderedOutput output_;
+    OutputBuffer buffer_;  // for what is translated here
     PieceThreads threads_;
-    std::size_t submitted_ = 0;
-    std::size_t written_ = 0;
-    std::size_t lines_before_ = 0;  // in the pieces written
-    std::uint64_t read_ = 0;        // bytes of the model in the pieces so far
+    std::uint64_t read_ = 0;  // bytes of the model in the pieces so far
 };
 
 }  // namespace

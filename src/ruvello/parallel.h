@@ -27,11 +27,11 @@ PieceSizes piece_sizes_for(int process_count,
 
 // Writes to `sink` exactly what a translation line by line would, with the
 // warnings in the same order. The model is cut before MODULE headers into
-// pieces that the threads translate while the calling thread reads and
-// writes. A piece's output is held until the pieces before it are written,
-// and only one more piece than there are threads is in hand at a time, so
-// memory stays bounded; for the same reason, with more than 64 processes
-// the whole model is translated line by line.
+// pieces: the calling thread reads and cuts them, and the threads translate
+// them and write them in order. A piece's output is held until the pieces
+// before it are written, and only one more piece than there are threads is
+// in hand at a time, so memory stays bounded; for the same reason, with more
+// than 64 processes the whole model is translated line by line.
 void translate_in_pieces(ByteSource& source, ByteSink& sink, std::ostream& warnings,
                          const TranslationSettings& settings, const PieceSizes& sizes);
 
