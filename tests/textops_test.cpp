@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace {
@@ -30,6 +31,25 @@ TEST(Trim, RemovesOnlySpacesAndTabs) {
     char line[] = "xx)  tail\n";  // ltrim inside a larger buffer
     textops::ltrim(line + 3);
     EXPECT_STREQ(line, "xx)tail\n");
+}
+
+// Every length around the 16- and 32-byte steps of the search, with the byte
+// at every place and again right after it. The byte is also right before the
+// range, where it must not be seen, and the range ends its allocation, so
+// that the sanitizer builds catch a look past its end.
+TEST(FindByte, FindsTheFirstOccurrenceInTheRangeOnly) {
+    for (std::size_t length = 0; length <= 70; ++length) {
+        for (std::size_t at = 0; at <= length; ++at) {
+            const std::unique_ptr<char[]> text(new char[length + 1]);
+            std::memset(text.get(), 'a', length + 1);
+            text[0] = 'c';
+            const char* first = text.get() + 1;
+            if (at < length) text[1 + at] = 'c';
+            if (at + 1 < length) text[2 + at] = 'c';
+            EXPECT_EQ(textops::find_byte(first, first + length, 'c'), first + at)
+                << "length " << length << ", at " << at;
+        }
+    }
 }
 
 TEST(Replace, GivesTheSameResultIntoAnotherBufferAndInPlace) {

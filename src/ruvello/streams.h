@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+#include "textops/textops.h"
+
 namespace ruvello {
 
 struct ReadError : std::runtime_error {
@@ -89,10 +91,9 @@ private:
     // The next line, when the buffer holds it whole; the first `searched`
     // unread bytes are known to hold no newline.
     bool take_buffered_line(std::size_t searched = 0) {
-        const char* unsearched = data_ + begin_ + searched;
-        const void* newline = std::memchr(unsearched, '\n', end_ - begin_ - searched);
-        if (newline == nullptr) return false;
-        take_line_up_to(static_cast<const char*>(newline) - data_ + 1);
+        const char* newline = textops::find_byte(data_ + begin_ + searched, data_ + end_, '\n');
+        if (newline == data_ + end_) return false;
+        take_line_up_to(newline - data_ + 1);
         return true;
     }
     void take_line_up_to(std::size_t end) {
