@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <exception>
 #include <mutex>
 #include <string>
@@ -56,15 +55,6 @@ private:
     std::size_t lines_before_;
 };
 
-class AppendingSink : public ByteSink {
-public:
-    explicit AppendingSink(std::string& text) : text_(text) {}
-    void write(std::string_view bytes) override { text_ += bytes; }
-
-private:
-    std::string& text_;
-};
-
 // The bytes already read, then the rest of the source.
 class ChainedSource : public ByteSource {
 public:
@@ -83,7 +73,7 @@ private:
 struct Piece {
     std::string input;
     bool first = false;  // the banner goes before it
-    std::string output;
+    StringSink output;
     CollectedWarnings warnings;
     std::size_t line_count = 0;
     std::exception_ptr error;
@@ -105,8 +95,7 @@ void translate_piece(Piece& piece, const TranslationSettings& settings) {
         piece.output.clear();
         piece.warnings.clear();
         LineReader input(piece.input);
-        AppendingSink sink(piece.output);
-        OutputBuffer output(sink, std::min(piece_buffer_size, piece.input.size() + 1));
+        OutputBuffer output(piece.output, std::min(piece_buffer_size, piece.input.size() + 1));
         piece.line_count = translate_into(output, input, piece.warnings, settings, piece.first);
     } catch (...) {
         piece.error = std::current_exception();
@@ -122,7 +111,7 @@ struct OrderedOutput {
 
     void write(const Piece& piece) {
         if (piece.error) std::rethrow_exception(piece.error);
-        sink.write(piece.output);
+        sink.write(piece.output.text());
         ShiftedWarnings shifted(warnings, lines_before);
         piece.warnings.replay(shifted);
         lines_before += piece.line_count;
@@ -170,13 +159,12 @@ public:
     }
 
     // Hands over the piece free_piece gave; only while running.
-    void submit(Piece& piece) {
+    void submit() {
         {
             const std::lock_guard lock(mutex_);
+            Piece& piece = pieces_[submitted_++ % pieces_.size()];
             piece.translated = false;
             piece.error = nullptr;
-            waiting_.push_back(&piece);
-            ++submitted_;
         }
         work_ready_.notify_one();
     }
@@ -193,10 +181,9 @@ private:
     void work() {
         std::unique_lock lock(mutex_);
         for (;;) {
-            work_ready_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+            work_ready_.wait(lock, [this] { return stopping_ || started_ < submitted_; });
             if (stopping_) return;
-            Piece& piece = *waiting_.front();
-            waiting_.pop_front();
+            Piece& piece = pieces_[started_++ % pieces_.size()];
             lock.unlock();
             translate_piece(piece, settings_);
             lock.lock();
@@ -234,8 +221,9 @@ private:
     std::mutex mutex_;
     std::condition_variable work_ready_;
     std::condition_variable piece_written_;
-    std::deque<Piece*> waiting_;
+    // Counts of pieces: written_ <= started_ (taken by a thread) <= submitted_.
     std::size_t submitted_ = 0;
+    std::size_t started_ = 0;
     std::size_t written_ = 0;
     bool writing_ = false;
     std::exception_ptr error_;  // the first met; nothing is written after it
@@ -270,7 +258,7 @@ public:
                 threads_.start(sizes_.threads);
             if (threads_.running()) {
                 piece.first = first;
-                threads_.submit(piece);
+                threads_.submit();
             } else {
                 translate_here(piece.input, first);
             }

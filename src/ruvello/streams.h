@@ -52,6 +52,8 @@ class StringSink : public ByteSink {
 public:
     void write(std::string_view bytes) override { text_ += bytes; }
     const std::string& text() const { return text_; }
+    // Empties the text, keeping its storage.
+    void clear() { text_.clear(); }
 
 private:
     std::string text_;
