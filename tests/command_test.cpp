@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <random>
 #include <set>
 #include <sstream>
@@ -92,7 +93,27 @@ protected:
         EXPECT_EQ(snapshot(), files) << args;
     }
 
+    // Starts ruvello on a model read from a FIFO, and returns once its
+    // temporary output exists: it then waits for more of the model, written
+    // through fifo_writer_, until that is closed or a signal comes.
+    pid_t start_on_fifo() {
+        EXPECT_EQ(::mkfifo((work_ / "m.in").c_str(), 0600), 0);
+        const std::string command = "cd " + quoted(work_.string()) + " && exec " +
+                                    quoted(RUVELLO_EXECUTABLE) + " -p 2 -f m.in 2>" +
+                                    quoted((root_ / "err").string());
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        fifo_writer_ = std::make_unique<std::ofstream>(work_ / "m.in");  // waits for the reader
+        *fifo_writer_ << model << std::flush;
+        while (snapshot().size() < 2) ::usleep(1000);
+        return child;
+    }
+
     fs::path root_, work_;
+    std::unique_ptr<std::ofstream> fifo_writer_;
 };
 
 TEST_F(Command, TranslatesFilesAndPipes) {
@@ -172,9 +193,14 @@ TEST_F(Command, ReplacesAnOutputKeepingItsModeAndLinks) {
     write("m.in", model);
     write("m.smv", "previous result\n");
     fs::permissions(work_ / "m.smv", fs::perms(0640));
+    fs::create_hard_link(work_ / "m.smv", work_ / "previous.smv");
     ASSERT_EQ(run("-p 2 -f m.in").status, 0);
     EXPECT_EQ(contents("m.smv"), banner("m.in") + translated);
     EXPECT_EQ(fs::status(work_ / "m.smv").permissions(), fs::perms(0640));
+    // A new file takes the name; the old one lives on under its other names only.
+    EXPECT_EQ(contents("previous.smv"), "previous result\n");
+    EXPECT_EQ(snapshot().size(), 3u);
+    fs::remove(work_ / "previous.smv");
 
     fs::create_directory(work_ / "results");
     fs::rename(work_ / "m.smv", work_ / "results" / "m.smv");
@@ -186,27 +212,25 @@ TEST_F(Command, ReplacesAnOutputKeepingItsModeAndLinks) {
 }
 
 TEST_F(Command, LeavesNothingBehindWhenInterrupted) {
-    // Reading from a FIFO that nobody writes to, ruvello waits with its
-    // temporary output open until the signal comes.
-    ASSERT_EQ(::mkfifo((work_ / "m.in").c_str(), 0600), 0);
-    const std::string command = "cd " + quoted(work_.string()) + " && exec " +
-                                quoted(RUVELLO_EXECUTABLE) + " -p 2 -f m.in";
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    const int writer = ::open((work_ / "m.in").c_str(), O_WRONLY);  // waits for the reader
-    ASSERT_GE(writer, 0);
-    ASSERT_EQ(::write(writer, "VAR\n", 4), 4);
-    while (snapshot().size() < 2) ::usleep(1000);  // the temporary output appears
+    const pid_t child = start_on_fifo();
     ::kill(child, SIGTERM);
     int status = 0;
     ::waitpid(child, &status, 0);
-    ::close(writer);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM);
     EXPECT_EQ(snapshot().size(), 1u);
+}
+
+TEST_F(Command, ReplacesOnlyAFileWhenTheOutputPathChangesDuringARun) {
+    const pid_t child = start_on_fifo();
+    fs::create_directory(work_ / "m.smv");
+    write("m.smv/kept", "kept\n");
+    fifo_writer_.reset();  // the end of the model
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
+    EXPECT_EQ(read(root_ / "err"), write_error);
+    EXPECT_EQ(contents("m.smv/kept"), "kept\n");
+    EXPECT_EQ(snapshot().size(), 2u);
 }
 
 TEST_F(Command, CarriesOddInputThrough) {

@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -133,12 +134,37 @@ OutputFile::~OutputFile() {
     has_unfinished_output = 0;
 }
 
+// Renaming over an existing file makes ext4 write the new file to disk before
+// the rename returns (its guard for programs that replace files without
+// syncing them), which can take longer than the translation itself. So an
+// existing file is swapped with the output instead, and then removed from the
+// temporary path; a rename is left for a path that names nothing yet, or a
+// file system that cannot swap.
 void OutputFile::commit() {
     if (!fd_.close()) throw WriteError(std::strerror(errno));
-    has_unfinished_output = 0;
-    if (::rename(temporary_path_.c_str(), path_.c_str()) != 0)
-        throw WriteError(std::strerror(errno));
+    if (!swap_with_existing_file()) {
+        has_unfinished_output = 0;
+        if (::rename(temporary_path_.c_str(), path_.c_str()) != 0)
+            throw WriteError(std::strerror(errno));
+    }
     temporary_path_.clear();
+}
+
+bool OutputFile::swap_with_existing_file() {
+    const auto swap = [this] {
+        return ::renameat2(AT_FDCWD, temporary_path_.c_str(), AT_FDCWD, path_.c_str(),
+                           RENAME_EXCHANGE) == 0;
+    };
+    if (!swap()) return false;
+    // Only a file is replaced: what the path named may have become a directory
+    // since the run began, and then it goes back where it was.
+    if (::unlink(temporary_path_.c_str()) != 0) {
+        const int error = errno;
+        swap();
+        throw WriteError(std::strerror(error));
+    }
+    has_unfinished_output = 0;
+    return true;
 }
 
 }  // namespace ruvello

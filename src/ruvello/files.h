@@ -65,7 +65,7 @@ private:
     struct stat status_;
 };
 
-// Written to a temporary file beside the path, and renamed over the path by
+// Written to a temporary file beside the path, and put in place of the path by
 // commit. Until then, the path keeps whatever it held; a file never committed
 // is removed. A path that is a symbolic link keeps it: the file it leads to
 // is the one replaced.
@@ -82,6 +82,9 @@ public:
     void commit();
 
 private:
+    // Puts the output in place of the file at the path, when there is one to
+    // swap with; false when there is none.
+    bool swap_with_existing_file();
     OutputFile(FileDescriptor fd, std::string path, std::string temporary_path)
         : fd_(std::move(fd)), path_(std::move(path)), temporary_path_(std::move(temporary_path)) {}
 
