@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <random>
 #include <string>
 
 namespace {
@@ -48,6 +49,25 @@ TEST(FindByte, FindsTheFirstOccurrenceInTheRangeOnly) {
             if (at + 1 < length) text[2 + at] = 'c';
             EXPECT_EQ(textops::find_byte(first, first + length, 'c'), first + at)
                 << "length " << length << ", at " << at;
+        }
+    }
+}
+
+TEST(Find, AgreesWithTheStandardSearchWithoutLookingPastTheText) {
+    // Texts of few letters, so that partial matches abound; each is alone in
+    // its allocation, so that a sanitizer build catches a look past its end.
+    std::mt19937 random(11);
+    const std::string_view matches[] = {"a", "ab", "ba", "aab", "abab", "Proc",
+                                        "aaaaaaaaaaaaaaaaaa"};
+    for (std::size_t length = 0; length <= 80; ++length) {
+        for (int round = 0; round < 20; ++round) {
+            const std::unique_ptr<char[]> storage(new char[length]);
+            for (std::size_t i = 0; i < length; ++i) storage[i] = "aabProc"[random() % 7];
+            const std::string_view text(storage.get(), length);
+            for (const std::string_view match : matches)
+                for (std::size_t from = 0; from <= length + 1; from += 1 + length / 8)
+                    EXPECT_EQ(textops::find(text, match, from), text.find(match, from))
+                        << text << " / " << match << " from " << from;
         }
     }
 }

@@ -70,6 +70,11 @@ std::string_view rewrite(std::string_view text, std::string_view match,
 void Translator::translate_statement(std::string_view first_line) {
     const std::size_t first_line_number = input_.line_number();
     const std::string_view statement = gather_statement(first_line);
+    // Most statements mention no process at all, and are copied as they are.
+    if (!textops::contains(statement, proc.front())) {
+        output_.put(statement);
+        return;
+    }
     split_.split(statement, proc);
     if (split_.found() && is_process_indexed(statement))
         write_process_instances(statement, first_line_number);
