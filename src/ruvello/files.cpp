@@ -142,11 +142,9 @@ OutputFile::~OutputFile() {
 // file system that cannot swap.
 void OutputFile::commit() {
     if (!fd_.close()) throw WriteError(std::strerror(errno));
-    if (!swap_with_existing_file()) {
-        has_unfinished_output = 0;
-        if (::rename(temporary_path_.c_str(), path_.c_str()) != 0)
-            throw WriteError(std::strerror(errno));
-    }
+    if (!swap_with_existing_file() && ::rename(temporary_path_.c_str(), path_.c_str()) != 0)
+        throw WriteError(std::strerror(errno));
+    has_unfinished_output = 0;
     temporary_path_.clear();
 }
 
@@ -163,7 +161,6 @@ bool OutputFile::swap_with_existing_file() {
         swap();
         throw WriteError(std::strerror(error));
     }
-    has_unfinished_output = 0;
     return true;
 }
 

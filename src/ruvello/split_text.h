@@ -19,8 +19,6 @@ public:
             text, match, [this](std::string_view part) { parts_.push_back(part); }, [] {});
     }
 
-    bool found() const { return parts_.size() > 1; }
-
     // Writes the text with every occurrence replaced by `replacement`.
     void write(OutputBuffer& output, std::string_view replacement) const {
         output.put(parts_.front());

@@ -76,7 +76,7 @@ void Translator::translate_statement(std::string_view first_line) {
         return;
     }
     split_.split(statement, proc);
-    if (split_.found() && is_process_indexed(statement))
+    if (is_process_indexed(statement))
         write_process_instances(statement, first_line_number);
     else
         split_.write(output_, "1 .. N");
@@ -100,6 +100,8 @@ std::string_view Translator::gather_statement(std::string_view first_line) {
     return statement_;
 }
 
+// Expects split_ to hold the statement split at Proc, and splits again only
+// what a rewrite changed.
 void Translator::write_process_instances(std::string_view statement,
                                          std::size_t first_line_number) {
     const bool declares_process = textops::contains(statement, "transition");
