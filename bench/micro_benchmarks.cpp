@@ -22,15 +22,15 @@ public:
 // Translates `model` in memory for each iteration, counting the output.
 void translate_each_iteration(benchmark::State& state, const std::string& model,
                               int process_count) {
-    std::ostringstream stream;
-    ruvello::WarningStream warnings(stream, "bench.in");
+    ruvello::WarningStream warnings(stderr, "bench.in");
+    const ruvello::TranslationSettings settings{process_count, "bench.in"};
     std::size_t written = 0;
     for (auto _ : state) {
         ruvello::StringSource source(model);
         CountingSink sink;
         ruvello::LineReader input(source);
         ruvello::OutputBuffer output(sink);
-        ruvello::Translator(input, output, warnings, {process_count, "bench.in"}).run();
+        ruvello::Translator(input, output, warnings, settings).translate_lines();
         output.flush();
         written = sink.written;
     }

@@ -1,9 +1,11 @@
 // Properties every translation must have, whatever the input: checked by the
 // fuzz target on generated inputs and by the tests on kept regressions.
 //
-// An input is two bytes of settings followed by the model: the first byte
-// picks N (from -3 to 28), the second the size of the pieces the model is
-// read in and of the buffers.
+// An input is two bytes of settings followed by the model. The first byte
+// picks N (from -3 to 28). The second picks the size of the reads and
+// buffers and of the pieces (1 to 16 bytes, its low four bits), the number
+// of threads the pieces are translated on (0 to 3, the next two bits), and
+// whether a piece may go on past three times that size (its seventh bit).
 #pragma once
 
 #include <cstddef>

@@ -15,6 +15,8 @@
 #include <set>
 #include <sstream>
 
+#include "read_file.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -31,13 +33,6 @@ std::string quoted(const std::string& text) {
     std::string result = "'";
     for (char c : text) result += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return result + "'";
-}
-
-std::string read(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
 }
 
 struct Outcome {
@@ -66,20 +61,20 @@ protected:
                                     quoted((root_ / "err").string()) + " " + after;
         const int status = std::system(command.c_str());
         return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-                read(root_ / "out"), read(root_ / "err")};
+                read_file(root_ / "out"), read_file(root_ / "err")};
     }
 
     void write(const std::string& name, const std::string& text) {
         std::ofstream(work_ / name, std::ios::binary) << text;
     }
-    std::string contents(const std::string& name) { return read(work_ / name); }
+    std::string contents(const std::string& name) { return read_file(work_ / name); }
 
     // Every name in the work folder, with the contents of the regular files.
     std::map<std::string, std::string> snapshot() {
         std::map<std::string, std::string> files;
         for (const auto& entry : fs::directory_iterator(work_))
             files[entry.path().filename().string()] =
-                entry.is_regular_file() ? read(entry.path()) : "(not a regular file)";
+                entry.is_regular_file() ? read_file(entry.path()) : "(not a regular file)";
         return files;
     }
 
@@ -108,7 +103,13 @@ protected:
         }
         fifo_writer_ = std::make_unique<std::ofstream>(work_ / "m.in");  // waits for the reader
         *fifo_writer_ << model << std::flush;
-        while (snapshot().size() < 2) ::usleep(1000);
+        for (int waited_ms = 0; snapshot().size() < 2; ++waited_ms) {
+            if (waited_ms == 10000) {
+                ADD_FAILURE() << "ruvello made no temporary output within 10 s";
+                break;
+            }
+            ::usleep(1000);
+        }
         return child;
     }
 
@@ -138,6 +139,25 @@ TEST_F(Command, TranslatesFilesAndPipes) {
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: ruvello -p N -f MODEL\n")) << help.out;
     EXPECT_TRUE(run("--version").out.starts_with("ruvello "));
+}
+
+// A model file over 8 MB is translated on threads, a pipe by the line loop.
+TEST_F(Command, TranslatesALargeModelOnThreadsAsThroughAPipe) {
+    const std::string module = read_file(fs::path(RUVELLO_SOURCE_DIR) / "examples/mutex.in") +
+                               "SPEC\n  FORALL (i, j, k) s[i]\n";
+    std::string large;
+    while (large.size() <= (std::size_t{9} << 20)) large += module;
+    write("m.in", large);
+    const Outcome from_file = run("-p 3 -f m.in");
+    const Outcome from_pipe = run("-p 3 -f -", "", "<m.in");
+    std::string pipe_warnings = from_pipe.err;
+    for (std::size_t at = 0; (at = pipe_warnings.find("ruvello: -:", at)) != std::string::npos;)
+        pipe_warnings.replace(at, 11, "ruvello: m.in:");
+    EXPECT_EQ(from_file.status, 0);
+    EXPECT_NE(from_file.err, "");
+    EXPECT_TRUE(from_file.err == pipe_warnings);
+    EXPECT_TRUE(contents("m.smv").substr(banner("m.in").size()) ==
+                from_pipe.out.substr(banner("-").size()));
 }
 
 TEST_F(Command, RejectsABadCommandLineWithStatusTwo) {
@@ -228,7 +248,7 @@ TEST_F(Command, ReplacesOnlyAFileWhenTheOutputPathChangesDuringARun) {
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1);
-    EXPECT_EQ(read(root_ / "err"), write_error);
+    EXPECT_EQ(read_file(root_ / "err"), write_error);
     EXPECT_EQ(contents("m.smv/kept"), "kept\n");
     EXPECT_EQ(snapshot().size(), 2u);
 }

@@ -2,14 +2,13 @@
 
 #include <unistd.h>
 
-#include <csignal>
 #include <cstdio>
-#include <iostream>
 #include <new>
 
 #include "command_line.h"
 #include "files.h"
-#include "parallel.h"
+#include "signals.h"
+#include "translator.h"
 
 #ifndef RUVELLO_VERSION
 #define RUVELLO_VERSION "unknown"
@@ -46,7 +45,8 @@ int fail(const char* message, int status) {
 int translate_stream(const TranslationSettings& settings) {
     FileSource source(STDIN_FILENO);
     FileSink sink(STDOUT_FILENO);
-    translate_in_pieces(source, sink, std::cerr, settings, piece_sizes_for(settings.process_count));
+    WarningStream warnings(stderr, settings.source_name);
+    translate(source, sink, warnings, settings);
     return exit_success;
 }
 
@@ -58,10 +58,10 @@ int translate_file(const std::string& model_path, const TranslationSettings& set
     if (input->is_file_at(output_path)) return fail("FILE OPENED ERROR!\n", exit_file_error);
     std::optional<OutputFile> output = OutputFile::create(output_path);
     if (!output) return fail("FILE OPENED ERROR!\n", exit_file_error);
-    FileSource source(input->fd());
+    FileSource source(input->fd(), input->size());
     FileSink sink(output->fd());
-    translate_in_pieces(source, sink, std::cerr, settings,
-                        piece_sizes_for(settings.process_count, input->size()));
+    WarningStream warnings(stderr, settings.source_name);
+    translate(source, sink, warnings, settings);
     output->commit();
     return exit_success;
 }
@@ -86,9 +86,7 @@ int run_command(std::span<const char* const> args) {
     }
     if (!command->model_path) return fail("FILE OPENED ERROR!\n", exit_file_error);
 
-    // Past a file-size limit a write should fail and be reported, not kill
-    // the process and leave a temporary file behind.
-    std::signal(SIGXFSZ, SIG_IGN);
+    handle_signals();
     const TranslationSettings settings{command->process_count, *command->model_path};
     try {
         if (*command->model_path == "-") return translate_stream(settings);

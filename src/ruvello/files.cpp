@@ -4,12 +4,13 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <utility>
+
+#include "signals.h"
 
 namespace ruvello {
 
@@ -80,24 +81,6 @@ mode_t output_mode(const std::string& path) {
     return 0666 & ~mask;
 }
 
-// The temporary file of the output being written, for a signal handler to
-// remove: a run ended by SIGINT, SIGTERM or SIGHUP leaves nothing behind.
-char unfinished_output[4096];
-volatile std::sig_atomic_t has_unfinished_output = 0;
-
-extern "C" void remove_unfinished_output(int signal) {
-    if (has_unfinished_output) ::unlink(unfinished_output);
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void remove_on_interrupt(const std::string& temporary_path) {
-    if (temporary_path.size() >= sizeof unfinished_output) return;
-    std::memcpy(unfinished_output, temporary_path.c_str(), temporary_path.size() + 1);
-    has_unfinished_output = 1;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) std::signal(signal, remove_unfinished_output);
-}
-
 // An output path that is a symbolic link stays one: the file it leads to is
 // replaced, as writing through the link would.
 std::string through_links(const std::string& path) {
@@ -117,7 +100,7 @@ std::optional<OutputFile> OutputFile::create(const std::string& requested_path) 
     std::string temporary_path = path + ".XXXXXX";
     FileDescriptor fd(::mkostemp(temporary_path.data(), O_CLOEXEC));
     if (fd.get() < 0) return std::nullopt;
-    remove_on_interrupt(temporary_path);
+    remove_on_signal(AT_FDCWD, temporary_path.c_str());
     OutputFile file(std::move(fd), path, std::move(temporary_path));
     if (::fchmod(file.fd(), output_mode(path)) != 0) return std::nullopt;
     return file;
@@ -131,7 +114,7 @@ OutputFile::~OutputFile() {
     if (temporary_path_.empty()) return;
     fd_.close();
     ::unlink(temporary_path_.c_str());
-    has_unfinished_output = 0;
+    forget_unfinished_output();
 }
 
 // Renaming over an existing file makes ext4 write the new file to disk before
@@ -144,7 +127,7 @@ void OutputFile::commit() {
     if (!fd_.close()) throw WriteError(std::strerror(errno));
     if (!swap_with_existing_file() && ::rename(temporary_path_.c_str(), path_.c_str()) != 0)
         throw WriteError(std::strerror(errno));
-    has_unfinished_output = 0;
+    forget_unfinished_output();
     temporary_path_.clear();
 }
 

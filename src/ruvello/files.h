@@ -31,11 +31,14 @@ private:
 
 class FileSource : public ByteSource {
 public:
-    explicit FileSource(int fd) : fd_(fd) {}
+    explicit FileSource(int fd, std::optional<std::uint64_t> size = std::nullopt)
+        : fd_(fd), size_(size) {}
     std::size_t read(char* buffer, std::size_t capacity) override;
+    std::optional<std::uint64_t> size() const override { return size_; }
 
 private:
     int fd_;
+    std::optional<std::uint64_t> size_;
 };
 
 class FileSink : public ByteSink {

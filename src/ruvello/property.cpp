@@ -4,8 +4,11 @@
 // parameter, written for processes 1 and 2, or over two, written for the
 // pairs (1, 2) and (2, 1). Only bracketed uses of a parameter, as in s[i],
 // are instantiated. Each instance becomes an AG property, and a SPEC line
-// separates the two instances.
+// separates the instances.
 
+#include <algorithm>
+#include <charconv>
+#include <numeric>
 #include <optional>
 #include <string>
 
@@ -43,40 +46,36 @@ std::size_t count_parameters(std::string_view list) {
     return count;
 }
 
-void bracket(std::string& result, std::string_view name) {
-    result.clear();
-    result += '[';
-    result += name;
-    result += ']';
-}
-
 std::string_view trimmed(std::string_view name) { return textops::rtrim(textops::ltrim(name)); }
 
-struct ParameterPair {
-    std::string_view first;
-    std::string_view second;
-};
-
-// The first parameter runs to the first comma after a character other than a
-// comma (commas at the very start stay in it); the second is the next
-// non-empty piece.
-ParameterPair split_pair(std::string_view list) {
-    const std::size_t end = list.find(',', list.find_first_not_of(','));
-    const std::string_view rest = list.substr(end);
-    const std::size_t start = rest.find_first_not_of(',');
-    const std::string_view second = rest.substr(start, rest.find(',', start) - start);
-    return {trimmed(list.substr(0, end)), trimmed(second)};
+// The parameter names, bracketed as they are used ("[i]"). A single
+// parameter is the whole list, commas included. Otherwise the first runs to
+// the first comma after a character other than a comma (commas at the very
+// start stay in it), and each further one is the next non-empty piece.
+void bracketed_names(std::string_view list, std::size_t count, std::vector<std::string>& names) {
+    names.resize(count);
+    std::size_t end = count == 1 ? list.size() : list.find(',', list.find_first_not_of(','));
+    std::string_view name = list.substr(0, end);
+    for (std::size_t k = 0;;) {
+        names[k].assign("[");
+        names[k] += trimmed(name);
+        names[k] += ']';
+        if (++k == count) return;
+        const std::size_t start = list.find_first_not_of(',', end);
+        end = list.find(',', start);
+        name = list.substr(start, end - start);
+    }
 }
 
-// The formula of an instance: for one parameter, the text after the first
-// ')' (the end of the list); for two, the text after the first '>' (the
+// What an instance is made of: for one parameter, the text after its first
+// ')' (the end of the list); for more, the text after its first '>' (the
 // guard "i != j ->" is dropped with it). Each is written as an AG property.
 struct Quantifier {
     char formula_after;
     std::string_view prefix;
 };
 constexpr Quantifier one_parameter{')', "\tAG "};
-constexpr Quantifier two_parameters{'>', "\tAG ("};
+constexpr Quantifier several_parameters{'>', "\tAG ("};
 
 std::optional<std::string_view> formula(std::string_view instance, const Quantifier& quantifier) {
     const std::size_t at = instance.find(quantifier.formula_after);
@@ -94,6 +93,70 @@ std::optional<std::string> unsupported(const std::optional<std::string_view>& li
     return std::nullopt;
 }
 
+// The processes of the instances, in order: every ordered tuple of distinct
+// processes from 1..`processes`, lexicographically; (1), (2) or (1, 2),
+// (2, 1) for processes 1 and 2.
+class ProcessTuples {
+public:
+    ProcessTuples(std::size_t size, int processes) : tuple_(size), processes_(processes) {
+        std::iota(tuple_.begin(), tuple_.end(), 1);
+    }
+    const std::vector<int>& tuple() const { return tuple_; }
+
+    // Moves to the next tuple; false after the last.
+    bool next() {
+        for (std::size_t k = tuple_.size(); k-- > 0;) {
+            for (int candidate = tuple_[k] + 1; candidate <= processes_; ++candidate) {
+                if (used_before(candidate, k)) continue;
+                tuple_[k] = candidate;
+                fill_after(k);
+                return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    bool used_before(int process, std::size_t k) const {
+        return std::find(tuple_.begin(), tuple_.begin() + k, process) != tuple_.begin() + k;
+    }
+    // The smallest processes not used before, in increasing order.
+    void fill_after(std::size_t k) {
+        int process = 1;
+        for (std::size_t j = k + 1; j < tuple_.size(); ++j, ++process) {
+            while (used_before(process, j)) ++process;
+            tuple_[j] = process;
+        }
+    }
+
+    std::vector<int> tuple_;
+    int processes_;
+};
+
+// The line with each parameter's bracketed uses replaced by the bracketed
+// number of its process, `instance` as the result. The replacements are
+// made one after another, for the parameter of the smallest process first:
+// a parameter named like a process number also meets the uses that an
+// earlier replacement made.
+void instantiate(std::string_view line, const std::vector<std::string>& names,
+                 const std::vector<int>& processes, std::string& instance, std::string& scratch) {
+    std::string_view text = line;
+    int last = 0;  // the process replaced last; the processes are distinct and positive
+    for (std::size_t step = 0; step < processes.size(); ++step) {
+        std::size_t k = processes.size();
+        for (std::size_t j = 0; j < processes.size(); ++j)
+            if (processes[j] > last && (k == processes.size() || processes[j] < processes[k]))
+                k = j;
+        last = processes[k];
+        char number[16] = "[";
+        char* end = std::to_chars(number + 1, number + sizeof number - 1, processes[k]).ptr;
+        *end++ = ']';
+        textops::assign_replaced(scratch, text, names[k], std::string_view(number, end));
+        instance.swap(scratch);
+        text = instance;
+    }
+}
+
 }  // namespace
 
 void Translator::translate_property(std::string_view line) {
@@ -107,45 +170,49 @@ void Translator::translate_property(std::string_view line) {
         warnings_.warn(input_.line_number(), *reason + "; property not translated");
         return;
     }
-    instantiate_property(line, *list, count);
-    const Quantifier& quantifier = count == 1 ? one_parameter : two_parameters;
-    const auto first_formula = formula(first_instance_, quantifier);
-    const auto second_formula = formula(second_instance_, quantifier);
-    if (!first_formula || !second_formula) {
+    if (!instantiate_property(line, *list, count))
         warnings_.warn(input_.line_number(),
                        count == 1 ? "FORALL property has no ')' to end its parameter list; "
                                     "property not translated"
                                   : "FORALL property over two parameters has no '>' ending its "
                                     "guard (as in i != j ->); property not translated");
-        return;
-    }
-    output_.put(quantifier.prefix);
-    output_.put(*first_formula);
-    output_.put("SPEC\n");
-    output_.put(quantifier.prefix);
-    output_.put(*second_formula);
 }
 
-// The line for process 1 and for process 2, or for the pairs (1, 2) and
-// (2, 1), into first_instance_ and second_instance_. Each "[name]" of a
-// parameter becomes "[1]" or "[2]"; with two parameters, the second is
-// replaced in what the first replacement gave.
-void Translator::instantiate_property(std::string_view line, std::string_view list,
+// Writes an instance for each tuple of processes, the instances separated by
+// SPEC lines; or nothing, returning false, when an instance has no formula.
+bool Translator::instantiate_property(std::string_view line, std::string_view list,
                                       std::size_t count) {
-    using textops::assign_replaced;
-    if (count == 1) {
-        bracket(first_parameter_, trimmed(list));
-        assign_replaced(first_instance_, line, first_parameter_, "[1]");
-        assign_replaced(second_instance_, line, first_parameter_, "[2]");
-        return;
+    const Quantifier& quantifier = count == 1 ? one_parameter : several_parameters;
+    bracketed_names(list, count, parameters_);
+    constexpr int processes = 2;
+    if (!every_instance_has_formula(line, quantifier.formula_after, processes)) return false;
+    ProcessTuples tuples(count, processes);
+    for (bool first = true;; first = false) {
+        if (!first) output_.put("SPEC\n");
+        instantiate(line, parameters_, tuples.tuple(), instance_, scratch_);
+        output_.put(quantifier.prefix);
+        output_.put(*formula(instance_, quantifier));
+        if (!tuples.next()) return true;
     }
-    const auto [first, second] = split_pair(list);
-    bracket(first_parameter_, first);
-    bracket(second_parameter_, second);
-    assign_replaced(scratch_instance_, line, first_parameter_, "[1]");
-    assign_replaced(first_instance_, scratch_instance_, second_parameter_, "[2]");
-    assign_replaced(scratch_instance_, line, second_parameter_, "[1]");
-    assign_replaced(second_instance_, scratch_instance_, first_parameter_, "[2]");
+}
+
+// An instance differs from the line only in the bracketed uses it replaces
+// and the bracketed numbers it puts there. So unless a parameter name holds
+// the character that ends what is dropped, each instance has that character
+// exactly when the line has it.
+bool Translator::every_instance_has_formula(std::string_view line, char formula_after,
+                                            int processes) {
+    const auto holds_it = [&](const std::string& name) {
+        return textops::contains(name, formula_after);
+    };
+    if (std::none_of(parameters_.begin(), parameters_.end(), holds_it))
+        return textops::contains(line, formula_after);
+    ProcessTuples tuples(parameters_.size(), processes);
+    do {
+        instantiate(line, parameters_, tuples.tuple(), instance_, scratch_);
+        if (!textops::contains(instance_, formula_after)) return false;
+    } while (tuples.next());
+    return true;
 }
 
 }  // namespace ruvello

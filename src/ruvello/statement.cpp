@@ -18,20 +18,11 @@ namespace {
 
 constexpr std::string_view proc = "Proc";
 
-bool mentions_section_keyword(std::string_view line) {
-    return textops::contains(line, "MODULE") || textops::contains(line, "VAR") ||
-           textops::contains(line, "ASSIGN") || textops::contains(line, "SPEC");
-}
-
 // Colons at the very start of a statement do not end its head.
 std::string_view statement_head(std::string_view statement) {
     const std::size_t start = statement.find_first_not_of(':');
     if (start == std::string_view::npos) return statement;
     return statement.substr(0, statement.find(':', start));
-}
-
-bool is_process_indexed(std::string_view statement) {
-    return textops::contains(statement_head(statement), "[Proc]");
 }
 
 // The name a process declaration gives its instances: the text before the
@@ -57,12 +48,32 @@ private:
     std::size_t size_;
 };
 
-// `text` with every `match` replaced, kept in `storage` only when it changes.
-std::string_view rewrite(std::string_view text, std::string_view match,
-                         std::string_view replacement, std::string& storage) {
+// `text` with every `match` replaced: `text` itself when it holds none,
+// otherwise the result, kept in `storage`.
+std::string_view replaced(std::string_view text, std::string_view match,
+                          std::string_view replacement, std::string& storage) {
     if (!textops::contains(text, match)) return text;
     textops::assign_replaced(storage, text, match, replacement);
     return storage;
+}
+
+// The texts of `text` between its occurrences of Proc, into `parts`.
+const std::vector<std::string_view>& split_at_proc(std::string_view text,
+                                                   std::vector<std::string_view>& parts) {
+    parts.clear();
+    textops::for_each_occurrence(
+        text, proc, [&](std::string_view part) { parts.push_back(part); }, [] {});
+    return parts;
+}
+
+// Writes the parts with `number` between each two.
+[[gnu::always_inline]] inline void write_joined(OutputBuffer& output, const std::vector<std::string_view>& parts,
+                  std::string_view number) {
+    output.put(parts.front());
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        output.put(number);
+        output.put(parts[i]);
+    }
 }
 
 }  // namespace
@@ -75,16 +86,26 @@ void Translator::translate_statement(std::string_view first_line) {
         output_.put(statement);
         return;
     }
-    split_.split(statement, proc);
-    if (is_process_indexed(statement))
-        write_process_instances(statement, first_line_number);
-    else
-        split_.write(output_, "1 .. N");
+    if (!textops::contains(statement_head(statement), "[Proc]")) {
+        textops::for_each_piece(statement, proc, "1 .. N",
+                                [this](std::string_view piece) { output_.put(piece); });
+        return;
+    }
+    if (!textops::contains(statement, "transition")) {
+        write_process_instances(statement);
+    } else if (textops::contains(statement, ':')) {
+        write_process_declarations(statement);
+    } else {
+        warnings_.warn(first_line_number,
+                       "process declaration without ':' has no module to instantiate; "
+                       "statement copied unchanged");
+        output_.put(statement);
+    }
 }
 
 // Joins further lines to the statement until one holds a ';'. A further line
-// that mentions a section keyword anywhere, even inside a longer word, is not
-// joined: it is left to be read again as a line of its own.
+// that mentions a section keyword is not joined: it is left to be read again
+// as a line of its own.
 std::string_view Translator::gather_statement(std::string_view first_line) {
     if (textops::contains(first_line, ';')) return first_line;
     statement_.assign(first_line);
@@ -100,45 +121,32 @@ std::string_view Translator::gather_statement(std::string_view first_line) {
     return statement_;
 }
 
-// Expects split_ to hold the statement split at Proc, and splits again only
-// what a rewrite changed.
-void Translator::write_process_instances(std::string_view statement,
-                                         std::size_t first_line_number) {
-    const bool declares_process = textops::contains(statement, "transition");
-    if (declares_process && !textops::contains(statement, ':')) {
-        warnings_.warn(first_line_number,
-                       "process declaration without ':' has no module to instantiate; "
-                       "statement copied unchanged");
-        output_.put(statement);
-        return;
-    }
-    // In a process-indexed statement the word "array " is dropped from a
-    // process declaration and becomes a tab anywhere else.
-    const std::string_view rewritten =
-        rewrite(statement, "array ", declares_process ? "" : "\t", rewritten_);
-    if (declares_process) {
-        write_process_declarations(rewritten);
-        return;
-    }
-    if (rewritten.data() != statement.data()) split_.split(rewritten, proc);
+// In a process-indexed statement the word "array " becomes a tab.
+void Translator::write_process_instances(std::string_view statement) {
+    const auto& parts = split_at_proc(replaced(statement, "array ", "\t", rewritten_), parts_);
     for (std::int64_t process = 1; process <= settings_.process_count; ++process)
-        split_.write(output_, ProcessNumber(process).text());
+        write_joined(output_, parts, ProcessNumber(process).text());
 }
 
 // A process-indexed "transition" statement declares one SMV process per
 // process number:  p[Proc] : transition m(x[Proc]);  becomes, for process 1,
-// a tab and  N1_p : process m(x[1]);
+// a tab and  N1_p : process m(x[1]);  The word "array " is dropped.
 void Translator::write_process_declarations(std::string_view statement) {
-    declaration_.assign(instance_name(statement));
+    const std::string_view text = replaced(statement, "array ", "", rewritten_);
+    // "transition" holds no blank, so it can be replaced on either side of
+    // the one that joins the name and the rest.
+    declaration_.clear();
+    const auto append = [this](std::string_view piece) { declaration_ += piece; };
+    textops::for_each_piece(instance_name(text), "transition", "process", append);
     declaration_ += ' ';
-    declaration_ += statement.substr(statement.find(':'));
-    split_.split(rewrite(declaration_, "transition", "process", process_declaration_), proc);
+    textops::for_each_piece(text.substr(text.find(':')), "transition", "process", append);
+    const auto& parts = split_at_proc(declaration_, parts_);
     for (std::int64_t process = 1; process <= settings_.process_count; ++process) {
         const ProcessNumber number(process);
         output_.put("\tN");
         output_.put(number.text());
         output_.put("_");
-        split_.write(output_, number.text());
+        write_joined(output_, parts, number.text());
     }
 }
 

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -27,6 +29,8 @@ public:
     // Reads at most `capacity` bytes into `buffer` and returns how many; 0 at
     // the end of the input. Throws ReadError.
     virtual std::size_t read(char* buffer, std::size_t capacity) = 0;
+    // How many bytes are left to read, when that is known beforehand.
+    virtual std::optional<std::uint64_t> size() const { return std::nullopt; }
 };
 
 class ByteSink {
@@ -42,6 +46,7 @@ public:
     explicit StringSource(std::string_view text, std::size_t chunk = SIZE_MAX)
         : text_(text), chunk_(chunk) {}
     std::size_t read(char* buffer, std::size_t capacity) override;
+    std::optional<std::uint64_t> size() const override { return text_.size(); }
 
 private:
     std::string_view text_;
@@ -124,7 +129,7 @@ public:
 
     explicit OutputBuffer(ByteSink& sink, std::size_t capacity = default_capacity);
 
-    void put(std::string_view text) {
+    [[gnu::always_inline]] void put(std::string_view text) {
         if (text.size() <= capacity_ - used_) {
             std::memcpy(buffer_.get() + used_, text.data(), text.size());
             used_ += text.size();

@@ -1,5 +1,6 @@
 #include "translator.h"
 
+#include "pieces.h"
 #include "textops/textops.h"
 
 namespace ruvello {
@@ -10,49 +11,35 @@ namespace {
 // or ended by a carriage return and newline, is not blank.
 bool is_blank_line(std::string_view line) { return textops::ltrim(line) == "\n"; }
 
-// A line opens a section only when it starts, in the first column, with a
-// section keyword followed by a space, a newline or the end of the line.
-bool opens_with(std::string_view line, std::string_view keyword) {
-    if (!line.starts_with(keyword)) return false;
-    if (line.size() == keyword.size()) return true;
-    const char after = line[keyword.size()];
-    return after == ' ' || after == '\n';
-}
-
 }  // namespace
 
-bool is_module_header(std::string_view line) { return opens_with(line, "MODULE"); }
-
-bool leaves_parameter_list_open(std::string_view header) {
-    return textops::contains(header, '(') && !textops::contains(header, ')');
+bool mentions_section_keyword(std::string_view line) {
+    for (const SectionKeyword& keyword : section_keywords)
+        if (textops::contains(line, keyword.word)) return true;
+    return false;
 }
 
-// The section a header line opens, or none when the line is no header.
-Translator::Section Translator::header_section(std::string_view line) {
-    switch (line.front()) {
-    case 'M':
-        return is_module_header(line) ? Section::module : Section::none;
-    case 'V':
-        return opens_with(line, "VAR") ? Section::var : Section::none;
-    case 'A':
-        return opens_with(line, "ASSIGN") ? Section::assign : Section::none;
-    case 'S':
-        return opens_with(line, "SPEC") ? Section::spec : Section::none;
-    default:
-        return Section::none;
-    }
+bool ends_module_header(std::string_view line, bool first_line) {
+    return textops::contains(line, ')') || (first_line && !textops::contains(line, '('));
+}
+
+std::string banner(std::string_view source_name) {
+    return "--Source file: " + std::string(source_name) + " , by ruvello--\n";
+}
+
+void WarningStream::warn(std::size_t line_number, std::string_view message) {
+    // One write per warning, so that warnings from several runs sharing a
+    // stream do not interleave within a line.
+    const std::string text = "ruvello: " + std::string(source_name_) + ':' +
+                             std::to_string(line_number) + ": warning: " + std::string(message) +
+                             '\n';
+    std::fwrite(text.data(), 1, text.size(), stream_);
 }
 
 Translator::Translator(LineReader& input, OutputBuffer& output, Warnings& warnings,
                        const TranslationSettings& settings)
     : input_(input), output_(output), warnings_(warnings), settings_(settings),
       define_block_("DEFINE\n\tN := " + std::to_string(settings.process_count) + ";\n") {}
-
-void Translator::write_banner() {
-    output_.put("--Source file: ");
-    output_.put(settings_.source_name);
-    output_.put(" , by ruvello--\n");
-}
 
 void Translator::translate_lines() {
     std::string_view line;
@@ -64,59 +51,57 @@ void Translator::translate_line(std::string_view line) {
         output_.put(line);
         return;
     }
-    switch (const Section header = header_section(line)) {
-    case Section::none:
-        break;
-    case Section::module:
-        copy_module_header(line);
-        return;
-    default:
-        section_ = header;
-        output_.put(line);
+    if (const std::optional<Section> header = header_section(line)) {
+        if (*header == Section::module) {
+            copy_module_header(line);
+            return;
+        }
+        module_.section = *header;
+        output_.put(line);  // the rest of a header line is never translated
         return;
     }
-    switch (section_) {
-    case Section::var:
-    case Section::assign:
+    switch (module_.section) {
+    case Section::module:
+        output_.put(line);
+        break;
+    case Section::statements:
         translate_statement(line);
         break;
-    case Section::spec:
+    case Section::properties:
         translate_property(line);
         break;
-    default:
-        output_.put(line);
     }
 }
 
-// Every module gets its own definition of N, after its header and the lines
-// that continue its parameter list, which are copied as they are.
+// Every module gets its own definition of N, after its header.
 void Translator::copy_module_header(std::string_view header) {
-    section_ = Section::module;
+    module_ = ModuleState{};
     output_.put(header);
-    if (leaves_parameter_list_open(header)) {
-        std::string_view line;
-        while (input_.next_line(line)) {
-            output_.put(line);
-            if (textops::contains(line, ')')) break;
-        }
-    }
+    std::string_view line = header;
+    for (bool first = true; !ends_module_header(line, first) && input_.next_line(line);
+         first = false)
+        output_.put(line);
     output_.put(define_block_);
 }
 
-void WarningStream::warn(std::size_t line_number, std::string_view message) {
-    stream_ << "ruvello: " << source_name_ << ':' << line_number << ": warning: " << message
-            << '\n';
+void translate(ByteSource& model, ByteSink& sink, Warnings& warnings,
+               const TranslationSettings& settings) {
+    if (const std::optional<PiecePlan> plan = pieces_that_pay(settings, model.size())) {
+        translate_in_pieces(model, sink, warnings, settings, *plan);
+        return;
+    }
+    LineReader input(model);
+    OutputBuffer output(sink);
+    output.put(banner(settings.source_name));
+    Translator(input, output, warnings, settings).translate_lines();
+    output.flush();
 }
 
 std::string translate_text(std::string_view model, const TranslationSettings& settings,
-                           std::ostream& warnings, const BufferSizes& sizes) {
-    StringSource source(model, sizes.read_piece);
+                           Warnings& warnings) {
+    StringSource source(model);
     StringSink sink;
-    LineReader input(source, sizes.line_buffer);
-    OutputBuffer output(sink, sizes.output_buffer);
-    WarningStream warning_stream(warnings, settings.source_name);
-    Translator(input, output, warning_stream, settings).run();
-    output.flush();
+    translate(source, sink, warnings, settings);
     return sink.text();
 }
 

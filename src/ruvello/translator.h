@@ -3,18 +3,19 @@
 #pragma once
 
 #include <cstddef>
-#include <ostream>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "split_text.h"
 #include "streams.h"
 
 namespace ruvello {
 
 struct TranslationSettings {
     int process_count = 0;         // N
-    std::string_view source_name;  // the input path as given, for the banner and warnings
+    std::string_view source_name;  // the model as named on the command line
 };
 
 // Receives warnings about input that cannot be translated, with the number
@@ -28,87 +29,120 @@ public:
 // Writes each warning at once, as "ruvello: FILE:LINE: warning: MESSAGE".
 class WarningStream : public Warnings {
 public:
-    WarningStream(std::ostream& stream, std::string_view source_name)
+    WarningStream(std::FILE* stream, std::string_view source_name)
         : stream_(stream), source_name_(source_name) {}
     void warn(std::size_t line_number, std::string_view message) override;
 
 private:
-    std::ostream& stream_;
+    std::FILE* stream_;
     std::string_view source_name_;
 };
 
-// Whether a line read by the line loop is a MODULE header.
-bool is_module_header(std::string_view line);
+// What the lines of a section are, and so what a header line opens.
+enum class Section {
+    module,      // the lines of a module before its first section header: copied
+    statements,  // VAR and ASSIGN: statements, expanded for the processes
+    properties,  // SPEC: properties, FORALL ones instantiated
+};
 
-// Whether the lines after a MODULE header continue its parameter list, up to
-// and including the first line that holds a ')'.
-bool leaves_parameter_list_open(std::string_view header);
+struct SectionKeyword {
+    std::string_view word;
+    Section opens;
+};
 
+// The section keywords: header lines open sections with them, and a further
+// line of a statement that mentions one ends the statement.
+inline constexpr SectionKeyword section_keywords[] = {
+    {"MODULE", Section::module},
+    {"VAR", Section::statements},
+    {"ASSIGN", Section::statements},
+    {"SPEC", Section::properties},
+};
+
+// A section header: a line that starts, in its first column, with a section
+// keyword followed by a space, a newline or the end of the line. Nothing
+// when the line is no header.
+inline std::optional<Section> header_section(std::string_view line) {
+    for (const SectionKeyword& keyword : section_keywords) {
+        if (!line.starts_with(keyword.word)) continue;
+        if (line.size() == keyword.word.size()) return keyword.opens;
+        const char after = line[keyword.word.size()];
+        if (after == ' ' || after == '\n') return keyword.opens;
+    }
+    return std::nullopt;
+}
+
+// Whether a line mentions a section keyword anywhere, even inside a longer
+// word: such a line ends a statement gathered over several lines.
+bool mentions_section_keyword(std::string_view line);
+
+// A MODULE header is the header line and, when that line holds a '(' but no
+// ')', the following lines up to and including the first that holds a ')'.
+// Whether `line` is the last line of the header, `first_line` telling
+// whether it is the header line itself.
+bool ends_module_header(std::string_view line, bool first_line);
+
+// The first line of every translation.
+std::string banner(std::string_view source_name);
+
+// The line loop: translates the lines of `input` into `output`.
 class Translator {
 public:
     Translator(LineReader& input, OutputBuffer& output, Warnings& warnings,
                const TranslationSettings& settings);
 
-    // Writes the banner and translates the input to its end. Leaves the
-    // output buffered; the caller flushes it.
-    void run() {
-        write_banner();
-        translate_lines();
-    }
-
-    // The first line of every output.
-    void write_banner();
+    // Translates the input to its end; leaves the output buffered.
     void translate_lines();
 
 private:
-    enum class Section { none, module, var, assign, spec };
-
-    static Section header_section(std::string_view line);
     void translate_line(std::string_view line);
     void copy_module_header(std::string_view header);
 
     // VAR and ASSIGN sections.
     void translate_statement(std::string_view first_line);
     std::string_view gather_statement(std::string_view first_line);
-    void write_process_instances(std::string_view statement, std::size_t first_line_number);
+    void write_process_instances(std::string_view statement);
     void write_process_declarations(std::string_view statement);
 
     // SPEC sections.
     void translate_property(std::string_view line);
-    void instantiate_property(std::string_view line, std::string_view list, std::size_t count);
+    bool instantiate_property(std::string_view line, std::string_view list, std::size_t count);
+    bool every_instance_has_formula(std::string_view line, char formula_after, int processes);
 
     LineReader& input_;
     OutputBuffer& output_;
     Warnings& warnings_;
-    TranslationSettings settings_;
-    Section section_ = Section::none;
-    std::string define_block_;
+    const TranslationSettings& settings_;
+    const std::string define_block_;
 
-    // Storage reused from statement to statement.
-    std::string statement_;
-    std::string rewritten_;
-    std::string declaration_;
-    std::string process_declaration_;
-    std::string scratch_instance_;
-    std::string first_instance_;
-    std::string second_instance_;
-    SplitText split_;
-    std::string first_parameter_;  // bracketed, as in "[i]"
-    std::string second_parameter_;
+    // Everything that a MODULE header starts afresh. Nothing else carries
+    // from line to line: a statement ends before a header, and a property
+    // is one line. So a model cut before its headers translates piece by
+    // piece exactly as it does whole.
+    struct ModuleState {
+        Section section = Section::module;
+    };
+    ModuleState module_;
+
+    // Storage reused from statement to statement and from property to
+    // property, so that the loop allocates only while its texts grow.
+    std::string statement_;                // gathered over several lines
+    std::string rewritten_;                // with "array " rewritten
+    std::string declaration_;              // a process declaration
+    std::vector<std::string_view> parts_;  // the texts between the Procs of a statement
+    std::vector<std::string> parameters_;  // bracketed, as in "[i]"
+    std::string instance_;
+    std::string scratch_;
 };
 
-// Sizes for an in-memory translation: the model is read in pieces of at
-// most `read_piece` bytes, into a line buffer of `line_buffer` bytes that
-// grows as lines need, and written through an output buffer of
-// `output_buffer` bytes.
-struct BufferSizes {
-    std::size_t read_piece = SIZE_MAX;
-    std::size_t line_buffer = LineReader::default_buffer_size;
-    std::size_t output_buffer = OutputBuffer::default_capacity;
-};
+// Translates a whole model: the banner, then its lines, on threads where
+// that pays (a large model on several cores), otherwise by the line loop
+// on this thread. The output is the same either way.
+void translate(ByteSource& model, ByteSink& sink, Warnings& warnings,
+               const TranslationSettings& settings);
 
-// Translates a whole model held in memory; for tests and tools.
+// Translates a model held in memory; for tests and tools.
 std::string translate_text(std::string_view model, const TranslationSettings& settings,
-                           std::ostream& warnings, const BufferSizes& sizes = {});
+                           Warnings& warnings);
 
 }  // namespace ruvello

@@ -51,7 +51,7 @@ inline unsigned byte_hits(const char* at, __m128i c) {
 // The first `c` in [first, last), or last. Most searches end within a short
 // line: its first 32 bytes are looked at here, 16 at a time, since a call to
 // memchr costs more than that search; memchr takes over on longer texts.
-inline const char* find_byte(const char* first, const char* last, char c) {
+[[gnu::always_inline]] inline const char* find_byte(const char* first, const char* last, char c) {
 #if defined(__SSE2__)
     using detail::byte_hits;
     if (last - first < 16) {
@@ -80,7 +80,7 @@ inline const char* find_byte(const char* first, const char* last, char c) {
 // find_byte to each place holding the match's first character, then a
 // comparison. On the short texts of a model this is faster than memmem,
 // whose setup costs more than the search.
-inline std::size_t find(std::string_view text, std::string_view match, std::size_t from = 0) {
+[[gnu::always_inline]] inline std::size_t find(std::string_view text, std::string_view match, std::size_t from = 0) {
     if (match.empty()) return from <= text.size() ? from : std::string_view::npos;
     if (from > text.size() || match.size() > text.size() - from) return std::string_view::npos;
     const std::size_t end = text.size() - match.size() + 1;  // past the last candidate start
@@ -95,11 +95,11 @@ inline std::size_t find(std::string_view text, std::string_view match, std::size
     return std::string_view::npos;
 }
 
-inline bool contains(std::string_view text, std::string_view match) {
+[[gnu::always_inline]] inline bool contains(std::string_view text, std::string_view match) {
     return find(text, match) != std::string_view::npos;
 }
 
-inline bool contains(std::string_view text, char c) {
+[[gnu::always_inline]] inline bool contains(std::string_view text, char c) {
     return find_byte(text.data(), text.data() + text.size(), c) != text.data() + text.size();
 }
 
