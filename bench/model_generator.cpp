@@ -87,4 +87,10 @@ void generate_model(std::ostream& out, std::size_t target_bytes, std::uint64_t s
         write_module(out, k, random);
 }
 
+void generate_one_line_model(std::ostream& out, std::size_t target_bytes) {
+    out << "MODULE main\nVAR\n  big[Proc] : {v0";
+    for (std::size_t k = 1; static_cast<std::size_t>(out.tellp()) < target_bytes; ++k) out << ", v" << k;
+    out << "};\n";
+}
+
 }  // namespace bench

@@ -13,4 +13,8 @@ namespace bench {
 
 void generate_model(std::ostream& out, std::size_t target_bytes, std::uint64_t seed);
 
+// A model whose third line is one process-indexed declaration of about
+// `target_bytes`, so that the translation of a single long line is timed.
+void generate_one_line_model(std::ostream& out, std::size_t target_bytes);
+
 }  // namespace bench

@@ -34,10 +34,11 @@ def peak_resident_mb(command):
     return int(result.stderr.strip().splitlines()[-1]) / 1024
 
 
-def measure(args, size, count):
-    model = os.path.join(args.data, f"model-{size}MB.in")
+def measure(args, size, count, kind="1"):
+    """kind: the generator's seed, or "line" for a model that is one long line."""
+    model = os.path.join(args.data, f"model-{size}MB-{kind}.in")
     if not os.path.exists(model):
-        subprocess.run([args.generator, str(size), "1", model], check=True)
+        subprocess.run([args.generator, str(size), kind, model], check=True)
     output = model[: -len(".in")] + ".smv"
     copy = output + ".copy"
     def settle(*paths, reads, warm):
@@ -86,6 +87,8 @@ def main():
     parser.add_argument("--data", required=True, help="folder for the generated models")
     parser.add_argument("--sizes", default="1,10,100,200", help="model sizes in MB")
     parser.add_argument("--counts", default="2,8,64", help="values of N")
+    parser.add_argument("--line-sizes", default="100",
+                        help="sizes in MB of models made of one long line, at the first N")
     parser.add_argument("--runs", type=int, default=5)
     args = parser.parse_args()
     os.makedirs(args.data, exist_ok=True)
@@ -94,15 +97,17 @@ def main():
               "awk/ruvello", "peak MB")
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
-    for size in args.sizes.split(","):
-        for count in args.counts.split(","):
-            input_mb, output_mb, median, peak_mb = measure(args, size, int(count))
-            row = (f"{input_mb:.0f}", count, f"{output_mb:.0f}", f"{median['ruvello']:.3f}",
-                   f"{output_mb / median['ruvello']:.0f}",
-                   f"{median['ruvello'] / median['dd']:.2f}",
-                   f"{median['sed'] / median['ruvello']:.1f}",
-                   f"{median['awk'] / median['ruvello']:.1f}", f"{peak_mb:.1f}")
-            print("| " + " | ".join(row) + " |", flush=True)
+    rows = [(size, count, "1") for size in args.sizes.split(",") for count in args.counts.split(",")]
+    rows += [(size, args.counts.split(",")[0], "line") for size in args.line_sizes.split(",") if size]
+    for size, count, kind in rows:
+        input_mb, output_mb, median, peak_mb = measure(args, size, int(count), kind)
+        label = f"{input_mb:.0f}" + (" (one line)" if kind == "line" else "")
+        row = (label, count, f"{output_mb:.0f}", f"{median['ruvello']:.3f}",
+               f"{output_mb / median['ruvello']:.0f}",
+               f"{median['ruvello'] / median['dd']:.2f}",
+               f"{median['sed'] / median['ruvello']:.1f}",
+               f"{median['awk'] / median['ruvello']:.1f}", f"{peak_mb:.1f}")
+        print("| " + " | ".join(row) + " |", flush=True)
 
 
 if __name__ == "__main__":

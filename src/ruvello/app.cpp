@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <new>
 
 #include "command_line.h"
@@ -36,67 +38,84 @@ constexpr const char* usage_text =
     "Exit status: 0 on success, 2 on a bad command line, 1 when a file cannot be\n"
     "opened, read or written.\n";
 
-int fail(const char* message, int status) {
-    std::fputs(message, stderr);
+// Reports a failure: the first line, which scripts match, and one that says
+// why.
+int fail(const char* first_line, const std::string& why, int status = exit_file_error) {
+    std::fprintf(stderr, "%s\n%s\n", first_line, why.c_str());
     return status;
 }
 
-// Standard input to standard output, for pipelines.
-int translate_stream(const TranslationSettings& settings) {
-    FileSource source(STDIN_FILENO);
-    FileSink sink(STDOUT_FILENO);
-    WarningStream warnings(stderr, settings.source_name);
-    translate(source, sink, warnings, settings);
+// Help and version; a write that fails is reported as for a translation.
+int print(const char* text) {
+    if (std::fputs(text, stdout) < 0 || std::fflush(stdout) != 0)
+        return fail("FILE WRITE ERROR!",
+                    std::string("ruvello: cannot write standard output: ") + std::strerror(errno));
     return exit_success;
 }
 
-int translate_file(const std::string& model_path, const TranslationSettings& settings) {
-    const std::optional<InputFile> input = InputFile::open(model_path);
-    if (!input) return fail("FILE OPENED ERROR!\n", exit_file_error);
-    const std::string output_path = output_path_for(model_path);
-    // Writing the output over the model would destroy it.
-    if (input->is_file_at(output_path)) return fail("FILE OPENED ERROR!\n", exit_file_error);
-    std::optional<OutputFile> output = OutputFile::create(output_path);
-    if (!output) return fail("FILE OPENED ERROR!\n", exit_file_error);
-    FileSource source(input->fd(), input->size());
-    FileSink sink(output->fd());
+// Standard input to standard output, for pipelines.
+void translate_stream(const TranslationSettings& settings) {
+    refuse_standard_output_into_input();
+    const InputFile input = InputFile::standard_input();
+    FileSource source(input.fd(), "standard input", input.size());
+    FileSink sink(STDOUT_FILENO, "standard output");
     WarningStream warnings(stderr, settings.source_name);
     translate(source, sink, warnings, settings);
-    output->commit();
-    return exit_success;
+    if (input.changed_since_opened()) warnings.warn("the model changed while it was read");
+}
+
+void translate_file(const std::string& model_path, const TranslationSettings& settings) {
+    const std::string shown_model(settings.source_name);
+    const InputFile input = InputFile::open(model_path, shown_model);
+    const std::string output_path = output_path_for(model_path);
+    const std::string shown_output = printable(output_path);
+    // Writing the output over the model would destroy it.
+    if (input.is_file_at(output_path))
+        throw OpenError("'" + shown_output + "' is the model itself");
+    OutputFile output = OutputFile::create(output_path, shown_output);
+    FileSource source(input.fd(), "'" + shown_model + "'", input.size());
+    FileSink sink(output.fd(), "'" + shown_output + "'");
+    WarningStream warnings(stderr, shown_model);
+    translate(source, sink, warnings, settings);
+    if (input.changed_since_opened()) warnings.warn("the model changed while it was read");
+    output.commit();
 }
 
 }  // namespace
 
 int run_command(std::span<const char* const> args) {
+    open_standard_descriptors();
     const std::optional<CommandLine> command = parse_command_line(args);
-    if (!command) {
-        std::fputs("PARAMETER ERROR!\n", stderr);
-        return fail("Try 'ruvello --help' for more information.\n", exit_usage_error);
-    }
+    if (!command)
+        return fail("PARAMETER ERROR!", "Try 'ruvello --help' for more information.",
+                    exit_usage_error);
     switch (command->action) {
     case CommandLine::Action::help:
-        std::fputs(usage_text, stdout);
-        return exit_success;
+        return print(usage_text);
     case CommandLine::Action::version:
-        std::fputs("ruvello " RUVELLO_VERSION "\n", stdout);
-        return exit_success;
+        return print("ruvello " RUVELLO_VERSION "\n");
     case CommandLine::Action::translate:
         break;
     }
-    if (!command->model_path) return fail("FILE OPENED ERROR!\n", exit_file_error);
+    if (!command->model_path) return fail("FILE OPENED ERROR!", "ruvello: no model given (-f MODEL)");
 
     handle_signals();
-    const TranslationSettings settings{command->process_count, *command->model_path};
+    const std::string shown_model = printable(*command->model_path);
+    const TranslationSettings settings{command->process_count, shown_model};
+    const auto why = [](const std::exception& error) { return "ruvello: " + std::string(error.what()); };
     try {
-        if (*command->model_path == "-") return translate_stream(settings);
-        return translate_file(*command->model_path, settings);
-    } catch (const ReadError&) {
-        return fail("FILE READ ERROR!\n", exit_file_error);
-    } catch (const WriteError&) {
-        return fail("FILE WRITE ERROR!\n", exit_file_error);
+        if (*command->model_path == "-") translate_stream(settings);
+        else translate_file(*command->model_path, settings);
+        return exit_success;
+    } catch (const OpenError& error) {
+        return fail("FILE OPENED ERROR!", why(error));
+    } catch (const ReadError& error) {
+        return fail("FILE READ ERROR!", why(error));
+    } catch (const WriteError& error) {
+        return fail("FILE WRITE ERROR!", why(error));
     } catch (const std::bad_alloc&) {
-        return fail("OUT OF MEMORY!\n", exit_file_error);
+        return fail("OUT OF MEMORY!", "ruvello: cannot translate '" + shown_model +
+                                          "': " + std::strerror(ENOMEM));
     }
 }
 

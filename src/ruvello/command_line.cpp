@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace ruvello {
@@ -47,6 +48,33 @@ std::string output_path_for(std::string_view model_path) {
     const std::size_t dot =
         stem == std::string_view::npos ? std::string_view::npos : model_path.find('.', stem);
     return std::string(model_path.substr(0, dot)) + ".smv";
+}
+
+namespace {
+
+bool is_control(unsigned char c) { return c < 0x20 || c == 0x7f; }
+
+}  // namespace
+
+std::string printable(std::string_view path) {
+    if (std::none_of(path.begin(), path.end(), is_control)) return std::string(path);
+    std::string shown;
+    for (const unsigned char c : path) {
+        switch (c) {
+        case '\n': shown += "\\n"; break;
+        case '\t': shown += "\\t"; break;
+        case '\r': shown += "\\r"; break;
+        case '\\': shown += "\\\\"; break;
+        default:
+            if (!is_control(c)) {
+                shown += static_cast<char>(c);
+                break;
+            }
+            shown += '\\';
+            for (int shift : {6, 3, 0}) shown += static_cast<char>('0' + ((c >> shift) & 7));
+        }
+    }
+    return shown;
 }
 
 }  // namespace ruvello

@@ -28,4 +28,9 @@ std::optional<int> parse_process_count(std::string_view text);
 // the first '.' after its leading dots, followed by ".smv".
 std::string output_path_for(std::string_view model_path);
 
+// A path as the banner, warnings and messages show it: as given, unless it
+// holds a control character; then with C-style escapes (\n, \t, \\, \033),
+// so that it stays on its line and cannot start one of its own.
+std::string printable(std::string_view path);
+
 }  // namespace ruvello

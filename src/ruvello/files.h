@@ -1,16 +1,31 @@
 // Files on disk: the model read from its path, and the output written so that
-// it appears at its path only when complete.
+// it appears at its path only when complete. Every call of the operating
+// system on files is here.
 #pragma once
 
 #include <sys/stat.h>
 
 #include <cstdint>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "streams.h"
 
 namespace ruvello {
+
+// A file that cannot be opened or created; what() says which and why.
+struct OpenError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Opens /dev/null on each of the standard descriptors that is closed, so
+// that no file the run opens takes the place of standard output or error.
+void open_standard_descriptors();
+
+// Throws OpenError when standard output is the regular file standard input
+// reads: writing the translation there would feed it back to itself.
+void refuse_standard_output_into_input();
 
 // Owns an open file descriptor.
 class FileDescriptor {
@@ -29,37 +44,45 @@ private:
     int fd_;
 };
 
+// `name` is the file as messages name it: "'m.in'", "standard input".
 class FileSource : public ByteSource {
 public:
-    explicit FileSource(int fd, std::optional<std::uint64_t> size = std::nullopt)
-        : fd_(fd), size_(size) {}
+    FileSource(int fd, std::string name, std::optional<std::uint64_t> size = std::nullopt)
+        : fd_(fd), name_(std::move(name)), size_(size) {}
     std::size_t read(char* buffer, std::size_t capacity) override;
     std::optional<std::uint64_t> size() const override { return size_; }
 
 private:
     int fd_;
+    std::string name_;
     std::optional<std::uint64_t> size_;
 };
 
 class FileSink : public ByteSink {
 public:
-    explicit FileSink(int fd) : fd_(fd) {}
+    FileSink(int fd, std::string name) : fd_(fd), name_(std::move(name)) {}
     void write(std::string_view bytes) override;
 
 private:
     int fd_;
+    std::string name_;
 };
 
 class InputFile {
 public:
-    // Nothing when the file cannot be opened for reading.
-    static std::optional<InputFile> open(const std::string& path);
+    // Throws OpenError; `shown` is the path as messages show it.
+    static InputFile open(const std::string& path, const std::string& shown);
+    // Standard input, read through a descriptor of its own.
+    static InputFile standard_input();
 
     int fd() const { return fd_.get(); }
     // The size of a regular file; nothing for a pipe, a device and the like.
     std::optional<std::uint64_t> size() const;
     // Whether `path` names this very file, through any spelling or link.
     bool is_file_at(const std::string& path) const;
+    // Whether a regular file's size or modification time is no longer what
+    // it was when it was opened.
+    bool changed_since_opened() const;
 
 private:
     InputFile(FileDescriptor fd, const struct stat& status) : fd_(std::move(fd)), status_(status) {}
@@ -68,14 +91,13 @@ private:
     struct stat status_;
 };
 
-// Written to a temporary file beside the path, and put in place of the path by
-// commit. Until then, the path keeps whatever it held; a file never committed
-// is removed. A path that is a symbolic link keeps it: the file it leads to
-// is the one replaced.
+// Written to a hidden temporary file beside the file it replaces, and put in
+// its place by commit. Until then the path keeps whatever it held; a file
+// never committed is removed, also when a signal ends the run.
 class OutputFile {
 public:
-    // Nothing when the temporary file cannot be created.
-    static std::optional<OutputFile> create(const std::string& requested_path);
+    // Throws OpenError; `shown` is the path as messages show it.
+    static OutputFile create(const std::string& path, const std::string& shown);
     OutputFile(OutputFile&& other) noexcept;
     OutputFile& operator=(OutputFile&&) = delete;
     ~OutputFile();
@@ -85,15 +107,15 @@ public:
     void commit();
 
 private:
-    // Puts the output in place of the file at the path, when there is one to
-    // swap with; false when there is none.
+    OutputFile(FileDescriptor directory, std::string name, std::string shown);
     bool swap_with_existing_file();
-    OutputFile(FileDescriptor fd, std::string path, std::string temporary_path)
-        : fd_(std::move(fd)), path_(std::move(path)), temporary_path_(std::move(temporary_path)) {}
+    [[noreturn]] void fail_to_commit(int error) const;
 
+    FileDescriptor directory_;  // where the file and its temporary file are
+    std::string name_;          // the file's name in it
+    std::string shown_;
+    std::string temporary_name_;  // empty once committed or moved from
     FileDescriptor fd_;
-    std::string path_;
-    std::string temporary_path_;  // empty once committed or moved from
 };
 
 }  // namespace ruvello

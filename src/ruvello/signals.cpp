@@ -17,7 +17,7 @@ namespace {
 // the fences keep their writes on the right side of the flag's.
 volatile std::sig_atomic_t has_unfinished_output = 0;
 volatile std::sig_atomic_t unfinished_directory = -1;
-char unfinished_name[PATH_MAX];
+char unfinished_name[NAME_MAX + 1];
 
 extern "C" void end_run(int signal) {
     if (has_unfinished_output) ::unlinkat(unfinished_directory, unfinished_name, 0);
@@ -34,13 +34,20 @@ constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP};
 void handle_signals() {
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
+    ::sigaction(SIGPIPE, &ignore, nullptr);
     ::sigaction(SIGXFSZ, &ignore, nullptr);
 
     struct sigaction end {};
     end.sa_handler = end_run;
     sigemptyset(&end.sa_mask);
     for (int signal : ending_signals) sigaddset(&end.sa_mask, signal);
-    for (int signal : ending_signals) ::sigaction(signal, &end, nullptr);
+    for (int signal : ending_signals) {
+        // A signal that whoever started the run ignores (nohup, a background
+        // job) stays ignored.
+        struct sigaction current {};
+        if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN)
+            ::sigaction(signal, &end, nullptr);
+    }
 }
 
 void remove_on_signal(int directory, const char* name) {

@@ -28,11 +28,15 @@ std::string banner(std::string_view source_name) {
 }
 
 void WarningStream::warn(std::size_t line_number, std::string_view message) {
-    // One write per warning, so that warnings from several runs sharing a
-    // stream do not interleave within a line.
-    const std::string text = "ruvello: " + std::string(source_name_) + ':' +
-                             std::to_string(line_number) + ": warning: " + std::string(message) +
-                             '\n';
+    write(std::string(source_name_) + ':' + std::to_string(line_number), message);
+}
+
+void WarningStream::warn(std::string_view message) { write(std::string(source_name_), message); }
+
+// One write per warning, so that warnings from several runs sharing a stream
+// do not interleave within a line.
+void WarningStream::write(const std::string& place, std::string_view message) {
+    const std::string text = "ruvello: " + place + ": warning: " + std::string(message) + '\n';
     std::fwrite(text.data(), 1, text.size(), stream_);
 }
 

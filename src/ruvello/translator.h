@@ -27,13 +27,18 @@ public:
 };
 
 // Writes each warning at once, as "ruvello: FILE:LINE: warning: MESSAGE".
+// One that cannot be written is dropped: a warning never ends a run.
 class WarningStream : public Warnings {
 public:
     WarningStream(std::FILE* stream, std::string_view source_name)
         : stream_(stream), source_name_(source_name) {}
     void warn(std::size_t line_number, std::string_view message) override;
+    // A warning about the whole model: "ruvello: FILE: warning: MESSAGE".
+    void warn(std::string_view message);
 
 private:
+    void write(const std::string& place, std::string_view message);
+
     std::FILE* stream_;
     std::string_view source_name_;
 };
