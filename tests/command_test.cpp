@@ -173,7 +173,7 @@ TEST_F(Command, RejectsABadCommandLineWithStatusTwo) {
     for (const std::string args :
          {"", "m.in", "-p 2", "-p 2 -f m.in -p 3", "-p 2 -f m.in -p 3 -f m.in", "-x 1 -f m.in",
           "-f m.in -x 1", "-P 2 -f m.in", "-p abc -f m.in", "-p 3xyz -f m.in", "-p '' -f m.in",
-          "-p 99999999999 -f m.in", "--help -f m.in"})
+          "-p 99999999999 -f m.in", "--help -f m.in", "--fatal-warnings", "--fatal -p 2 -f m.in"})
         expect_failure("$R " + args, 2, "PARAMETER ERROR!\nTry 'ruvello --help' for more information.\n");
 }
 
@@ -192,6 +192,10 @@ TEST_F(Command, FailsWithItsReasonAndTouchesNothing) {
     fs::create_symlink("m.smv", work_ / "alias.smv");
     fs::create_symlink("loop.smv", work_ / "loop.smv");
     write("loop.in", model);
+    write("w.in", warns);
+    write("w.smv", "previous result\n");
+    const std::string warned = "ruvello: w.in:2: warning: FORALL over 3 parameters (at most 2 are "
+                               "supported); property not translated\n";
     const struct {
         std::string line;
         std::string message;
@@ -214,6 +218,11 @@ TEST_F(Command, FailsWithItsReasonAndTouchesNothing) {
         {"$R -p 2 -f - <m.in >/dev/full", error(write_error, "cannot write standard output: No space left on device")},
         {"$R --help >/dev/full", error(write_error, "cannot write standard output: No space left on device")},
         {"$R --version >/dev/full", error(write_error, "cannot write standard output: No space left on device")},
+        {"$R -p 2 --fatal-warnings -f w.in",
+         warned + "ruvello: warnings are fatal (--fatal-warnings); 'w.smv' is left as it was\n"},
+        {"$R -p 2 -f - <w.in --fatal-warnings",
+         "ruvello: -:2" + warned.substr(warned.find(": warning")) +
+             "ruvello: warnings are fatal (--fatal-warnings); the output was written\n"},
     };
     for (const auto& c : cases) expect_failure(c.line, 1, c.message);
 }

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <stdexcept>
 
 #include "command_line.h"
 #include "files.h"
@@ -32,6 +33,8 @@ constexpr const char* usage_text =
     "  -f MODEL    the model to translate; the result goes beside it, named after\n"
     "              it with \".smv\" (models/mutex.in gives models/mutex.smv);\n"
     "              \"-\" reads standard input and writes standard output\n"
+    "  --fatal-warnings  end with status 1 when there is a warning, and leave\n"
+    "              the output as it was\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -53,8 +56,19 @@ int print(const char* text) {
     return exit_success;
 }
 
+// With --fatal-warnings, a run that warns fails.
+struct FatalWarnings : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+void refuse_if_warned(const WarningStream& warnings, const CommandLine& command,
+                      const std::string& what_is_left) {
+    if (command.fatal_warnings && warnings.warned())
+        throw FatalWarnings("warnings are fatal (--fatal-warnings); " + what_is_left);
+}
+
 // Standard input to standard output, for pipelines.
-void translate_stream(const TranslationSettings& settings) {
+void translate_stream(const TranslationSettings& settings, const CommandLine& command) {
     refuse_standard_output_into_input();
     const InputFile input = InputFile::standard_input();
     FileSource source(input.fd(), "standard input", input.size());
@@ -62,9 +76,11 @@ void translate_stream(const TranslationSettings& settings) {
     WarningStream warnings(stderr, settings.source_name);
     translate(source, sink, warnings, settings);
     if (input.changed_since_opened()) warnings.warn("the model changed while it was read");
+    refuse_if_warned(warnings, command, "the output was written");
 }
 
-void translate_file(const std::string& model_path, const TranslationSettings& settings) {
+void translate_file(const std::string& model_path, const TranslationSettings& settings,
+                    const CommandLine& command) {
     const std::string shown_model(settings.source_name);
     const InputFile input = InputFile::open(model_path, shown_model);
     const std::string output_path = output_path_for(model_path);
@@ -78,6 +94,7 @@ void translate_file(const std::string& model_path, const TranslationSettings& se
     WarningStream warnings(stderr, shown_model);
     translate(source, sink, warnings, settings);
     if (input.changed_since_opened()) warnings.warn("the model changed while it was read");
+    refuse_if_warned(warnings, command, "'" + shown_output + "' is left as it was");
     output.commit();
 }
 
@@ -104,9 +121,12 @@ int run_command(std::span<const char* const> args) {
     const TranslationSettings settings{command->process_count, shown_model};
     const auto why = [](const std::exception& error) { return "ruvello: " + std::string(error.what()); };
     try {
-        if (*command->model_path == "-") translate_stream(settings);
-        else translate_file(*command->model_path, settings);
+        if (*command->model_path == "-") translate_stream(settings, *command);
+        else translate_file(*command->model_path, settings, *command);
         return exit_success;
+    } catch (const FatalWarnings& error) {
+        std::fprintf(stderr, "%s\n", why(error).c_str());
+        return exit_file_error;
     } catch (const OpenError& error) {
         return fail("FILE OPENED ERROR!", why(error));
     } catch (const ReadError& error) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <vector>
 
 namespace ruvello {
 
@@ -15,12 +16,16 @@ std::optional<int> parse_process_count(std::string_view text) {
     return value;
 }
 
-std::optional<CommandLine> parse_command_line(std::span<const char* const> args) {
+std::optional<CommandLine> parse_command_line(std::span<const char* const> all_args) {
     CommandLine command;
+    std::vector<std::string_view> args;
+    for (const std::string_view arg : all_args) {
+        if (arg == "--fatal-warnings") command.fatal_warnings = true;
+        else args.push_back(arg);
+    }
     if (args.size() == 1) {
-        const std::string_view word = args[0];
-        if (word == "-h" || word == "--help") command.action = CommandLine::Action::help;
-        else if (word == "--version") command.action = CommandLine::Action::version;
+        if (args[0] == "-h" || args[0] == "--help") command.action = CommandLine::Action::help;
+        else if (args[0] == "--version") command.action = CommandLine::Action::version;
         else return std::nullopt;
         return command;
     }

@@ -13,12 +13,14 @@ struct CommandLine {
     Action action = Action::translate;
     int process_count = 0;                  // 0 when no -p is given
     std::optional<std::string> model_path;  // absent when no -f is given; "-" is standard input
+    bool fatal_warnings = false;            // --fatal-warnings
 };
 
 // The command line after the program name, or nothing when it is malformed:
-// not exactly two option/value pairs (or one of -h, --help, --version alone),
-// an unknown option word, or a -p value that is not a whole 32-bit decimal
-// integer. A repeated option: the later one counts.
+// apart from flags, which may come anywhere, not exactly two option/value
+// pairs (or one of -h, --help, --version alone), an unknown option word, or
+// a -p value that is not a whole 32-bit decimal integer. A repeated option:
+// the later one counts.
 std::optional<CommandLine> parse_command_line(std::span<const char* const> args);
 
 // A whole decimal integer, optionally signed, within the 32-bit range.

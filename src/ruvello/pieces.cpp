@@ -75,8 +75,9 @@ private:
             if (mention == std::string_view::npos) break;
             const std::size_t end = lines.find('\n', mention) + 1;
             const std::string_view line = lines.substr(mention, end - mention);
-            if ((mention == 0 || lines[mention - 1] == '\n') &&
-                header_section(line) == Section::module) {
+            const std::optional<SectionKeyword> header = header_keyword(line);
+            if ((mention == 0 || lines[mention - 1] == '\n') && header &&
+                header->opens == Section::module) {
                 if (mention >= offset) {
                     scanned_ = mention;
                     return mention;
@@ -116,13 +117,22 @@ private:
 struct Warning {
     std::size_t line_number;
     std::string message;
+    bool once;
+
+    void give(Warnings& warnings, std::size_t lines_before) const {
+        if (once) warnings.warn_once(lines_before + line_number, message);
+        else warnings.warn(lines_before + line_number, message);
+    }
 };
 
 class CollectedWarnings : public Warnings {
 public:
     explicit CollectedWarnings(std::vector<Warning>& list) : list_(list) {}
     void warn(std::size_t line_number, std::string_view message) override {
-        list_.push_back({line_number, std::string(message)});
+        list_.push_back({line_number, std::string(message), false});
+    }
+    void warn_once(std::size_t line_number, std::string_view message) override {
+        list_.push_back({line_number, std::string(message), true});
     }
 
 private:
@@ -136,6 +146,9 @@ public:
         : target_(target), lines_before_(lines_before) {}
     void warn(std::size_t line_number, std::string_view message) override {
         target_.warn(lines_before_ + line_number, message);
+    }
+    void warn_once(std::size_t line_number, std::string_view message) override {
+        target_.warn_once(lines_before_ + line_number, message);
     }
 
 private:
@@ -305,8 +318,7 @@ public:
 private:
     void write(const Piece& piece) {
         sink_.write(piece.output.text());
-        for (const Warning& warning : piece.warnings)
-            warnings_.warn(lines_written_ + warning.line_number, warning.message);
+        for (const Warning& warning : piece.warnings) warning.give(warnings_, lines_written_);
         lines_written_ += piece.line_count;
     }
 

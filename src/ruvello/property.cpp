@@ -7,6 +7,7 @@
 // separates the instances.
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <numeric>
 #include <optional>
@@ -160,7 +161,13 @@ void instantiate(std::string_view line, const std::vector<std::string>& names,
 }  // namespace
 
 void Translator::translate_property(std::string_view line) {
+    if (const std::string_view words = textops::ltrim(line);
+        !words.empty() && std::string_view("CLIP").find(words.front()) != std::string_view::npos)
+        if (const std::string_view keyword = property_keyword(first_name(words));
+            !keyword.empty() && keyword != "SPEC")
+            module_.other_property_kind = keyword;
     if (!textops::contains(line, "FORALL")) {
+        check_copied_code(line, input_.line_number());
         output_.put(line);
         return;
     }
@@ -170,12 +177,15 @@ void Translator::translate_property(std::string_view line) {
         warnings_.warn(input_.line_number(), *reason + "; property not translated");
         return;
     }
-    if (!instantiate_property(line, *list, count))
+    if (!instantiate_property(line, *list, count)) {
         warnings_.warn(input_.line_number(),
                        count == 1 ? "FORALL property has no ')' to end its parameter list; "
                                     "property not translated"
                                   : "FORALL property over two parameters has no '>' ending its "
                                     "guard (as in i != j ->); property not translated");
+        return;
+    }
+    check_property(line, *list, count);
 }
 
 // Writes an instance for each tuple of processes, the instances separated by
@@ -213,6 +223,147 @@ bool Translator::every_instance_has_formula(std::string_view line, char formula_
         if (!textops::contains(instance_, formula_after)) return false;
     } while (tuples.next());
     return true;
+}
+
+namespace {
+
+// The first boolean operator of a formula outside parentheses, brackets and
+// braces, which the AG put before it does not cover; empty when none.
+std::string_view operator_outside_parentheses(std::string_view formula) {
+    int depth = 0;
+    for (std::size_t at = 0; at < formula.size(); ++at) {
+        const std::string_view rest = formula.substr(at);
+        switch (formula[at]) {
+        case '(': case '[': case '{': ++depth; break;
+        case ')': case ']': case '}': --depth; break;
+        case '&': if (depth == 0) return "&"; break;
+        case '|': if (depth == 0) return "|"; break;
+        case '-': if (depth == 0 && rest.starts_with("->")) return "->"; break;
+        case '<': if (depth == 0 && rest.starts_with("<->")) return "<->"; break;
+        case 'x':
+            if (depth == 0 && (at == 0 || !textops::is_name_char(formula[at - 1])))
+                for (const std::string_view op : {"xnor", "xor"})
+                    if (rest.starts_with(op) &&
+                        (rest.size() == op.size() || !textops::is_name_char(rest[op.size()])))
+                        return op;
+            break;
+        }
+    }
+    return {};
+}
+
+// Whether `guard` only says that the two parameters differ: p != q, or
+// !(p = q), either way round, maybe in parentheses.
+bool is_inequality(std::string_view guard, std::string_view p, std::string_view q) {
+    std::string_view text = textops::rtrim(textops::ltrim(guard));
+    if (text.size() > 2 && text.front() == '(' && text.back() == ')')
+        text = textops::rtrim(textops::ltrim(text.substr(1, text.size() - 2)));
+    const bool negated = text.starts_with('!');
+    if (negated) {
+        text = textops::ltrim(text.substr(1));
+        if (text.size() < 2 || text.front() != '(' || text.back() != ')') return false;
+        text = text.substr(1, text.size() - 2);
+    }
+    const std::string_view comparison = negated ? "=" : "!=";
+    const std::size_t at = text.find(comparison);
+    if (at == std::string_view::npos) return false;
+    const std::string_view left = textops::rtrim(textops::ltrim(text.substr(0, at)));
+    const std::string_view right = textops::rtrim(textops::ltrim(text.substr(at + comparison.size())));
+    return (left == p && right == q) || (left == q && right == p);
+}
+
+std::string_view unbracketed(const std::string& name) {
+    return std::string_view(name).substr(1, name.size() - 2);
+}
+
+}  // namespace
+
+// Warns about a FORALL line whose instances do not state the property
+// written, or that NuSMV would reject.
+void Translator::check_property(std::string_view line, std::string_view list, std::size_t count) {
+    const std::size_t line_number = input_.line_number();
+    const auto warn = [&](const std::string& message) { warnings_.warn(line_number, message); };
+    if (settings_.process_count < 2)
+        warnings_.warn_once(line_number,
+                            "N is " + std::to_string(settings_.process_count) +
+                                ": FORALL properties are written for processes 1 and 2 whatever "
+                                "N is, and name process 2, which the model does not have; give "
+                                "-p a number of processes of 2 or more");
+    if (module_.wrote_forall)
+        warn("a second FORALL property under one SPEC line: its first instance is joined to the "
+             "last instance of the one before; give each FORALL property a SPEC line of its own");
+    module_.wrote_forall = true;
+    if (!module_.other_property_kind.empty())
+        warn("FORALL after " + std::string(module_.other_property_kind) +
+             " is written as CTL properties, with AG and SPEC lines; put it under a SPEC line of "
+             "its own");
+    int open_parentheses = 0;
+    for (const char c : code_of(line)) open_parentheses += (c == '(') - (c == ')');
+    if (open_parentheses > 0)
+        warn("the property goes on after this line, but each instance gets only this line, and "
+             "the rest is copied once after the last; write the property on one line");
+    const std::string_view formula =
+        code_of(*::ruvello::formula(instance_, count == 1 ? one_parameter : several_parameters));
+    if (count == 1) {
+        if (const std::string_view op = operator_outside_parentheses(formula); !op.empty())
+            warn("the AG put before the body binds tighter than " + std::string(op) +
+                 ", so each instance means (AG ...) " + std::string(op) +
+                 " ...; put the body in parentheses: FORALL (i) (... " + std::string(op) + " ...)");
+    } else {
+        // The text from the end of the list up to the first '>' is dropped: it
+        // must be "AG (", the guard and "->".
+        std::size_t at = list.data() + list.size() - line.data();
+        if (at < line.size() && line[at] == ')') ++at;
+        const std::size_t end = line.find('>', at) + 1;  // instantiated: there is one
+        const auto skip_blanks = [&] { while (at < end && textops::is_blank(line[at])) ++at; };
+        skip_blanks();
+        const std::size_t operator_start = at;
+        const std::size_t open = line.find('(', at);
+        if (line.compare(at, 2, "AG") == 0) at += 2;
+        skip_blanks();
+        if (at == operator_start || at >= end || line[at] != '(')
+            warn("the operator before the guard, " +
+                 std::string(textops::rtrim(line.substr(operator_start,
+                                                        std::min(open, end) - operator_start))) +
+                 ", is dropped, and AG written in its place; write FORALL (i, j) AG (i != j -> "
+                 "...) with any other operator after the '->'");
+        const std::size_t guard = open < end ? open + 1 : operator_start;
+        if (end < guard + 2 || line[end - 2] != '-' ||
+            !is_inequality(line.substr(guard, end - 2 - guard), unbracketed(parameters_[0]),
+                           unbracketed(parameters_[1])))
+            warn("everything up to the first '>' is dropped, and here that is more than the guard "
+                 "i != j ->; begin the body with the guard: AG (i != j -> ...)");
+    }
+    // A process instance named through a parameter, as u[i]: it is written
+    // N1_u, N2_u, and u[1] names nothing.
+    for (const std::string& instance : module_.process_instances) {
+        // Followed by a process number in brackets, as the instances write it.
+        const auto numbered = [&](std::size_t at) {
+            const std::string_view after = formula.substr(at + instance.size());
+            return after.size() > 1 && after[0] == '[' &&
+                   std::isdigit(static_cast<unsigned char>(after[1]));
+        };
+        std::size_t at = textops::find_name(formula, instance);
+        while (at != std::string_view::npos && !numbered(at))
+            at = textops::find_name(formula, instance, at + 1);
+        if (at != std::string_view::npos) {
+            warn("the process instance " + instance + " is written as N1_" + instance + ", N2_" +
+                 instance + ", ..., so " + instance + "[1] names nothing; pass what a property "
+                 "needs to the instance as variables declared with [Proc], and name those");
+            break;
+        }
+    }
+    // A parameter left standing: only "[i]" is replaced, not "[ i ]", "i + 1" or "i".
+    for (const std::string& bracketed : parameters_) {
+        const std::string_view name = unbracketed(bracketed);
+        if (!name.empty() && !std::isdigit(static_cast<unsigned char>(name.front())) &&
+            textops::find_name(formula, name) != std::string_view::npos) {
+            warn("the parameter " + std::string(name) +
+                 " is left standing in the instances, where it names nothing; use a parameter "
+                 "only alone in brackets, as in x[" + std::string(name) + "]");
+            break;
+        }
+    }
 }
 
 }  // namespace ruvello

@@ -6,6 +6,7 @@
 // replaced by the process number. Any other statement is written once, with
 // Proc standing for the whole range "1 .. N".
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 
@@ -17,6 +18,17 @@ namespace ruvello {
 namespace {
 
 constexpr std::string_view proc = "Proc";
+
+// Whether a line (without its leading blanks) starts with a letter that N,
+// DEFINE, VAR, IVAR, FROZENVAR, ISA, FORALL or a property keyword start
+// with; the others are passed over at a glance.
+bool may_declare(std::string_view words) {
+    constexpr std::uint32_t letters = 1u << ('N' - 'A') | 1u << ('D' - 'A') | 1u << ('V' - 'A') |
+                                      1u << ('I' - 'A') | 1u << ('F' - 'A') | 1u << ('S' - 'A') |
+                                      1u << ('C' - 'A') | 1u << ('L' - 'A') | 1u << ('P' - 'A');
+    if (words.empty() || words.front() < 'A' || words.front() > 'Z') return false;
+    return (letters >> (words.front() - 'A')) & 1;
+}
 
 // Colons at the very start of a statement do not end its head.
 std::string_view statement_head(std::string_view statement) {
@@ -78,61 +90,97 @@ const std::vector<std::string_view>& split_at_proc(std::string_view text,
 
 }  // namespace
 
-void Translator::translate_statement(std::string_view first_line) {
-    const std::size_t first_line_number = input_.line_number();
-    const std::string_view statement = gather_statement(first_line);
+void Translator::translate_statement(std::string_view first_line, std::string_view words) {
+    const Statement statement = gather_statement(first_line, words);
+    const std::string_view text = statement.text;
     // Most statements mention no process at all, and are copied as they are.
-    if (!textops::contains(statement, proc.front())) {
-        output_.put(statement);
+    if (!textops::contains(text, proc.front())) {
+        output_.put(text);
         return;
     }
-    if (!textops::contains(statement_head(statement), "[Proc]")) {
-        textops::for_each_piece(statement, proc, "1 .. N",
-                                [this](std::string_view piece) { output_.put(piece); });
+    const auto& parts = split_at_proc(text, parts_);
+    if (parts.size() == 1) {
+        output_.put(text);
         return;
     }
-    if (!textops::contains(statement, "transition")) {
-        write_process_instances(statement);
-    } else if (textops::contains(statement, ':')) {
-        write_process_declarations(statement);
+    check_names_around_proc(statement, parts);
+    if (settings_.process_count <= 0)
+        warnings_.warn_once(statement.first_line,
+                            "N is " + std::to_string(settings_.process_count) +
+                                ": process-indexed statements write nothing and the range "
+                                "1 .. N is empty; give -p a number of processes of 1 or more");
+    if (!textops::contains(statement_head(text), "[Proc]")) {
+        write_joined(output_, parts, "1 .. N");
+        return;
+    }
+    const bool declares_processes = textops::contains(text, "transition");
+    // Whether a Proc follows the head, which ends at the first ':'.
+    const bool proc_after_head = parts.back().data() - proc.size() - text.data() >
+                                 static_cast<std::ptrdiff_t>(statement_head(text).size());
+    check_process_indexed(statement, declares_processes, proc_after_head);
+    if (!declares_processes) {
+        write_process_instances(statement, parts);
+    } else if (textops::contains(text, ':')) {
+        write_process_declarations(text);
     } else {
-        warnings_.warn(first_line_number,
+        warnings_.warn(statement.first_line,
                        "process declaration without ':' has no module to instantiate; "
                        "statement copied unchanged");
-        output_.put(statement);
+        output_.put(text);
     }
 }
 
 // Joins further lines to the statement until one holds a ';'. A further line
 // that mentions a section keyword is not joined: it is left to be read again
 // as a line of its own.
-std::string_view Translator::gather_statement(std::string_view first_line) {
-    if (textops::contains(first_line, ';')) return first_line;
+Translator::Statement Translator::gather_statement(std::string_view first_line,
+                                                   std::string_view words) {
+    const std::size_t first_line_number = input_.line_number();
+    if (may_declare(words)) check_statement_line(words, first_line_number);
+    if (textops::contains(first_line, ';')) return {first_line, first_line_number, {}, true};
     statement_.assign(first_line);
     std::string_view line;
     while (input_.next_line(line)) {
-        if (mentions_section_keyword(line)) {
+        if (const std::string_view keyword = mentioned_section_keyword(line); !keyword.empty()) {
             input_.step_back();
-            break;
+            // A MODULE header ends the input of a piece of the model: to the
+            // statement, it is the end.
+            const auto header = header_keyword(line);
+            const bool module_header = header && header->opens == Section::module;
+            return {statement_, first_line_number, module_header ? "" : keyword, false};
         }
+        if (const std::string_view line_words = textops::ltrim(line); may_declare(line_words))
+            check_statement_line(line_words, input_.line_number());
         statement_ += line;
-        if (textops::contains(line, ';')) break;
+        if (textops::contains(line, ';')) return {statement_, first_line_number, {}, true};
     }
-    return statement_;
+    return {statement_, first_line_number, {}, false};
 }
 
-// In a process-indexed statement the word "array " becomes a tab.
-void Translator::write_process_instances(std::string_view statement) {
-    const auto& parts = split_at_proc(replaced(statement, "array ", "\t", rewritten_), parts_);
+// In a process-indexed statement the word "array " becomes a tab: an array
+// type "array R of T" is left as "R of T", which NuSMV rejects.
+void Translator::write_process_instances(const Statement& statement,
+                                         const std::vector<std::string_view>& parts) {
+    const std::size_t array = textops::find(statement.text, "array ");
+    if (array != std::string_view::npos && in_code(statement.text, array) &&
+        textops::find_name(statement.text.substr(array), "of") != std::string_view::npos)
+        warnings_.warn(line_of(statement, array),
+                       "\"array \" becomes a tab in a process-indexed statement, and NuSMV "
+                       "rejects what is left; declare the elements one by one, or in a module "
+                       "instantiated with transition");
+    const auto& instance_parts =
+        array == std::string_view::npos
+            ? parts
+            : split_at_proc(replaced(statement.text, "array ", "\t", rewritten_), parts_);
     for (std::int64_t process = 1; process <= settings_.process_count; ++process)
-        write_joined(output_, parts, ProcessNumber(process).text());
+        write_joined(output_, instance_parts, ProcessNumber(process).text());
 }
-
 // A process-indexed "transition" statement declares one SMV process per
 // process number:  p[Proc] : transition m(x[Proc]);  becomes, for process 1,
 // a tab and  N1_p : process m(x[1]);  The word "array " is dropped.
 void Translator::write_process_declarations(std::string_view statement) {
     const std::string_view text = replaced(statement, "array ", "", rewritten_);
+    module_.process_instances.emplace_back(textops::rtrim(instance_name(text)));
     // "transition" holds no blank, so it can be replaced on either side of
     // the one that joins the name and the rest.
     declaration_.clear();
@@ -148,6 +196,139 @@ void Translator::write_process_declarations(std::string_view statement) {
         output_.put("_");
         write_joined(output_, parts, number.text());
     }
+}
+
+namespace {
+
+// Whether a statement leaves a parenthesis, a brace or a case open, its
+// comments aside.
+bool leaves_open(std::string_view text) {
+    int parentheses = 0, braces = 0, cases = 0;
+    const auto word_at = [&](std::size_t at, std::string_view word) {
+        return text.substr(at, word.size()) == word &&
+               (at == 0 || !textops::is_name_char(text[at - 1])) &&
+               (at + word.size() == text.size() || !textops::is_name_char(text[at + word.size()]));
+    };
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        switch (text[at]) {
+        case '(': ++parentheses; break;
+        case ')': --parentheses; break;
+        case '{': ++braces; break;
+        case '}': --braces; break;
+        case 'c': cases += word_at(at, "case"); break;
+        case 'e': cases -= word_at(at, "esac"); break;
+        case '-':
+            if (at + 1 < text.size() && text[at + 1] == '-') {
+                at = text.find('\n', at);
+                if (at == std::string_view::npos) at = text.size();
+            }
+            break;
+        }
+    }
+    return parentheses > 0 || braces > 0 || cases > 0;
+}
+
+// Whether the text has code: something before a comment other than blanks.
+bool has_code(std::string_view text) {
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        if (code_of(text.substr(start, end - start)).find_first_not_of(" \t\r") !=
+            std::string_view::npos)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+// Whether the type of a declaration, after its first ':', names Proc
+// outside parentheses: as a type, not as an argument.
+bool type_names_proc(std::string_view statement) {
+    const std::size_t colon = statement.find(':', statement.find_first_not_of(':'));
+    if (colon == statement.npos || statement.substr(colon + 1).starts_with('=')) return false;
+    const std::string_view type = code_of(statement.substr(colon + 1));
+    for (std::size_t at = textops::find_name(type, proc); at != type.npos;
+         at = textops::find_name(type, proc, at + 1)) {
+        const std::string_view before = type.substr(0, at);
+        if (std::count(before.begin(), before.end(), '(') ==
+            std::count(before.begin(), before.end(), ')'))
+            return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool Translator::in_code(std::string_view text, std::size_t at) {
+    const std::size_t line_start = at == 0 ? 0 : text.rfind('\n', at - 1) + 1;
+    return text.substr(line_start, at - line_start).find("--") == std::string_view::npos;
+}
+
+std::size_t Translator::line_of(const Statement& statement, std::size_t at) {
+    return statement.first_line + static_cast<std::size_t>(std::count(
+                                      statement.text.begin(), statement.text.begin() + at, '\n'));
+}
+
+// What the first name of a line of a statement declares in vain: a second
+// N, an ISA, a FORALL property.
+void Translator::check_statement_line(std::string_view words, std::size_t line_number) {
+    const std::string_view code = code_of(words);
+    check_declarations(words, line_number);
+    if (const std::string_view first = first_name(code);
+        first == "FORALL" ||
+        (!property_keyword(first).empty() && textops::find_name(code, "FORALL") != code.npos))
+        warnings_.warn(line_number, forall_not_translated);
+}
+
+// Proc inside a longer name is replaced as well: "Processor" becomes
+// "1 .. Nessor". `parts` are the texts around the statement's Procs.
+void Translator::check_names_around_proc(const Statement& statement,
+                                         const std::vector<std::string_view>& parts) {
+    std::size_t last_line = 0;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        const std::string_view before = parts[i - 1], after = parts[i];
+        if (!(!before.empty() && textops::is_name_char(before.back())) &&
+            !(!after.empty() && textops::is_name_char(after.front())))
+            continue;
+        const std::string_view text = statement.text;
+        std::size_t start = after.data() - proc.size() - text.data(), end = start + proc.size();
+        if (!in_code(text, start) || line_of(statement, start) == last_line) continue;
+        while (start > 0 && textops::is_name_char(text[start - 1])) --start;
+        while (end < text.size() && textops::is_name_char(text[end])) ++end;
+        last_line = line_of(statement, start);
+        warnings_.warn(last_line, "Proc inside the name " + std::string(text.substr(start, end - start)) +
+                                      " is replaced too; rename it so that it does not hold Proc");
+    }
+}
+
+// A process-indexed statement is written for each process whole: as far as
+// its first line holding a ';', before a line that mentions a section
+// keyword, or to the end of the input.
+void Translator::check_process_indexed(const Statement& statement, bool declares_processes,
+                                       bool proc_after_head) {
+    const std::string_view text = statement.text;
+    if (!statement.complete && has_code(text))
+        warnings_.warn(statement.first_line,
+                       statement.cut_by.empty()
+                           ? "the statement ends before its ';', at the next MODULE header "
+                             "or the end of the file, and is repeated for each process as far "
+                             "as it goes; end it with ';'"
+                           : "the statement ends before its ';', at a line that mentions " +
+                                 std::string(statement.cut_by) +
+                                 ", and the rest is not repeated for each process; keep "
+                                 "section keywords out of statements, even in comments and "
+                                 "longer names");
+    // Only a case holds a ';' of its own.
+    if (statement.complete && textops::find_name(text, "case") != std::string_view::npos &&
+        leaves_open(text))
+        warnings_.warn(statement.first_line,
+                       "the statement ends at the first line with a ';', inside a case, "
+                       "parentheses or braces, and only that much is repeated for each "
+                       "process; write it on one line, or put it in a module instantiated "
+                       "with transition");
+    if (module_.header == "VAR" && !declares_processes && proc_after_head && type_names_proc(text))
+        warnings_.warn(statement.first_line,
+                       "the type Proc becomes the process number in each declaration; write "
+                       "the range as 1 .. N");
 }
 
 }  // namespace ruvello

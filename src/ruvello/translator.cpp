@@ -1,5 +1,7 @@
 #include "translator.h"
 
+#include <algorithm>
+
 #include "pieces.h"
 #include "textops/textops.h"
 
@@ -7,16 +9,85 @@ namespace ruvello {
 
 namespace {
 
-// A line of blanks ended by a newline; a line of blanks without a newline,
-// or ended by a carriage return and newline, is not blank.
-bool is_blank_line(std::string_view line) { return textops::ltrim(line) == "\n"; }
+bool has_name(std::string_view code, std::string_view name) {
+    return textops::find_name(code, name) != std::string_view::npos;
+}
+
+bool is_space(char c) { return textops::is_blank(c) || c == '\n' || c == '\r'; }
+
+// Takes the first name off the front of `text`, after blanks and line ends.
+std::string_view take_name(std::string_view& text) {
+    std::size_t start = 0;
+    while (start < text.size() && is_space(text[start])) ++start;
+    std::size_t end = start;
+    while (end < text.size() && textops::is_name_char(text[end])) ++end;
+    const std::string_view name = text.substr(start, end - start);
+    text.remove_prefix(end);
+    return name;
+}
+
+// A declaration of N: code whose first name, after DEFINE, VAR, IVAR or
+// FROZENVAR, is N, followed by ':' or ":=".
+bool declares_n(std::string_view code) {
+    std::string_view name = take_name(code);
+    if (name == "DEFINE" || name == "VAR" || name == "IVAR" || name == "FROZENVAR")
+        name = take_name(code);
+    while (!code.empty() && is_space(code.front())) code.remove_prefix(1);
+    return name == "N" && code.starts_with(':');
+}
 
 }  // namespace
 
-bool mentions_section_keyword(std::string_view line) {
+std::string_view first_name(std::string_view text) { return take_name(text); }
+
+std::string_view property_keyword(std::string_view name) {
+    for (const std::string_view keyword :
+         {"SPEC", "CTLSPEC", "LTLSPEC", "INVARSPEC", "PSLSPEC", "COMPUTE"})
+        if (name == keyword) return keyword;
+    return {};
+}
+
+std::string_view mentioned_section_keyword(std::string_view line) {
     for (const SectionKeyword& keyword : section_keywords)
-        if (textops::contains(line, keyword.word)) return true;
-    return false;
+        if (textops::contains(line, keyword.word)) return keyword.word;
+    return {};
+}
+
+const std::string_view Translator::proc_not_replaced =
+    "Proc is not replaced here, only in VAR and ASSIGN statements; write the range as 1 .. N "
+    "where a range is meant";
+const std::string_view Translator::forall_not_translated =
+    "FORALL is translated only on the lines of a SPEC section; this one is copied unchanged, "
+    "and NuSMV rejects it; put the property on a line of its own after SPEC";
+
+void Translator::check_copied_code(std::string_view line, std::size_t line_number) {
+    const std::size_t proc = textops::find_name(line, "Proc");
+    if (proc != std::string_view::npos && in_code(line, proc))
+        warnings_.warn(line_number, proc_not_replaced);
+    check_declarations(line, line_number);
+}
+
+// Every module gets its own DEFINE of N: one of the module's own, or one
+// that ISA brings in from another module, is a second. Most lines start with
+// none of the letters these begin with, and are passed over at a glance.
+void Translator::check_declarations(std::string_view line, std::size_t line_number) {
+    const std::string_view words = textops::ltrim(line);
+    if (words.empty()) return;
+    switch (words.front()) {
+    case 'N': case 'D': case 'V': case 'I': case 'F':
+        break;  // N, DEFINE, VAR, IVAR, FROZENVAR, ISA
+    default:
+        return;
+    }
+    const std::string_view code = code_of(words);
+    if (declares_n(code))
+        warnings_.warn(line_number, "the module declares N, which ruvello defines in every "
+                                    "module, and NuSMV stops with a multiple declaration of N; "
+                                    "give it another name");
+    if (first_name(code) == "ISA")
+        warnings_.warn(line_number, "ISA brings in the DEFINE of N of another module, and NuSMV "
+                                    "stops with a multiple declaration of N; write that module's "
+                                    "declarations here instead of the ISA");
 }
 
 bool ends_module_header(std::string_view line, bool first_line) {
@@ -31,6 +102,12 @@ void WarningStream::warn(std::size_t line_number, std::string_view message) {
     write(std::string(source_name_) + ':' + std::to_string(line_number), message);
 }
 
+void WarningStream::warn_once(std::size_t line_number, std::string_view message) {
+    if (std::find(given_once_.begin(), given_once_.end(), message) != given_once_.end()) return;
+    given_once_.emplace_back(message);
+    warn(line_number, message);
+}
+
 void WarningStream::warn(std::string_view message) { write(std::string(source_name_), message); }
 
 // One write per warning, so that warnings from several runs sharing a stream
@@ -38,6 +115,7 @@ void WarningStream::warn(std::string_view message) { write(std::string(source_na
 void WarningStream::write(const std::string& place, std::string_view message) {
     const std::string text = "ruvello: " + place + ": warning: " + std::string(message) + '\n';
     std::fwrite(text.data(), 1, text.size(), stream_);
+    warned_ = true;
 }
 
 Translator::Translator(LineReader& input, OutputBuffer& output, Warnings& warnings,
@@ -51,25 +129,41 @@ void Translator::translate_lines() {
 }
 
 void Translator::translate_line(std::string_view line) {
-    if (is_blank_line(line)) {
+    // A line of blanks ended by a newline; a line of blanks without a
+    // newline, or ended by a carriage return and newline, is not blank.
+    const std::string_view words = textops::ltrim(line);
+    if (words == "\n") {
         output_.put(line);
         return;
     }
-    if (const std::optional<Section> header = header_section(line)) {
-        if (*header == Section::module) {
+    if (const std::optional<SectionKeyword> header = header_keyword(line)) {
+        if (header->opens == Section::module) {
             copy_module_header(line);
             return;
         }
-        module_.section = *header;
-        output_.put(line);  // the rest of a header line is never translated
+        module_.section = header->opens;
+        module_.header = header->word;
+        module_.wrote_forall = false;
+        module_.other_property_kind = {};
+        // The rest of a header line is never translated.
+        const std::string_view rest = code_of(line.substr(header->word.size()));
+        if (has_name(rest, "FORALL"))
+            warnings_.warn(input_.line_number(),
+                           "FORALL on a header line is copied unchanged, and NuSMV rejects it; "
+                           "put the property on a line of its own after the header");
+        check_copied_code(line.substr(header->word.size()), input_.line_number());
+        output_.put(line);
         return;
     }
     switch (module_.section) {
     case Section::module:
+        if (has_name(code_of(line), "FORALL"))
+            warnings_.warn(input_.line_number(), forall_not_translated);
+        check_copied_code(line, input_.line_number());
         output_.put(line);
         break;
     case Section::statements:
-        translate_statement(line);
+        translate_statement(line, words);
         break;
     case Section::properties:
         translate_property(line);
@@ -80,11 +174,29 @@ void Translator::translate_line(std::string_view line) {
 // Every module gets its own definition of N, after its header.
 void Translator::copy_module_header(std::string_view header) {
     module_ = ModuleState{};
+    const std::size_t header_line = input_.line_number();
     output_.put(header);
     std::string_view line = header;
-    for (bool first = true; !ends_module_header(line, first) && input_.next_line(line);
-         first = false)
+    for (bool first = true;; first = false) {
+        const std::size_t proc = textops::find_name(line, "Proc");
+        if (proc != std::string_view::npos && in_code(line, proc))
+            warnings_.warn(input_.line_number(), proc_not_replaced);
+        const std::size_t n = textops::find_name(line, "N");
+        if (n != std::string_view::npos && in_code(line, n) &&
+            (!first || line.substr(0, n).find('(') != std::string_view::npos))
+            warnings_.warn(input_.line_number(),
+                           "the module has a parameter N, which ruvello defines in every "
+                           "module, and NuSMV stops with a multiple declaration of N; give it "
+                           "another name");
+        if (ends_module_header(line, first)) break;
+        if (!input_.next_line(line)) {
+            warnings_.warn(header_line,
+                           "the parameter list of this MODULE never closes, so every line to "
+                           "the end of the file is copied as part of it; close it with ')'");
+            break;
+        }
         output_.put(line);
+    }
     output_.put(define_block_);
 }
 

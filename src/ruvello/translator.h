@@ -24,6 +24,11 @@ class Warnings {
 public:
     virtual ~Warnings() = default;
     virtual void warn(std::size_t line_number, std::string_view message) = 0;
+    // A warning about the whole run, given where its cause first shows and
+    // not again. The translator gives it wherever the cause shows.
+    virtual void warn_once(std::size_t line_number, std::string_view message) {
+        warn(line_number, message);
+    }
 };
 
 // Writes each warning at once, as "ruvello: FILE:LINE: warning: MESSAGE".
@@ -33,14 +38,19 @@ public:
     WarningStream(std::FILE* stream, std::string_view source_name)
         : stream_(stream), source_name_(source_name) {}
     void warn(std::size_t line_number, std::string_view message) override;
+    void warn_once(std::size_t line_number, std::string_view message) override;
     // A warning about the whole model: "ruvello: FILE: warning: MESSAGE".
     void warn(std::string_view message);
+    // Whether any warning was given.
+    bool warned() const { return warned_; }
 
 private:
     void write(const std::string& place, std::string_view message);
 
     std::FILE* stream_;
     std::string_view source_name_;
+    std::vector<std::string> given_once_;
+    bool warned_ = false;
 };
 
 // What the lines of a section are, and so what a header line opens.
@@ -64,22 +74,33 @@ inline constexpr SectionKeyword section_keywords[] = {
     {"SPEC", Section::properties},
 };
 
-// A section header: a line that starts, in its first column, with a section
-// keyword followed by a space, a newline or the end of the line. Nothing
-// when the line is no header.
-inline std::optional<Section> header_section(std::string_view line) {
+// The keyword of a section header: a line that starts, in its first column,
+// with a section keyword followed by a space, a newline or the end of the
+// line. Nothing when the line is no header.
+inline std::optional<SectionKeyword> header_keyword(std::string_view line) {
     for (const SectionKeyword& keyword : section_keywords) {
         if (!line.starts_with(keyword.word)) continue;
-        if (line.size() == keyword.word.size()) return keyword.opens;
+        if (line.size() == keyword.word.size()) return keyword;
         const char after = line[keyword.word.size()];
-        if (after == ' ' || after == '\n') return keyword.opens;
+        if (after == ' ' || after == '\n') return keyword;
     }
     return std::nullopt;
 }
 
-// Whether a line mentions a section keyword anywhere, even inside a longer
-// word: such a line ends a statement gathered over several lines.
-bool mentions_section_keyword(std::string_view line);
+// The section keyword a line mentions anywhere, even inside a longer word:
+// such a line ends a statement gathered over several lines. Empty when none.
+std::string_view mentioned_section_keyword(std::string_view line);
+
+// The first name of a text, after blanks and line ends; empty when
+// something else comes first.
+std::string_view first_name(std::string_view text);
+
+// The keyword that starts a property, when `name` is one (SPEC, CTLSPEC,
+// LTLSPEC, INVARSPEC, PSLSPEC, COMPUTE), as a text that lasts; empty when not.
+std::string_view property_keyword(std::string_view name);
+
+// The code of a line: the text before the comment that "--" starts.
+inline std::string_view code_of(std::string_view line) { return line.substr(0, line.find("--")); }
 
 // A MODULE header is the header line and, when that line holds a '(' but no
 // ')', the following lines up to and including the first that holds a ')'.
@@ -100,19 +121,48 @@ public:
     void translate_lines();
 
 private:
-    void translate_line(std::string_view line);
+    // Called once per line, from their own files: inlined there.
+    [[gnu::always_inline]] inline void translate_line(std::string_view line);
     void copy_module_header(std::string_view header);
+    // Warns about what a line that no rule rewrites holds in vain: a Proc, a
+    // second N.
+    void check_copied_code(std::string_view line, std::size_t line_number);
+    void check_declarations(std::string_view line, std::size_t line_number);
+    static const std::string_view proc_not_replaced;
+    static const std::string_view forall_not_translated;
 
     // VAR and ASSIGN sections.
-    void translate_statement(std::string_view first_line);
-    std::string_view gather_statement(std::string_view first_line);
-    void write_process_instances(std::string_view statement);
+    struct Statement {
+        std::string_view text;
+        std::size_t first_line;
+        // What ended it before a ';': a keyword; empty at a MODULE header or
+        // the end of the input.
+        std::string_view cut_by;
+        bool complete;            // it ends with the line holding its ';'
+    };
+    // `words`: the first line without its leading blanks.
+    void translate_statement(std::string_view first_line, std::string_view words);
+    [[gnu::always_inline]] inline Statement gather_statement(std::string_view first_line,
+                                                             std::string_view words);
+    void write_process_instances(const Statement& statement,
+                                 const std::vector<std::string_view>& parts);
     void write_process_declarations(std::string_view statement);
+    void check_statement_line(std::string_view words, std::size_t line_number);
+    void check_names_around_proc(const Statement& statement,
+                                 const std::vector<std::string_view>& parts);
+    void check_process_indexed(const Statement& statement, bool declares_processes,
+                               bool proc_after_head);
+    // Whether the byte at `at` of a text is in the code of its line, not in
+    // a comment.
+    static bool in_code(std::string_view text, std::size_t at);
+    // The number of the line of a statement that holds its byte at `at`.
+    static std::size_t line_of(const Statement& statement, std::size_t at);
 
     // SPEC sections.
     void translate_property(std::string_view line);
     bool instantiate_property(std::string_view line, std::string_view list, std::size_t count);
     bool every_instance_has_formula(std::string_view line, char formula_after, int processes);
+    void check_property(std::string_view line, std::string_view list, std::size_t count);
 
     LineReader& input_;
     OutputBuffer& output_;
@@ -126,6 +176,15 @@ private:
     // piece exactly as it does whole.
     struct ModuleState {
         Section section = Section::module;
+        std::string_view header;  // the keyword that opened the section
+        // Within a SPEC section: whether a FORALL property has been written,
+        // and the keyword (LTLSPEC, ...) of the last line that started one
+        // of another kind.
+        bool wrote_forall = false;
+        std::string_view other_property_kind;
+        // The names of the module's process instances, declared with
+        // transition and written N1_name, N2_name, ...
+        std::vector<std::string> process_instances;
     };
     ModuleState module_;
 

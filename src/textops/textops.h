@@ -20,11 +20,6 @@ namespace textops {
 // return, vertical tab and form feed are not blanks.
 constexpr bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-inline std::string_view ltrim(std::string_view s) {
-    std::size_t blanks = 0;
-    while (blanks < s.size() && is_blank(s[blanks])) ++blanks;
-    return s.substr(blanks);
-}
 
 inline std::string_view rtrim(std::string_view s) {
     std::size_t size = s.size();
@@ -47,6 +42,24 @@ inline unsigned byte_hits(const char* at, __m128i c) {
 }
 }  // namespace detail
 #endif
+
+// `s` without its leading blanks. Lines are indented with up to a few
+// dozen blanks: 16 bytes are looked at a time where there are as many.
+[[gnu::always_inline]] inline std::string_view ltrim(std::string_view s) {
+    std::size_t blanks = 0;
+#if defined(__SSE2__)
+    using detail::byte_hits;
+    const __m128i space = _mm_set1_epi8(' '), tab = _mm_set1_epi8('\t');
+    while (s.size() - blanks >= 16) {
+        const unsigned others = ~(byte_hits(s.data() + blanks, space) |
+                                  byte_hits(s.data() + blanks, tab)) & 0xFFFF;
+        if (others) return s.substr(blanks + __builtin_ctz(others));
+        blanks += 16;
+    }
+#endif
+    while (blanks < s.size() && is_blank(s[blanks])) ++blanks;
+    return s.substr(blanks);
+}
 
 // The first `c` in [first, last), or last. Most searches end within a short
 // line: its first 32 bytes are looked at here, 16 at a time, since a call to
@@ -101,6 +114,26 @@ inline unsigned byte_hits(const char* at, __m128i c) {
 
 [[gnu::always_inline]] inline bool contains(std::string_view text, char c) {
     return find_byte(text.data(), text.data() + text.size(), c) != text.data() + text.size();
+}
+
+// A character that may be part of a name: a letter, a digit, '_', '$' or '#'.
+constexpr bool is_name_char(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+           c == '_' || c == '$' || c == '#';
+}
+
+// Position of the first occurrence of `name` in `text` at or after `from`
+// that is a whole name, with no name character right before or after it;
+// npos when there is none.
+inline std::size_t find_name(std::string_view text, std::string_view name, std::size_t from = 0) {
+    for (std::size_t at = find(text, name, from); at != std::string_view::npos;
+         at = find(text, name, at + 1)) {
+        const std::size_t end = at + name.size();
+        if ((at == 0 || !is_name_char(text[at - 1])) &&
+            (end == text.size() || !is_name_char(text[end])))
+            return at;
+    }
+    return std::string_view::npos;
 }
 
 // Number of non-overlapping occurrences of `match` in `text`, counted left to
