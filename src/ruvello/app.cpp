@@ -26,13 +26,17 @@ constexpr int exit_file_error = 1;
 constexpr int exit_usage_error = 2;
 
 constexpr const char* usage_text =
-    "Usage: ruvello -p N -f MODEL\n"
+    "Usage: ruvello [--all-instances] [--line-markers] [--fatal-warnings] -p N -f MODEL\n"
     "Translates a vorn model into an SMV model of the processes 1..N.\n"
     "\n"
     "  -p N        the number of processes, a decimal integer (0 when omitted)\n"
     "  -f MODEL    the model to translate; the result goes beside it, named after\n"
     "              it with \".smv\" (models/mutex.in gives models/mutex.smv);\n"
     "              \"-\" reads standard input and writes standard output\n"
+    "  --all-instances   write a FORALL property for every tuple of distinct\n"
+    "              processes of 1..N, not only for processes 1 and 2\n"
+    "  --line-markers    mark the output with lines \"# L\" so that NuSMV reports\n"
+    "              the lines of the model\n"
     "  --fatal-warnings  end with status 1 when there is a warning, and leave\n"
     "              the output as it was\n"
     "  -h, --help  show this help and exit\n"
@@ -118,7 +122,8 @@ int run_command(std::span<const char* const> args) {
 
     handle_signals();
     const std::string shown_model = printable(*command->model_path);
-    const TranslationSettings settings{command->process_count, shown_model};
+    const TranslationSettings settings{command->process_count, shown_model,
+                                       command->all_instances, command->line_markers};
     const auto why = [](const std::exception& error) { return "ruvello: " + std::string(error.what()); };
     try {
         if (*command->model_path == "-") translate_stream(settings, *command);

@@ -21,6 +21,8 @@ std::optional<CommandLine> parse_command_line(std::span<const char* const> all_a
     std::vector<std::string_view> args;
     for (const std::string_view arg : all_args) {
         if (arg == "--fatal-warnings") command.fatal_warnings = true;
+        else if (arg == "--all-instances") command.all_instances = true;
+        else if (arg == "--line-markers") command.line_markers = true;
         else args.push_back(arg);
     }
     if (args.size() == 1) {

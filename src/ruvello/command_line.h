@@ -14,6 +14,8 @@ struct CommandLine {
     int process_count = 0;                  // 0 when no -p is given
     std::optional<std::string> model_path;  // absent when no -f is given; "-" is standard input
     bool fatal_warnings = false;            // --fatal-warnings
+    bool all_instances = false;             // --all-instances
+    bool line_markers = false;              // --line-markers
 };
 
 // The command line after the program name, or nothing when it is malformed:

@@ -348,8 +348,10 @@ std::optional<PiecePlan> pieces_that_pay(const TranslationSettings& settings,
     // processes it could grow too large to hold.
     constexpr int max_processes = 64;
     const unsigned cores = std::thread::hardware_concurrency();
+    // Line markers follow the numbering of the whole output, and every tuple
+    // of processes has no bound either.
     if (!model_size || *model_size <= small_model || cores < 2 ||
-        settings.process_count > max_processes)
+        settings.process_count > max_processes || settings.all_instances || settings.line_markers)
         return std::nullopt;
     constexpr std::size_t output_per_piece = std::size_t{1} << 20;
     const std::size_t piece =

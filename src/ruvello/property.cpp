@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 #include <numeric>
 #include <optional>
 #include <string>
@@ -86,11 +87,15 @@ std::optional<std::string_view> formula(std::string_view instance, const Quantif
 
 // Why a FORALL line cannot be translated, or nothing when it can.
 std::optional<std::string> unsupported(const std::optional<std::string_view>& list,
-                                       std::size_t count) {
+                                       std::size_t count, const TranslationSettings& settings) {
     if (!list) return "FORALL without a parameter list";
     if (count == 0) return "FORALL with no parameter names";
-    if (count > 2)
-        return "FORALL over " + std::to_string(count) + " parameters (at most 2 are supported)";
+    if (count > 2 && !settings.all_instances)
+        return "FORALL over " + std::to_string(count) +
+               " parameters (at most 2 are supported without --all-instances)";
+    if (settings.all_instances && static_cast<std::int64_t>(count) > settings.process_count)
+        return "FORALL over " + std::to_string(count) + " parameters has no instance with N = " +
+               std::to_string(settings.process_count) + ", which has fewer processes";
     return std::nullopt;
 }
 
@@ -164,16 +169,16 @@ void Translator::translate_property(std::string_view line) {
     if (const std::string_view words = textops::ltrim(line);
         !words.empty() && std::string_view("CLIP").find(words.front()) != std::string_view::npos)
         if (const std::string_view keyword = property_keyword(first_name(words));
-            !keyword.empty() && keyword != "SPEC")
+            !keyword.empty() && keyword != "SPEC" && keyword != "CTLSPEC")
             module_.other_property_kind = keyword;
     if (!textops::contains(line, "FORALL")) {
         check_copied_code(line, input_.line_number());
-        output_.put(line);
+        put(line);
         return;
     }
     const std::optional<std::string_view> list = parameter_list(line);
     const std::size_t count = list ? count_parameters(*list) : 0;
-    if (const auto reason = unsupported(list, count)) {
+    if (const auto reason = unsupported(list, count, settings_)) {
         warnings_.warn(input_.line_number(), *reason + "; property not translated");
         return;
     }
@@ -189,19 +194,26 @@ void Translator::translate_property(std::string_view line) {
 }
 
 // Writes an instance for each tuple of processes, the instances separated by
-// SPEC lines; or nothing, returning false, when an instance has no formula.
+// lines of the section's header keyword (SPEC or CTLSPEC); or nothing,
+// returning false, when an instance has no formula. The tuples are those of
+// processes 1 and 2, or with --all-instances those of 1..N.
 bool Translator::instantiate_property(std::string_view line, std::string_view list,
                                       std::size_t count) {
     const Quantifier& quantifier = count == 1 ? one_parameter : several_parameters;
     bracketed_names(list, count, parameters_);
-    constexpr int processes = 2;
+    const int processes = settings_.all_instances ? settings_.process_count : 2;
     if (!every_instance_has_formula(line, quantifier.formula_after, processes)) return false;
     ProcessTuples tuples(count, processes);
     for (bool first = true;; first = false) {
-        if (!first) output_.put("SPEC\n");
+        if (!first) {
+            mark(input_.line_number());
+            put(module_.header);
+            put("\n");
+            mark(input_.line_number());
+        }
         instantiate(line, parameters_, tuples.tuple(), instance_, scratch_);
-        output_.put(quantifier.prefix);
-        output_.put(*formula(instance_, quantifier));
+        put(quantifier.prefix);
+        put(*formula(instance_, quantifier));
         if (!tuples.next()) return true;
     }
 }
@@ -252,29 +264,46 @@ std::string_view operator_outside_parentheses(std::string_view formula) {
     return {};
 }
 
-// Whether `guard` only says that the two parameters differ: p != q, or
-// !(p = q), either way round, maybe in parentheses.
-bool is_inequality(std::string_view guard, std::string_view p, std::string_view q) {
-    std::string_view text = textops::rtrim(textops::ltrim(guard));
-    if (text.size() > 2 && text.front() == '(' && text.back() == ')')
-        text = textops::rtrim(textops::ltrim(text.substr(1, text.size() - 2)));
-    const bool negated = text.starts_with('!');
-    if (negated) {
-        text = textops::ltrim(text.substr(1));
-        if (text.size() < 2 || text.front() != '(' || text.back() != ')') return false;
-        text = text.substr(1, text.size() - 2);
-    }
-    const std::string_view comparison = negated ? "=" : "!=";
-    const std::size_t at = text.find(comparison);
-    if (at == std::string_view::npos) return false;
-    const std::string_view left = textops::rtrim(textops::ltrim(text.substr(0, at)));
-    const std::string_view right = textops::rtrim(textops::ltrim(text.substr(at + comparison.size())));
-    return (left == p && right == q) || (left == q && right == p);
-}
-
 std::string_view unbracketed(const std::string& name) {
     return std::string_view(name).substr(1, name.size() - 2);
 }
+
+std::string_view trimmed_parentheses(std::string_view text) {
+    text = textops::rtrim(textops::ltrim(text));
+    if (text.size() > 2 && text.front() == '(' && text.back() == ')')
+        text = textops::rtrim(textops::ltrim(text.substr(1, text.size() - 2)));
+    return text;
+}
+
+// Whether `guard` only says that parameters differ: p != q or !(p = q) for
+// two of them, maybe in parentheses, or several of those joined by '&'.
+bool is_inequality(std::string_view guard, const std::vector<std::string>& parameters) {
+    const auto is_parameter = [&](std::string_view name) {
+        return std::any_of(parameters.begin(), parameters.end(),
+                           [&](const std::string& p) { return unbracketed(p) == name; });
+    };
+    guard = trimmed_parentheses(guard);
+    for (std::size_t start = 0; start <= guard.size();) {
+        const std::size_t end = std::min(guard.find('&', start), guard.size());
+        std::string_view text = trimmed_parentheses(guard.substr(start, end - start));
+        const bool negated = text.starts_with('!');
+        if (negated) {
+            text = textops::ltrim(text.substr(1));
+            if (text.size() < 2 || text.front() != '(' || text.back() != ')') return false;
+            text = text.substr(1, text.size() - 2);
+        }
+        const std::string_view comparison = negated ? "=" : "!=";
+        const std::size_t at = text.find(comparison);
+        if (at == std::string_view::npos) return false;
+        const std::string_view left = textops::rtrim(textops::ltrim(text.substr(0, at)));
+        const std::string_view right =
+            textops::rtrim(textops::ltrim(text.substr(at + comparison.size())));
+        if (left == right || !is_parameter(left) || !is_parameter(right)) return false;
+        start = end + 1;
+    }
+    return true;
+}
+
 
 }  // namespace
 
@@ -283,7 +312,7 @@ std::string_view unbracketed(const std::string& name) {
 void Translator::check_property(std::string_view line, std::string_view list, std::size_t count) {
     const std::size_t line_number = input_.line_number();
     const auto warn = [&](const std::string& message) { warnings_.warn(line_number, message); };
-    if (settings_.process_count < 2)
+    if (settings_.process_count < 2 && !settings_.all_instances)
         warnings_.warn_once(line_number,
                             "N is " + std::to_string(settings_.process_count) +
                                 ": FORALL properties are written for processes 1 and 2 whatever "
@@ -329,10 +358,9 @@ void Translator::check_property(std::string_view line, std::string_view list, st
                  "...) with any other operator after the '->'");
         const std::size_t guard = open < end ? open + 1 : operator_start;
         if (end < guard + 2 || line[end - 2] != '-' ||
-            !is_inequality(line.substr(guard, end - 2 - guard), unbracketed(parameters_[0]),
-                           unbracketed(parameters_[1])))
-            warn("everything up to the first '>' is dropped, and here that is more than the guard "
-                 "i != j ->; begin the body with the guard: AG (i != j -> ...)");
+            !is_inequality(line.substr(guard, end - 2 - guard), parameters_))
+            warn("everything up to the first '>' is dropped, and here that is more than a guard "
+                 "such as i != j ->; begin the body with the guard: AG (i != j -> ...)");
     }
     // A process instance named through a parameter, as u[i]: it is written
     // N1_u, N2_u, and u[1] names nothing.

@@ -78,16 +78,6 @@ const std::vector<std::string_view>& split_at_proc(std::string_view text,
     return parts;
 }
 
-// Writes the parts with `number` between each two.
-[[gnu::always_inline]] inline void write_joined(OutputBuffer& output, const std::vector<std::string_view>& parts,
-                  std::string_view number) {
-    output.put(parts.front());
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        output.put(number);
-        output.put(parts[i]);
-    }
-}
-
 }  // namespace
 
 void Translator::translate_statement(std::string_view first_line, std::string_view words) {
@@ -95,12 +85,12 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
     const std::string_view text = statement.text;
     // Most statements mention no process at all, and are copied as they are.
     if (!textops::contains(text, proc.front())) {
-        output_.put(text);
+        put(text);
         return;
     }
     const auto& parts = split_at_proc(text, parts_);
     if (parts.size() == 1) {
-        output_.put(text);
+        put(text);
         return;
     }
     check_names_around_proc(statement, parts);
@@ -110,7 +100,7 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
                                 ": process-indexed statements write nothing and the range "
                                 "1 .. N is empty; give -p a number of processes of 1 or more");
     if (!textops::contains(statement_head(text), "[Proc]")) {
-        write_joined(output_, parts, "1 .. N");
+        write_joined(parts, "1 .. N");
         return;
     }
     const bool declares_processes = textops::contains(text, "transition");
@@ -121,12 +111,12 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
     if (!declares_processes) {
         write_process_instances(statement, parts);
     } else if (textops::contains(text, ':')) {
-        write_process_declarations(text);
+        write_process_declarations(text, statement.first_line);
     } else {
         warnings_.warn(statement.first_line,
                        "process declaration without ':' has no module to instantiate; "
                        "statement copied unchanged");
-        output_.put(text);
+        put(text);
     }
 }
 
@@ -172,13 +162,24 @@ void Translator::write_process_instances(const Statement& statement,
         array == std::string_view::npos
             ? parts
             : split_at_proc(replaced(statement.text, "array ", "\t", rewritten_), parts_);
-    for (std::int64_t process = 1; process <= settings_.process_count; ++process)
-        write_joined(output_, instance_parts, ProcessNumber(process).text());
+    for (std::int64_t process = 1; process <= settings_.process_count; ++process) {
+        mark(statement.first_line);
+        write_joined(instance_parts, ProcessNumber(process).text());
+    }
+}
+
+// Writes the parts with `number` between each two.
+void Translator::write_joined(const std::vector<std::string_view>& parts, std::string_view number) {
+    put(parts.front());
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        put(number);
+        put(parts[i]);
+    }
 }
 // A process-indexed "transition" statement declares one SMV process per
 // process number:  p[Proc] : transition m(x[Proc]);  becomes, for process 1,
 // a tab and  N1_p : process m(x[1]);  The word "array " is dropped.
-void Translator::write_process_declarations(std::string_view statement) {
+void Translator::write_process_declarations(std::string_view statement, std::size_t line) {
     const std::string_view text = replaced(statement, "array ", "", rewritten_);
     module_.process_instances.emplace_back(textops::rtrim(instance_name(text)));
     // "transition" holds no blank, so it can be replaced on either side of
@@ -191,10 +192,11 @@ void Translator::write_process_declarations(std::string_view statement) {
     const auto& parts = split_at_proc(declaration_, parts_);
     for (std::int64_t process = 1; process <= settings_.process_count; ++process) {
         const ProcessNumber number(process);
-        output_.put("\tN");
-        output_.put(number.text());
-        output_.put("_");
-        write_joined(output_, parts, number.text());
+        mark(line);
+        put("\tN");
+        put(number.text());
+        put("_");
+        write_joined(parts, number.text());
     }
 }
 

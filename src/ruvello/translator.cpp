@@ -121,7 +121,25 @@ void WarningStream::write(const std::string& place, std::string_view message) {
 Translator::Translator(LineReader& input, OutputBuffer& output, Warnings& warnings,
                        const TranslationSettings& settings)
     : input_(input), output_(output), warnings_(warnings), settings_(settings),
-      define_block_("DEFINE\n\tN := " + std::to_string(settings.process_count) + ";\n") {}
+      define_line_("\tN := " + std::to_string(settings.process_count) + ";\n") {}
+
+void Translator::count_lines(std::string_view text) {
+    if (text.empty()) return;
+    next_output_line_ += static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+    at_line_start_ = text.back() == '\n';
+}
+
+// A marker can only stand on a line of its own.
+void Translator::write_marker(std::size_t line) {
+    if (!at_line_start_ || next_output_line_ == line) return;
+    std::string marker = "# " + std::to_string(line) + " \"";
+    for (const char c : settings_.source_name) {
+        if (c == '"' || c == '\\') marker += '\\';
+        marker += c;
+    }
+    output_.put(marker + "\"\n");
+    next_output_line_ = line;
+}
 
 void Translator::translate_lines() {
     std::string_view line;
@@ -129,11 +147,12 @@ void Translator::translate_lines() {
 }
 
 void Translator::translate_line(std::string_view line) {
+    mark(input_.line_number());
     // A line of blanks ended by a newline; a line of blanks without a
     // newline, or ended by a carriage return and newline, is not blank.
     const std::string_view words = textops::ltrim(line);
     if (words == "\n") {
-        output_.put(line);
+        put(line);
         return;
     }
     if (const std::optional<SectionKeyword> header = header_keyword(line)) {
@@ -152,7 +171,7 @@ void Translator::translate_line(std::string_view line) {
                            "FORALL on a header line is copied unchanged, and NuSMV rejects it; "
                            "put the property on a line of its own after the header");
         check_copied_code(line.substr(header->word.size()), input_.line_number());
-        output_.put(line);
+        put(line);
         return;
     }
     switch (module_.section) {
@@ -160,7 +179,7 @@ void Translator::translate_line(std::string_view line) {
         if (has_name(code_of(line), "FORALL"))
             warnings_.warn(input_.line_number(), forall_not_translated);
         check_copied_code(line, input_.line_number());
-        output_.put(line);
+        put(line);
         break;
     case Section::statements:
         translate_statement(line, words);
@@ -175,7 +194,7 @@ void Translator::translate_line(std::string_view line) {
 void Translator::copy_module_header(std::string_view header) {
     module_ = ModuleState{};
     const std::size_t header_line = input_.line_number();
-    output_.put(header);
+    put(header);
     std::string_view line = header;
     for (bool first = true;; first = false) {
         const std::size_t proc = textops::find_name(line, "Proc");
@@ -195,9 +214,14 @@ void Translator::copy_module_header(std::string_view header) {
                            "the end of the file is copied as part of it; close it with ')'");
             break;
         }
-        output_.put(line);
+        mark(input_.line_number());
+        put(line);
     }
-    output_.put(define_block_);
+    // The definition of N counts as the header's.
+    mark(header_line);
+    put("DEFINE\n");
+    mark(header_line);
+    put(define_line_);
 }
 
 void translate(ByteSource& model, ByteSink& sink, Warnings& warnings,

@@ -16,6 +16,8 @@ namespace ruvello {
 struct TranslationSettings {
     int process_count = 0;         // N
     std::string_view source_name;  // the model as named on the command line
+    bool all_instances = false;    // FORALL for every tuple of processes, not just 1 and 2
+    bool line_markers = false;     // "# L" lines that give NuSMV the lines of the model
 };
 
 // Receives warnings about input that cannot be translated, with the number
@@ -72,6 +74,7 @@ inline constexpr SectionKeyword section_keywords[] = {
     {"VAR", Section::statements},
     {"ASSIGN", Section::statements},
     {"SPEC", Section::properties},
+    {"CTLSPEC", Section::properties},
 };
 
 // The keyword of a section header: a line that starts, in its first column,
@@ -146,7 +149,8 @@ private:
                                                              std::string_view words);
     void write_process_instances(const Statement& statement,
                                  const std::vector<std::string_view>& parts);
-    void write_process_declarations(std::string_view statement);
+    void write_process_declarations(std::string_view statement, std::size_t line);
+    void write_joined(const std::vector<std::string_view>& parts, std::string_view number);
     void check_statement_line(std::string_view words, std::size_t line_number);
     void check_names_around_proc(const Statement& statement,
                                  const std::vector<std::string_view>& parts);
@@ -164,11 +168,28 @@ private:
     bool every_instance_has_formula(std::string_view line, char formula_after, int processes);
     void check_property(std::string_view line, std::string_view list, std::size_t count);
 
+    // All output goes through put, which counts its lines for the markers.
+    void put(std::string_view text) {
+        output_.put(text);
+        if (settings_.line_markers) count_lines(text);
+    }
+    void count_lines(std::string_view text);
+    // With --line-markers, makes the next output line count as line `line`
+    // of the model, writing "# LINE "MODEL"" where the count departs from it.
+    void mark(std::size_t line) {
+        if (settings_.line_markers) write_marker(line);
+    }
+    void write_marker(std::size_t line);
+
     LineReader& input_;
     OutputBuffer& output_;
     Warnings& warnings_;
     const TranslationSettings& settings_;
-    const std::string define_block_;
+    const std::string define_line_;  // "\tN := 3;"
+    // The line NuSMV counts the next output line as (the banner is line 1),
+    // and whether the output is at the start of a line.
+    std::size_t next_output_line_ = 2;
+    bool at_line_start_ = true;
 
     // Everything that a MODULE header starts afresh. Nothing else carries
     // from line to line: a statement ends before a header, and a property
