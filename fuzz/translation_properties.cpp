@@ -1,9 +1,5 @@
 #include "translation_properties.h"
 
-#include <algorithm>
-#include <optional>
-#include <sstream>
-
 #include "pieces.h"
 #include "textops/textops.h"
 #include "translator.h"
@@ -49,38 +45,6 @@ Result translate_in_pieces(std::string_view model, int process_count,
     return {sink.text().substr(banner.size()), warnings.text};
 }
 
-// replace, into another buffer and in place, agrees with assign_replaced.
-// The match and the replacement are cut from the text, which is taken up to
-// its first NUL (replace works on terminated strings).
-std::optional<std::string> check_replace(std::string_view model) {
-    const std::string text(model.substr(0, std::min(model.find('\0'), std::size_t{512})));
-    const std::string match = text.substr(0, std::min<std::size_t>(text.size(), 3));
-    const std::string replacement = text.substr(text.size() / 2, text.size() % 5);
-    std::string expected;
-    textops::assign_replaced(expected, text, match, replacement);
-
-    std::string destination(text.size() * 5 + 2, '#');
-    const int capacity = static_cast<int>(destination.size());
-    if (textops::replace(destination.data(), capacity, text.c_str(), match.c_str(),
-                         replacement.c_str()) != 0 ||
-        destination.c_str() != expected)
-        return "replace into another buffer differs from assign_replaced";
-
-    std::string in_place = text;
-    in_place.resize(destination.size(), '\0');
-    if (textops::replace(in_place.data(), capacity, in_place.data(), match.c_str(),
-                         replacement.c_str()) != 0 ||
-        in_place.c_str() != expected)
-        return "replace in place differs from assign_replaced";
-
-    char small[8] = "same";
-    const int needed = textops::replace(small, 4, text.c_str(), match.c_str(), replacement.c_str());
-    if (expected.size() >= 4 && (needed != static_cast<int>(expected.size() + 1) ||
-                                 std::string_view(small) != "same"))
-        return "replace did not report the capacity it needs, or touched the destination";
-    return std::nullopt;
-}
-
 }  // namespace
 
 Violation check_translation_properties(const std::uint8_t* data, std::size_t size) {
@@ -102,8 +66,6 @@ Violation check_translation_properties(const std::uint8_t* data, std::size_t siz
     if (!textops::contains(model, "Proc") && !textops::contains(model, "FORALL") &&
         !textops::contains(model, "MODULE") && whole.output != model)
         return {"a model without Proc, FORALL and MODULE was changed"};
-
-    if (const auto problem = check_replace(model)) return {*problem};
     return {};
 }
 

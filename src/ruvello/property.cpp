@@ -163,6 +163,31 @@ void instantiate(std::string_view line, const std::vector<std::string>& names,
     }
 }
 
+std::string_view unbracketed(const std::string& name) {
+    return std::string_view(name).substr(1, name.size() - 2);
+}
+
+// Whether the parameter names (bracketed) let an instance be written as the
+// line's formula is read: none holds a bracket or the character that ends
+// what is dropped, none is a process number, and no two are the same. Then
+// an instance's first such character is the line's, and replacing the
+// bracketed uses of all parameters at once gives what replacing them one
+// after another does: a replacement makes no use of another parameter.
+bool plain_names(const std::vector<std::string>& parameters, char formula_after) {
+    for (std::size_t k = 0; k < parameters.size(); ++k) {
+        const std::string_view name = unbracketed(parameters[k]);
+        if (name.find_first_of("[]") != std::string_view::npos ||
+            name.find(formula_after) != std::string_view::npos ||
+            (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
+                 return std::isdigit(static_cast<unsigned char>(c));
+             })) ||
+            std::find(parameters.begin(), parameters.begin() + k, parameters[k]) !=
+                parameters.begin() + k)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 void Translator::translate_property(std::string_view line) {
@@ -170,7 +195,7 @@ void Translator::translate_property(std::string_view line) {
         !words.empty() && std::string_view("CLIP").find(words.front()) != std::string_view::npos)
         if (const std::string_view keyword = property_keyword(first_name(words));
             !keyword.empty() && keyword != "SPEC" && keyword != "CTLSPEC")
-            module_.other_property_kind = keyword;
+            module_.in_section.other_property_kind = keyword;
     if (!textops::contains(line, "FORALL")) {
         check_copied_code(line, input_.line_number());
         put(line);
@@ -202,7 +227,11 @@ bool Translator::instantiate_property(std::string_view line, std::string_view li
     const Quantifier& quantifier = count == 1 ? one_parameter : several_parameters;
     bracketed_names(list, count, parameters_);
     const int processes = settings_.all_instances ? settings_.process_count : 2;
-    if (!every_instance_has_formula(line, quantifier.formula_after, processes)) return false;
+    const bool plain = plain_names(parameters_, quantifier.formula_after);
+    const std::size_t formula_start = line.find(quantifier.formula_after);
+    if (plain ? formula_start == std::string_view::npos
+              : !every_instance_has_formula(line, quantifier.formula_after, processes))
+        return false;
     ProcessTuples tuples(count, processes);
     for (bool first = true;; first = false) {
         if (!first) {
@@ -211,17 +240,40 @@ bool Translator::instantiate_property(std::string_view line, std::string_view li
             put("\n");
             mark(input_.line_number());
         }
-        instantiate(line, parameters_, tuples.tuple(), instance_, scratch_);
         put(quantifier.prefix);
-        put(*formula(instance_, quantifier));
+        if (plain) {
+            write_instance(textops::ltrim(line.substr(formula_start + 1)), tuples.tuple());
+        } else {
+            instantiate(line, parameters_, tuples.tuple(), instance_, scratch_);
+            put(*formula(instance_, quantifier));
+        }
         if (!tuples.next()) return true;
     }
 }
 
-// An instance differs from the line only in the bracketed uses it replaces
-// and the bracketed numbers it puts there. So unless a parameter name holds
-// the character that ends what is dropped, each instance has that character
-// exactly when the line has it.
+// Writes `text` with the bracketed uses of each parameter replaced by its
+// process, bracketed; for plain names, replacing all at once.
+void Translator::write_instance(std::string_view text, const std::vector<int>& processes) {
+    const char* const end = text.data() + text.size();
+    std::size_t done = 0;
+    for (const char* at = textops::find_byte(text.data(), end, '['); at != end;
+         at = textops::find_byte(at + 1, end, '[')) {
+        const std::string_view rest(at, end - at);
+        for (std::size_t k = 0; k < parameters_.size(); ++k) {
+            if (!rest.starts_with(parameters_[k])) continue;
+            put(text.substr(done, at - text.data() - done));
+            char number[16] = "[";
+            char* last = std::to_chars(number + 1, number + sizeof number - 1, processes[k]).ptr;
+            *last++ = ']';
+            put(std::string_view(number, last - number));
+            done = at - text.data() + parameters_[k].size();
+            at += parameters_[k].size() - 1;
+            break;
+        }
+    }
+    put(text.substr(done));
+}
+
 bool Translator::every_instance_has_formula(std::string_view line, char formula_after,
                                             int processes) {
     const auto holds_it = [&](const std::string& name) {
@@ -239,33 +291,57 @@ bool Translator::every_instance_has_formula(std::string_view line, char formula_
 
 namespace {
 
-// The first boolean operator of a formula outside parentheses, brackets and
-// braces, which the AG put before it does not cover; empty when none.
-std::string_view operator_outside_parentheses(std::string_view formula) {
-    int depth = 0;
-    for (std::size_t at = 0; at < formula.size(); ++at) {
-        const std::string_view rest = formula.substr(at);
-        switch (formula[at]) {
-        case '(': case '[': case '{': ++depth; break;
-        case ')': case ']': case '}': --depth; break;
-        case '&': if (depth == 0) return "&"; break;
-        case '|': if (depth == 0) return "|"; break;
-        case '-': if (depth == 0 && rest.starts_with("->")) return "->"; break;
-        case '<': if (depth == 0 && rest.starts_with("<->")) return "<->"; break;
-        case 'x':
-            if (depth == 0 && (at == 0 || !textops::is_name_char(formula[at - 1])))
-                for (const std::string_view op : {"xnor", "xor"})
-                    if (rest.starts_with(op) &&
-                        (rest.size() == op.size() || !textops::is_name_char(rest[op.size()])))
-                        return op;
-            break;
-        }
-    }
-    return {};
-}
+// What one pass over the formula of a FORALL line finds for the checks.
+struct FormulaScan {
+    std::string_view top_operator;        // the first boolean operator outside (), [], {}
+    std::string_view standing_parameter;  // the first parameter used otherwise than as "[p]"
+    std::string_view instance_named;      // the first process instance named as u[i] or u[1]
+    int open_parentheses = 0;             // '(' not closed by the end
+};
 
-std::string_view unbracketed(const std::string& name) {
-    return std::string_view(name).substr(1, name.size() - 2);
+FormulaScan scan_formula(std::string_view formula, const std::vector<std::string>& parameters,
+                         const std::vector<std::string>& instances) {
+    FormulaScan found;
+    int depth = 0;
+    const auto operator_found = [&](std::string_view op) {
+        if (depth == 0 && found.top_operator.empty()) found.top_operator = op;
+    };
+    for (std::size_t at = 0; at < formula.size();) {
+        const char c = formula[at];
+        if (textops::is_name_char(c)) {
+            std::size_t end = at + 1;
+            while (end < formula.size() && textops::is_name_char(formula[end])) ++end;
+            const std::string_view name = formula.substr(at, end - at);
+            const std::string_view after = formula.substr(end);
+            if (name == "xor" || name == "xnor") operator_found(name);
+            const bool bracketed = at > 0 && formula[at - 1] == '[' && after.starts_with(']');
+            for (const std::string& parameter : parameters)
+                if (!bracketed && found.standing_parameter.empty() &&
+                    std::string_view(parameter).substr(1, parameter.size() - 2) == name &&
+                    !std::isdigit(static_cast<unsigned char>(name.front())))
+                    found.standing_parameter = name;
+            if (found.instance_named.empty() && after.size() > 1 && after[0] == '[' &&
+                std::find(instances.begin(), instances.end(), name) != instances.end() &&
+                (std::isdigit(static_cast<unsigned char>(after[1])) ||
+                 std::any_of(parameters.begin(), parameters.end(),
+                             [&](const std::string& p) { return after.starts_with(p); })))
+                found.instance_named = name;
+            at = end;
+            continue;
+        }
+        switch (c) {
+        case '(': ++found.open_parentheses; ++depth; break;
+        case ')': --found.open_parentheses; --depth; break;
+        case '[': case '{': ++depth; break;
+        case ']': case '}': --depth; break;
+        case '&': operator_found("&"); break;
+        case '|': operator_found("|"); break;
+        case '-': if (formula.substr(at).starts_with("->")) operator_found("->"); break;
+        case '<': if (formula.substr(at).starts_with("<->")) operator_found("<->"); break;
+        }
+        ++at;
+    }
+    return found;
 }
 
 std::string_view trimmed_parentheses(std::string_view text) {
@@ -318,23 +394,26 @@ void Translator::check_property(std::string_view line, std::string_view list, st
                                 ": FORALL properties are written for processes 1 and 2 whatever "
                                 "N is, and name process 2, which the model does not have; give "
                                 "-p a number of processes of 2 or more");
-    if (module_.wrote_forall)
+    if (module_.in_section.wrote_forall)
         warn("a second FORALL property under one SPEC line: its first instance is joined to the "
              "last instance of the one before; give each FORALL property a SPEC line of its own");
-    module_.wrote_forall = true;
-    if (!module_.other_property_kind.empty())
-        warn("FORALL after " + std::string(module_.other_property_kind) +
+    module_.in_section.wrote_forall = true;
+    if (!module_.in_section.other_property_kind.empty())
+        warn("FORALL after " + std::string(module_.in_section.other_property_kind) +
              " is written as CTL properties, with AG and SPEC lines; put it under a SPEC line of "
              "its own");
-    int open_parentheses = 0;
-    for (const char c : code_of(line)) open_parentheses += (c == '(') - (c == ')');
-    if (open_parentheses > 0)
+    // The formula of the line, which the instances write with the bracketed
+    // uses of the parameters replaced, and what is dropped before it.
+    const std::string_view formula =
+        code_of(*::ruvello::formula(line, count == 1 ? one_parameter : several_parameters));
+    const FormulaScan scan = scan_formula(formula, parameters_, module_.process_instances);
+    const std::string_view dropped = line.substr(0, formula.data() - line.data());
+    if (scan.open_parentheses + std::count(dropped.begin(), dropped.end(), '(') -
+            std::count(dropped.begin(), dropped.end(), ')') > 0)
         warn("the property goes on after this line, but each instance gets only this line, and "
              "the rest is copied once after the last; write the property on one line");
-    const std::string_view formula =
-        code_of(*::ruvello::formula(instance_, count == 1 ? one_parameter : several_parameters));
     if (count == 1) {
-        if (const std::string_view op = operator_outside_parentheses(formula); !op.empty())
+        if (const std::string_view op = scan.top_operator; !op.empty())
             warn("the AG put before the body binds tighter than " + std::string(op) +
                  ", so each instance means (AG ...) " + std::string(op) +
                  " ...; put the body in parentheses: FORALL (i) (... " + std::string(op) + " ...)");
@@ -364,34 +443,14 @@ void Translator::check_property(std::string_view line, std::string_view list, st
     }
     // A process instance named through a parameter, as u[i]: it is written
     // N1_u, N2_u, and u[1] names nothing.
-    for (const std::string& instance : module_.process_instances) {
-        // Followed by a process number in brackets, as the instances write it.
-        const auto numbered = [&](std::size_t at) {
-            const std::string_view after = formula.substr(at + instance.size());
-            return after.size() > 1 && after[0] == '[' &&
-                   std::isdigit(static_cast<unsigned char>(after[1]));
-        };
-        std::size_t at = textops::find_name(formula, instance);
-        while (at != std::string_view::npos && !numbered(at))
-            at = textops::find_name(formula, instance, at + 1);
-        if (at != std::string_view::npos) {
-            warn("the process instance " + instance + " is written as N1_" + instance + ", N2_" +
-                 instance + ", ..., so " + instance + "[1] names nothing; pass what a property "
-                 "needs to the instance as variables declared with [Proc], and name those");
-            break;
-        }
-    }
+    if (const std::string instance(scan.instance_named); !instance.empty())
+        warn("the process instance " + instance + " is written as N1_" + instance + ", N2_" +
+             instance + ", ..., so " + instance + "[1] names nothing; pass what a property needs "
+             "to the instance as variables declared with [Proc], and name those");
     // A parameter left standing: only "[i]" is replaced, not "[ i ]", "i + 1" or "i".
-    for (const std::string& bracketed : parameters_) {
-        const std::string_view name = unbracketed(bracketed);
-        if (!name.empty() && !std::isdigit(static_cast<unsigned char>(name.front())) &&
-            textops::find_name(formula, name) != std::string_view::npos) {
-            warn("the parameter " + std::string(name) +
-                 " is left standing in the instances, where it names nothing; use a parameter "
-                 "only alone in brackets, as in x[" + std::string(name) + "]");
-            break;
-        }
-    }
+    if (const std::string name(scan.standing_parameter); !name.empty())
+        warn("the parameter " + name + " is left standing in the instances, where it names "
+             "nothing; use a parameter only alone in brackets, as in x[" + name + "]");
 }
 
 }  // namespace ruvello

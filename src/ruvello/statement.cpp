@@ -32,9 +32,11 @@ bool may_declare(std::string_view words) {
 
 // Colons at the very start of a statement do not end its head.
 std::string_view statement_head(std::string_view statement) {
-    const std::size_t start = statement.find_first_not_of(':');
-    if (start == std::string_view::npos) return statement;
-    return statement.substr(0, statement.find(':', start));
+    std::size_t start = 0;
+    while (start < statement.size() && statement[start] == ':') ++start;
+    const char* colon = textops::find_byte(statement.data() + start,
+                                           statement.data() + statement.size(), ':');
+    return statement.substr(0, colon - statement.data());
 }
 
 // The name a process declaration gives its instances: the text before the
@@ -99,14 +101,14 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
                             "N is " + std::to_string(settings_.process_count) +
                                 ": process-indexed statements write nothing and the range "
                                 "1 .. N is empty; give -p a number of processes of 1 or more");
-    if (!textops::contains(statement_head(text), "[Proc]")) {
+    const std::string_view head = statement_head(text);
+    if (!textops::contains(head, "[Proc]")) {
         write_joined(parts, "1 .. N");
         return;
     }
     const bool declares_processes = textops::contains(text, "transition");
-    // Whether a Proc follows the head, which ends at the first ':'.
     const bool proc_after_head = parts.back().data() - proc.size() - text.data() >
-                                 static_cast<std::ptrdiff_t>(statement_head(text).size());
+                                 static_cast<std::ptrdiff_t>(head.size());
     check_process_indexed(statement, declares_processes, proc_after_head);
     if (!declares_processes) {
         write_process_instances(statement, parts);
@@ -176,6 +178,7 @@ void Translator::write_joined(const std::vector<std::string_view>& parts, std::s
         put(parts[i]);
     }
 }
+
 // A process-indexed "transition" statement declares one SMV process per
 // process number:  p[Proc] : transition m(x[Proc]);  becomes, for process 1,
 // a tab and  N1_p : process m(x[1]);  The word "array " is dropped.

@@ -121,7 +121,8 @@ void WarningStream::write(const std::string& place, std::string_view message) {
 Translator::Translator(LineReader& input, OutputBuffer& output, Warnings& warnings,
                        const TranslationSettings& settings)
     : input_(input), output_(output), warnings_(warnings), settings_(settings),
-      define_line_("\tN := " + std::to_string(settings.process_count) + ";\n") {}
+      define_line_("\tN := " + std::to_string(settings.process_count) + ";\n"),
+      line_markers_(settings.line_markers) {}
 
 void Translator::count_lines(std::string_view text) {
     if (text.empty()) return;
@@ -162,8 +163,7 @@ void Translator::translate_line(std::string_view line) {
         }
         module_.section = header->opens;
         module_.header = header->word;
-        module_.wrote_forall = false;
-        module_.other_property_kind = {};
+        module_.in_section = {};
         // The rest of a header line is never translated.
         const std::string_view rest = code_of(line.substr(header->word.size()));
         if (has_name(rest, "FORALL"))
@@ -197,9 +197,7 @@ void Translator::copy_module_header(std::string_view header) {
     put(header);
     std::string_view line = header;
     for (bool first = true;; first = false) {
-        const std::size_t proc = textops::find_name(line, "Proc");
-        if (proc != std::string_view::npos && in_code(line, proc))
-            warnings_.warn(input_.line_number(), proc_not_replaced);
+        check_copied_code(line, input_.line_number());
         const std::size_t n = textops::find_name(line, "N");
         if (n != std::string_view::npos && in_code(line, n) &&
             (!first || line.substr(0, n).find('(') != std::string_view::npos))
@@ -235,14 +233,6 @@ void translate(ByteSource& model, ByteSink& sink, Warnings& warnings,
     output.put(banner(settings.source_name));
     Translator(input, output, warnings, settings).translate_lines();
     output.flush();
-}
-
-std::string translate_text(std::string_view model, const TranslationSettings& settings,
-                           Warnings& warnings) {
-    StringSource source(model);
-    StringSink sink;
-    translate(source, sink, warnings, settings);
-    return sink.text();
 }
 
 }  // namespace ruvello

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "streams.h"
+#include "textops/textops.h"
 
 namespace ruvello {
 
@@ -59,7 +60,7 @@ private:
 enum class Section {
     module,      // the lines of a module before its first section header: copied
     statements,  // VAR and ASSIGN: statements, expanded for the processes
-    properties,  // SPEC: properties, FORALL ones instantiated
+    properties,  // SPEC and CTLSPEC: properties, FORALL ones instantiated
 };
 
 struct SectionKeyword {
@@ -103,7 +104,9 @@ std::string_view first_name(std::string_view text);
 std::string_view property_keyword(std::string_view name);
 
 // The code of a line: the text before the comment that "--" starts.
-inline std::string_view code_of(std::string_view line) { return line.substr(0, line.find("--")); }
+inline std::string_view code_of(std::string_view line) {
+    return line.substr(0, textops::find(line, "--"));
+}
 
 // A MODULE header is the header line and, when that line holds a '(' but no
 // ')', the following lines up to and including the first that holds a ')'.
@@ -150,7 +153,8 @@ private:
     void write_process_instances(const Statement& statement,
                                  const std::vector<std::string_view>& parts);
     void write_process_declarations(std::string_view statement, std::size_t line);
-    void write_joined(const std::vector<std::string_view>& parts, std::string_view number);
+    [[gnu::always_inline]] inline void write_joined(const std::vector<std::string_view>& parts,
+                                                    std::string_view number);
     void check_statement_line(std::string_view words, std::size_t line_number);
     void check_names_around_proc(const Statement& statement,
                                  const std::vector<std::string_view>& parts);
@@ -166,18 +170,19 @@ private:
     void translate_property(std::string_view line);
     bool instantiate_property(std::string_view line, std::string_view list, std::size_t count);
     bool every_instance_has_formula(std::string_view line, char formula_after, int processes);
+    void write_instance(std::string_view text, const std::vector<int>& processes);
     void check_property(std::string_view line, std::string_view list, std::size_t count);
 
     // All output goes through put, which counts its lines for the markers.
-    void put(std::string_view text) {
+    [[gnu::always_inline]] void put(std::string_view text) {
         output_.put(text);
-        if (settings_.line_markers) count_lines(text);
+        if (line_markers_) count_lines(text);
     }
     void count_lines(std::string_view text);
     // With --line-markers, makes the next output line count as line `line`
     // of the model, writing "# LINE "MODEL"" where the count departs from it.
     void mark(std::size_t line) {
-        if (settings_.line_markers) write_marker(line);
+        if (line_markers_) write_marker(line);
     }
     void write_marker(std::size_t line);
 
@@ -186,23 +191,27 @@ private:
     Warnings& warnings_;
     const TranslationSettings& settings_;
     const std::string define_line_;  // "\tN := 3;"
+    const bool line_markers_;
     // The line NuSMV counts the next output line as (the banner is line 1),
     // and whether the output is at the start of a line.
     std::size_t next_output_line_ = 2;
     bool at_line_start_ = true;
 
-    // Everything that a MODULE header starts afresh. Nothing else carries
-    // from line to line: a statement ends before a header, and a property
-    // is one line. So a model cut before its headers translates piece by
-    // piece exactly as it does whole.
+    // Everything of the translation that a MODULE header starts afresh.
+    // Nothing else carries from line to line: a statement ends before a
+    // header, and a property is one line. So a model cut before its headers
+    // translates piece by piece exactly as it does whole. (The line markers
+    // count the lines of the whole output: they are never made in pieces.)
     struct ModuleState {
         Section section = Section::module;
         std::string_view header;  // the keyword that opened the section
-        // Within a SPEC section: whether a FORALL property has been written,
-        // and the keyword (LTLSPEC, ...) of the last line that started one
-        // of another kind.
-        bool wrote_forall = false;
-        std::string_view other_property_kind;
+        // What a section header starts afresh, within a SPEC section: whether
+        // a FORALL property has been written, and the keyword (LTLSPEC, ...)
+        // of the last line that started a property of another kind.
+        struct SectionState {
+            bool wrote_forall = false;
+            std::string_view other_property_kind;
+        } in_section;
         // The names of the module's process instances, declared with
         // transition and written N1_name, N2_name, ...
         std::vector<std::string> process_instances;
@@ -225,9 +234,5 @@ private:
 // on this thread. The output is the same either way.
 void translate(ByteSource& model, ByteSink& sink, Warnings& warnings,
                const TranslationSettings& settings);
-
-// Translates a model held in memory; for tests and tools.
-std::string translate_text(std::string_view model, const TranslationSettings& settings,
-                           Warnings& warnings);
 
 }  // namespace ruvello
