@@ -312,6 +312,7 @@ TEST_F(Command, HoldsUpUnderAHostileEnvironment) {
     const Outcome closed = run("$R -p 100 -f - <large.in | head -c1 >/dev/null; exit ${PIPESTATUS[0]}");
     EXPECT_EQ(closed.status, 1);
     EXPECT_EQ(closed.err, error("FILE WRITE ERROR!", "cannot write standard output: Broken pipe"));
+    for (const auto& [name, content] : snapshot()) EXPECT_FALSE(name.starts_with(".")) << name;
     // A name that would start a line of its own is shown escaped.
     write("nl\nMODULE evil.in", model);
     EXPECT_EQ(run("$R -p 2 -f $'nl\\nMODULE evil.in'").status, 0);
@@ -354,6 +355,14 @@ TEST_F(Command, ReplacesOnlyAFileWhenTheOutputPathChangesDuringARun) {
     EXPECT_EQ(read_file(root_ / "err"), error("FILE WRITE ERROR!", "cannot write 'm.smv': Is a directory"));
     EXPECT_EQ(contents("m.smv/kept"), "kept\n");
     EXPECT_EQ(snapshot().size(), 3u);
+}
+
+TEST_F(Command, ReportsALineTooLongForTheMemoryItMayUse) {
+    if (run("ulimit -v 40000 && $R --version").status != 0)
+        GTEST_SKIP() << "this build cannot run under a limit of 40 MB of memory";
+    write("m.in", std::string(30 << 20, 'g'));
+    expect_failure("ulimit -v 40000 && $R -p 2 -f m.in", 1,
+                   error("OUT OF MEMORY!", "cannot translate 'm.in': Cannot allocate memory"));
 }
 
 TEST_F(Command, CarriesOddInputThrough) {

@@ -1,12 +1,9 @@
 #!/bin/sh
-# Rewrites the expected results of the translation tests with the given
-# ruvello (default: the release build):
-#   tests/cases/NAME.ARGS.smv and .err   from tests/cases/NAME.in
-#   tests/golden/NAME.ARGS.smv           from examples/NAME.in
-# ARGS are words joined by dots: pN stands for -p N, any other word W for
-# --W. To add a case, create an empty NAME.ARGS.smv beside NAME.in and run
-# this. Read every difference (git diff) before committing: the tests trust
-# these files.
+# Rewrites the expected results tests/cases/NAME.ARGS.smv and .err (from
+# tests/cases/NAME.in) and tests/golden/NAME.ARGS.smv (from examples/NAME.in)
+# with the given ruvello, by default the release build. ARGS are words joined
+# by dots: pN for -p N, any other word W for --W. To add a case, create an
+# empty NAME.ARGS.smv and run this; read every difference before committing.
 set -eu
 cd "$(dirname "$0")/.."
 ruvello=$(realpath "${1:-build/release/ruvello}")
