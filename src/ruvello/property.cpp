@@ -429,12 +429,14 @@ void Translator::check_property(std::string_view line, std::string_view list, st
         const std::size_t open = line.find('(', at);
         if (line.compare(at, 2, "AG") == 0) at += 2;
         skip_blanks();
+        const std::string_view before_guard = textops::rtrim(
+            line.substr(operator_start, std::min(open, end) - operator_start));
         if (at == operator_start || at >= end || line[at] != '(')
-            warn("the operator before the guard, " +
-                 std::string(textops::rtrim(line.substr(operator_start,
-                                                        std::min(open, end) - operator_start))) +
-                 ", is dropped, and AG written in its place; write FORALL (i, j) AG (i != j -> "
-                 "...) with any other operator after the '->'");
+            warn((before_guard.empty() ? std::string("the body does not start with AG (")
+                                       : "the operator before the guard, " +
+                                             std::string(before_guard) + ", is dropped") +
+                 ", and AG ( is written in place of everything up to the first '>'; write "
+                 "FORALL (i, j) AG (i != j -> ...) with any other operator after the '->'");
         const std::size_t guard = open < end ? open + 1 : operator_start;
         if (end < guard + 2 || line[end - 2] != '-' ||
             !is_inequality(line.substr(guard, end - 2 - guard), parameters_))
