@@ -71,8 +71,8 @@ Translation by_line_loop(const std::string& model, const ruvello::TranslationSet
 }
 
 Translation in_pieces(const std::string& model, const ruvello::TranslationSettings& settings,
-                      const ruvello::PiecePlan& plan) {
-    ruvello::StringSource source(model, 5);
+                      const ruvello::PiecePlan& plan, std::size_t read) {
+    ruvello::StringSource source(model, read);
     ruvello::StringSink sink;
     WarningText warnings(settings.source_name);
     ruvello::translate_in_pieces(source, sink, warnings.warnings(), settings, plan);
@@ -110,12 +110,12 @@ int check_every_case(const fs::path& model_dir, const fs::path& expected_dir) {
         EXPECT_EQ(by_line_loop(model, settings, {1, 1, 1}), expected);
         EXPECT_EQ(by_line_loop(model, settings, {7, 5, 3}), expected);
         // Line markers count the lines of the whole output: never in pieces.
-        for (const ruvello::PiecePlan plan : {ruvello::PiecePlan{1, SIZE_MAX, 2}, {40, 64, 2},
-                                              {1, SIZE_MAX, 0}}) {
+        for (const auto& [plan, read] : {std::pair{ruvello::PiecePlan{1, SIZE_MAX, 2}, 5},
+                                         {{40, 64, 2}, 4096}, {{1, SIZE_MAX, 0}, 4096}}) {
             if (!settings.line_markers) {
-                EXPECT_EQ(in_pieces(model, settings, plan), expected)
+                EXPECT_EQ(in_pieces(model, settings, plan, read), expected)
                     << "pieces of " << plan.piece_size << " to " << plan.piece_limit
-                    << " bytes on " << plan.threads << " threads";
+                    << " bytes on " << plan.threads << " threads, read " << read << " at a time";
             }
         }
         ++count;
