@@ -131,7 +131,7 @@ protected:
 
 TEST_F(Command, TranslatesFilesAndPipes) {
     write("m.in", model);
-    for (const std::string args : {"-p 2 -f m.in", "-f m.in -p 2"}) {
+    for (const std::string args : {"-p 2 -f m.in", "-f m.in -p 2", "-p 2 -f m.in --fatal-warnings"}) {
         const Outcome outcome = run("$R " + args);
         EXPECT_EQ(outcome.status, 0);
         EXPECT_EQ(outcome.out + outcome.err, "");
