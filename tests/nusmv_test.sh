@@ -29,8 +29,8 @@ for model in "$examples"/*.in; do
             "$ruvello" $option -p "$n" -f "$work/$name.in" || fail "$run: ruvello"
             "$nusmv" "$work/$name.smv" >"$work/out" 2>"$work/err" ||
                 fail "$run: NuSMV rejects it: $(grep -m1 -i error "$work/err")"
-            count=$(grep -c '^-- specification' "$work/out" || true)
-            falses=$(grep '^-- specification.* is false$' "$work/out" || true)
+            count=$(grep -cE '^-- [a-z]+ .* is (true|false)$' "$work/out" || true)
+            falses=$(grep -E '^-- [a-z]+ .* is false$' "$work/out" || true)
             [ "$count" -gt 0 ] || fail "$run: NuSMV checked no property"
             if [ "$partial" = yes ] && [ -n "$option" ] && [ "$n" -ge 3 ]; then
                 [ -n "$falses" ] || fail "$run: every instance is true"
