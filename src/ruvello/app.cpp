@@ -7,6 +7,7 @@
 #include <cstring>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "command_line.h"
 #include "files.h"
@@ -65,8 +66,15 @@ struct FatalWarnings : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-void refuse_if_warned(const WarningStream& warnings, const CommandLine& command,
-                      const std::string& what_is_left) {
+// Translates the model open as `input`, named `input_name` in messages, into
+// `sink`; `what_is_left` says where --fatal-warnings leaves the output.
+void translate_input(const InputFile& input, std::string input_name, ByteSink& sink,
+                     const TranslationSettings& settings, const CommandLine& command,
+                     const std::string& what_is_left) {
+    FileSource source(input.fd(), std::move(input_name), input.size());
+    WarningStream warnings(stderr, settings.source_name);
+    translate(source, sink, warnings, settings);
+    if (input.changed_since_opened()) warnings.warn("the model changed while it was read");
     if (command.fatal_warnings && warnings.warned())
         throw FatalWarnings("warnings are fatal (--fatal-warnings); " + what_is_left);
 }
@@ -75,12 +83,8 @@ void refuse_if_warned(const WarningStream& warnings, const CommandLine& command,
 void translate_stream(const TranslationSettings& settings, const CommandLine& command) {
     refuse_standard_output_into_input();
     const InputFile input = InputFile::standard_input();
-    FileSource source(input.fd(), "standard input", input.size());
     FileSink sink(STDOUT_FILENO, "standard output");
-    WarningStream warnings(stderr, settings.source_name);
-    translate(source, sink, warnings, settings);
-    if (input.changed_since_opened()) warnings.warn("the model changed while it was read");
-    refuse_if_warned(warnings, command, "the output was written");
+    translate_input(input, "standard input", sink, settings, command, "the output was written");
 }
 
 void translate_file(const std::string& model_path, const TranslationSettings& settings,
@@ -93,12 +97,9 @@ void translate_file(const std::string& model_path, const TranslationSettings& se
     if (input.is_file_at(output_path))
         throw OpenError("'" + shown_output + "' is the model itself");
     OutputFile output = OutputFile::create(output_path, shown_output);
-    FileSource source(input.fd(), "'" + shown_model + "'", input.size());
     FileSink sink(output.fd(), "'" + shown_output + "'");
-    WarningStream warnings(stderr, shown_model);
-    translate(source, sink, warnings, settings);
-    if (input.changed_since_opened()) warnings.warn("the model changed while it was read");
-    refuse_if_warned(warnings, command, "'" + shown_output + "' is left as it was");
+    translate_input(input, "'" + shown_model + "'", sink, settings, command,
+                    "'" + shown_output + "' is left as it was");
     output.commit();
 }
 

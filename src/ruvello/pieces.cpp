@@ -119,9 +119,9 @@ struct Warning {
     std::string message;
     bool once;
 
-    void give(Warnings& warnings, std::size_t lines_before) const {
-        if (once) warnings.warn_once(lines_before + line_number, message);
-        else warnings.warn(lines_before + line_number, message);
+    void give(Warnings& warnings) const {
+        if (once) warnings.warn_once(line_number, message);
+        else warnings.warn(line_number, message);
     }
 };
 
@@ -318,7 +318,8 @@ public:
 private:
     void write(const Piece& piece) {
         sink_.write(piece.output.text());
-        for (const Warning& warning : piece.warnings) warning.give(warnings_, lines_written_);
+        ShiftedWarnings shifted(warnings_, lines_written_);
+        for (const Warning& warning : piece.warnings) warning.give(shifted);
         lines_written_ += piece.line_count;
     }
 

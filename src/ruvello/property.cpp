@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cstdint>
 #include <numeric>
 #include <optional>
@@ -48,7 +47,7 @@ std::size_t count_parameters(std::string_view list) {
     return count;
 }
 
-std::string_view trimmed(std::string_view name) { return textops::rtrim(textops::ltrim(name)); }
+std::string_view trimmed(std::string_view text) { return textops::rtrim(textops::ltrim(text)); }
 
 // The parameter names, bracketed as they are used ("[i]"). A single
 // parameter is the whole list, commas included. Otherwise the first runs to
@@ -78,6 +77,10 @@ struct Quantifier {
 };
 constexpr Quantifier one_parameter{')', "\tAG "};
 constexpr Quantifier several_parameters{'>', "\tAG ("};
+
+const Quantifier& quantifier_for(std::size_t count) {
+    return count == 1 ? one_parameter : several_parameters;
+}
 
 std::optional<std::string_view> formula(std::string_view instance, const Quantifier& quantifier) {
     const std::size_t at = instance.find(quantifier.formula_after);
@@ -154,10 +157,7 @@ void instantiate(std::string_view line, const std::vector<std::string>& names,
             if (processes[j] > last && (k == processes.size() || processes[j] < processes[k]))
                 k = j;
         last = processes[k];
-        char number[16] = "[";
-        char* end = std::to_chars(number + 1, number + sizeof number - 1, processes[k]).ptr;
-        *end++ = ']';
-        textops::assign_replaced(scratch, text, names[k], std::string_view(number, end));
+        textops::assign_replaced(scratch, text, names[k], ProcessNumber(last).bracketed());
         instance.swap(scratch);
         text = instance;
     }
@@ -207,7 +207,9 @@ void Translator::translate_property(std::string_view line) {
         warnings_.warn(input_.line_number(), *reason + "; property not translated");
         return;
     }
-    if (!instantiate_property(line, *list, count)) {
+    bracketed_names(*list, count, parameters_);
+    const std::optional<std::string_view> body = formula(line, quantifier_for(count));
+    if (!body || !instantiate_property(line, *body, count)) {
         warnings_.warn(input_.line_number(),
                        count == 1 ? "FORALL property has no ')' to end its parameter list; "
                                     "property not translated"
@@ -215,22 +217,20 @@ void Translator::translate_property(std::string_view line) {
                                     "guard (as in i != j ->); property not translated");
         return;
     }
-    check_property(line, *list, count);
+    check_property(line, *list, *body, count);
 }
 
 // Writes an instance for each tuple of processes, the instances separated by
 // lines of the section's header keyword (SPEC or CTLSPEC); or nothing,
-// returning false, when an instance has no formula. The tuples are those of
-// processes 1 and 2, or with --all-instances those of 1..N.
-bool Translator::instantiate_property(std::string_view line, std::string_view list,
+// returning false, when an instance has no formula. `body` is the line's
+// formula. The tuples are those of processes 1 and 2, or with
+// --all-instances those of 1..N.
+bool Translator::instantiate_property(std::string_view line, std::string_view body,
                                       std::size_t count) {
-    const Quantifier& quantifier = count == 1 ? one_parameter : several_parameters;
-    bracketed_names(list, count, parameters_);
+    const Quantifier& quantifier = quantifier_for(count);
     const int processes = settings_.all_instances ? settings_.process_count : 2;
     const bool plain = plain_names(parameters_, quantifier.formula_after);
-    const std::size_t formula_start = line.find(quantifier.formula_after);
-    if (plain ? formula_start == std::string_view::npos
-              : !every_instance_has_formula(line, quantifier.formula_after, processes))
+    if (!plain && !every_instance_has_formula(line, quantifier.formula_after, processes))
         return false;
     ProcessTuples tuples(count, processes);
     for (bool first = true;; first = false) {
@@ -242,7 +242,7 @@ bool Translator::instantiate_property(std::string_view line, std::string_view li
         }
         put(quantifier.prefix);
         if (plain) {
-            write_instance(textops::ltrim(line.substr(formula_start + 1)), tuples.tuple());
+            write_instance(body, tuples.tuple());
         } else {
             instantiate(line, parameters_, tuples.tuple(), instance_, scratch_);
             put(*formula(instance_, quantifier));
@@ -262,10 +262,7 @@ void Translator::write_instance(std::string_view text, const std::vector<int>& p
         for (std::size_t k = 0; k < parameters_.size(); ++k) {
             if (!rest.starts_with(parameters_[k])) continue;
             put(text.substr(done, at - text.data() - done));
-            char number[16] = "[";
-            char* last = std::to_chars(number + 1, number + sizeof number - 1, processes[k]).ptr;
-            *last++ = ']';
-            put(std::string_view(number, last - number));
+            put(ProcessNumber(processes[k]).bracketed());
             done = at - text.data() + parameters_[k].size();
             at += parameters_[k].size() - 1;
             break;
@@ -279,8 +276,8 @@ bool Translator::every_instance_has_formula(std::string_view line, char formula_
     const auto holds_it = [&](const std::string& name) {
         return textops::contains(name, formula_after);
     };
-    if (std::none_of(parameters_.begin(), parameters_.end(), holds_it))
-        return textops::contains(line, formula_after);
+    // The line has one: replacing names without it leaves that one in place.
+    if (std::none_of(parameters_.begin(), parameters_.end(), holds_it)) return true;
     ProcessTuples tuples(parameters_.size(), processes);
     do {
         instantiate(line, parameters_, tuples.tuple(), instance_, scratch_);
@@ -317,7 +314,7 @@ FormulaScan scan_formula(std::string_view formula, const std::vector<std::string
             const bool bracketed = at > 0 && formula[at - 1] == '[' && after.starts_with(']');
             for (const std::string& parameter : parameters)
                 if (!bracketed && found.standing_parameter.empty() &&
-                    std::string_view(parameter).substr(1, parameter.size() - 2) == name &&
+                    unbracketed(parameter) == name &&
                     !std::isdigit(static_cast<unsigned char>(name.front())))
                     found.standing_parameter = name;
             if (found.instance_named.empty() && after.size() > 1 && after[0] == '[' &&
@@ -345,9 +342,9 @@ FormulaScan scan_formula(std::string_view formula, const std::vector<std::string
 }
 
 std::string_view trimmed_parentheses(std::string_view text) {
-    text = textops::rtrim(textops::ltrim(text));
+    text = trimmed(text);
     if (text.size() > 2 && text.front() == '(' && text.back() == ')')
-        text = textops::rtrim(textops::ltrim(text.substr(1, text.size() - 2)));
+        text = trimmed(text.substr(1, text.size() - 2));
     return text;
 }
 
@@ -371,21 +368,20 @@ bool is_inequality(std::string_view guard, const std::vector<std::string>& param
         const std::string_view comparison = negated ? "=" : "!=";
         const std::size_t at = text.find(comparison);
         if (at == std::string_view::npos) return false;
-        const std::string_view left = textops::rtrim(textops::ltrim(text.substr(0, at)));
-        const std::string_view right =
-            textops::rtrim(textops::ltrim(text.substr(at + comparison.size())));
+        const std::string_view left = trimmed(text.substr(0, at));
+        const std::string_view right = trimmed(text.substr(at + comparison.size()));
         if (left == right || !is_parameter(left) || !is_parameter(right)) return false;
         start = end + 1;
     }
     return true;
 }
 
-
 }  // namespace
 
 // Warns about a FORALL line whose instances do not state the property
 // written, or that NuSMV would reject.
-void Translator::check_property(std::string_view line, std::string_view list, std::size_t count) {
+void Translator::check_property(std::string_view line, std::string_view list,
+                                std::string_view body, std::size_t count) {
     const std::size_t line_number = input_.line_number();
     const auto warn = [&](const std::string& message) { warnings_.warn(line_number, message); };
     if (settings_.process_count < 2 && !settings_.all_instances)
@@ -402,10 +398,9 @@ void Translator::check_property(std::string_view line, std::string_view list, st
         warn("FORALL after " + std::string(module_.in_section.other_property_kind) +
              " is written as CTL properties, with AG and SPEC lines; put it under a SPEC line of "
              "its own");
-    // The formula of the line, which the instances write with the bracketed
-    // uses of the parameters replaced, and what is dropped before it.
-    const std::string_view formula =
-        code_of(*::ruvello::formula(line, count == 1 ? one_parameter : several_parameters));
+    // The instances write the line's formula with the bracketed uses of the
+    // parameters replaced, and drop what comes before it.
+    const std::string_view formula = code_of(body);
     const FormulaScan scan = scan_formula(formula, parameters_, module_.process_instances);
     const std::string_view dropped = line.substr(0, formula.data() - line.data());
     if (scan.open_parentheses + std::count(dropped.begin(), dropped.end(), '(') -

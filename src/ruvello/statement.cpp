@@ -7,7 +7,6 @@
 // Proc standing for the whole range "1 .. N".
 
 #include <algorithm>
-#include <charconv>
 #include <cstdint>
 
 #include "textops/textops.h"
@@ -47,20 +46,6 @@ std::string_view instance_name(std::string_view declaration) {
     if (start == std::string_view::npos) return textops::ltrim(declaration);
     return textops::ltrim(declaration.substr(0, declaration.find('[', start)));
 }
-
-// Decimal digits of a process number. Numbers are counted in 64 bits, so that
-// counting up to N = 2147483647 ends.
-class ProcessNumber {
-public:
-    explicit ProcessNumber(std::int64_t number) {
-        size_ = std::to_chars(digits_, digits_ + sizeof digits_, number).ptr - digits_;
-    }
-    std::string_view text() const { return {digits_, size_}; }
-
-private:
-    char digits_[24];
-    std::size_t size_;
-};
 
 // `text` with every `match` replaced: `text` itself when it holds none,
 // otherwise the result, kept in `storage`.
@@ -107,6 +92,8 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
         return;
     }
     const bool declares_processes = textops::contains(text, "transition");
+    // Only then may the type name Proc: a glance that spares most
+    // declarations the full look.
     const bool proc_after_head = parts.back().data() - proc.size() - text.data() >
                                  static_cast<std::ptrdiff_t>(head.size());
     check_process_indexed(statement, declares_processes, proc_after_head);
@@ -166,7 +153,7 @@ void Translator::write_process_instances(const Statement& statement,
             : split_at_proc(replaced(statement.text, "array ", "\t", rewritten_), parts_);
     for (std::int64_t process = 1; process <= settings_.process_count; ++process) {
         mark(statement.first_line);
-        write_joined(instance_parts, ProcessNumber(process).text());
+        write_joined(instance_parts, ProcessNumber(process).digits());
     }
 }
 
@@ -197,9 +184,9 @@ void Translator::write_process_declarations(std::string_view statement, std::siz
         const ProcessNumber number(process);
         mark(line);
         put("\tN");
-        put(number.text());
+        put(number.digits());
         put("_");
-        write_joined(parts, number.text());
+        write_joined(parts, number.digits());
     }
 }
 
@@ -291,9 +278,9 @@ void Translator::check_names_around_proc(const Statement& statement,
     std::size_t last_line = 0;
     for (std::size_t i = 1; i < parts.size(); ++i) {
         const std::string_view before = parts[i - 1], after = parts[i];
-        if (!(!before.empty() && textops::is_name_char(before.back())) &&
-            !(!after.empty() && textops::is_name_char(after.front())))
-            continue;
+        const bool in_name = (!before.empty() && textops::is_name_char(before.back())) ||
+                             (!after.empty() && textops::is_name_char(after.front()));
+        if (!in_name) continue;
         const std::string_view text = statement.text;
         std::size_t start = after.data() - proc.size() - text.data(), end = start + proc.size();
         if (!in_code(text, start) || line_of(statement, start) == last_line) continue;

@@ -2,7 +2,9 @@
 // keeping track of the section each line belongs to.
 #pragma once
 
+#include <charconv>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -114,6 +116,25 @@ inline std::string_view code_of(std::string_view line) {
 // whether it is the header line itself.
 bool ends_module_header(std::string_view line, bool first_line);
 
+// A process number as text: its decimal digits, and the same in brackets,
+// "[3]", as FORALL instances write it. Numbers are counted in 64 bits, so
+// that counting up to N = 2147483647 ends.
+class ProcessNumber {
+public:
+    explicit ProcessNumber(std::int64_t number) {
+        text_[0] = '[';
+        char* const end = std::to_chars(text_ + 1, text_ + sizeof text_ - 1, number).ptr;
+        *end = ']';
+        digits_ = static_cast<std::size_t>(end - text_ - 1);
+    }
+    std::string_view digits() const { return {text_ + 1, digits_}; }
+    std::string_view bracketed() const { return {text_, digits_ + 2}; }
+
+private:
+    char text_[24];
+    std::size_t digits_;
+};
+
 // The first line of every translation.
 std::string banner(std::string_view source_name);
 
@@ -168,10 +189,11 @@ private:
 
     // SPEC sections.
     void translate_property(std::string_view line);
-    bool instantiate_property(std::string_view line, std::string_view list, std::size_t count);
+    bool instantiate_property(std::string_view line, std::string_view body, std::size_t count);
     bool every_instance_has_formula(std::string_view line, char formula_after, int processes);
     void write_instance(std::string_view text, const std::vector<int>& processes);
-    void check_property(std::string_view line, std::string_view list, std::size_t count);
+    void check_property(std::string_view line, std::string_view list, std::string_view body,
+                        std::size_t count);
 
     // All output goes through put, which counts its lines for the markers.
     [[gnu::always_inline]] void put(std::string_view text) {

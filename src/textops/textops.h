@@ -20,7 +20,6 @@ namespace textops {
 // return, vertical tab and form feed are not blanks.
 constexpr bool is_blank(char c) { return c == ' ' || c == '\t'; }
 
-
 inline std::string_view rtrim(std::string_view s) {
     std::size_t size = s.size();
     while (size > 0 && is_blank(s[size - 1])) --size;
