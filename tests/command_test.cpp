@@ -371,12 +371,10 @@ TEST_F(Command, CarriesOddInputThrough) {
     std::mt19937 random(7);
     std::string binary(1 << 16, '\0');
     for (char& c : binary) c = "abcdefghPFMVSAR;:[] ()\n\t\0"[random() % 26];
+    write("m.in", binary);
+    EXPECT_EQ(run("$R -p 3 -f m.in").status, 0);
+    EXPECT_TRUE(contents("m.smv").starts_with(banner("m.in")));
     const std::string line(50 << 20, 'g');
-    for (const std::string& input : {line, binary}) {
-        write("m.in", input);
-        EXPECT_EQ(run("$R -p 3 -f m.in").status, 0);
-        EXPECT_TRUE(contents("m.smv").starts_with(banner("m.in")));
-    }
     write("m.in", line);
     EXPECT_EQ(run("$R -p 3 -f m.in").status, 0);
     EXPECT_TRUE(contents("m.smv") == banner("m.in") + line);
