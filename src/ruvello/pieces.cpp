@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "cpus.h"
 #include "textops/textops.h"
 
 namespace ruvello {
@@ -348,12 +349,13 @@ std::optional<PiecePlan> pieces_that_pay(const TranslationSettings& settings,
     // A piece's output is held until it is written: beyond this many
     // processes it could grow too large to hold.
     constexpr int max_processes = 64;
-    const unsigned cores = std::thread::hardware_concurrency();
     // Line markers follow the numbering of the whole output, and every tuple
     // of processes has no bound either.
-    if (!model_size || *model_size <= small_model || cores < 2 ||
-        settings.process_count > max_processes || settings.all_instances || settings.line_markers)
+    if (!model_size || *model_size <= small_model || settings.process_count > max_processes ||
+        settings.all_instances || settings.line_markers)
         return std::nullopt;
+    const unsigned cores = usable_cpus();
+    if (cores < 2) return std::nullopt;
     constexpr std::size_t output_per_piece = std::size_t{1} << 20;
     const std::size_t piece =
         std::clamp<std::size_t>(output_per_piece / std::max(settings.process_count, 1),
