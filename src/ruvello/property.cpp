@@ -49,32 +49,6 @@ std::size_t count_parameters(std::string_view list) {
 
 std::string_view trimmed(std::string_view text) { return textops::rtrim(textops::ltrim(text)); }
 
-// The parameter names, bracketed as they are used ("[i]"). A single
-// parameter is the whole list, commas included. Otherwise the first runs to
-// the first comma after a character other than a comma (commas at the very
-// start stay in it), and each further one is the next non-empty piece.
-void bracketed_names(std::string_view list, std::size_t count, std::vector<std::string>& names) {
-    names.resize(count);
-    std::size_t end = count == 1 ? list.size() : list.find(',', list.find_first_not_of(','));
-    std::string_view name = list.substr(0, end);
-    for (std::size_t k = 0;;) {
-        names[k].assign("[");
-        names[k] += trimmed(name);
-        names[k] += ']';
-        if (++k == count) return;
-        const std::size_t start = list.find_first_not_of(',', end);
-        end = list.find(',', start);
-        name = list.substr(start, end - start);
-    }
-}
-
-// What an instance is made of: for one parameter, the text after its first
-// ')' (the end of the list); for more, the text after its first '>' (the
-// guard "i != j ->" is dropped with it). Each is written as an AG property.
-struct Quantifier {
-    char formula_after;
-    std::string_view prefix;
-};
 constexpr Quantifier one_parameter{')', "\tAG "};
 constexpr Quantifier several_parameters{'>', "\tAG ("};
 
@@ -102,46 +76,6 @@ std::optional<std::string> unsupported(const std::optional<std::string_view>& li
     return std::nullopt;
 }
 
-// The processes of the instances, in order: every ordered tuple of distinct
-// processes from 1..`processes`, lexicographically; (1), (2) or (1, 2),
-// (2, 1) for processes 1 and 2.
-class ProcessTuples {
-public:
-    ProcessTuples(std::size_t size, int processes) : tuple_(size), processes_(processes) {
-        std::iota(tuple_.begin(), tuple_.end(), 1);
-    }
-    const std::vector<int>& tuple() const { return tuple_; }
-
-    // Moves to the next tuple; false after the last.
-    bool next() {
-        for (std::size_t k = tuple_.size(); k-- > 0;) {
-            for (int candidate = tuple_[k] + 1; candidate <= processes_; ++candidate) {
-                if (used_before(candidate, k)) continue;
-                tuple_[k] = candidate;
-                fill_after(k);
-                return true;
-            }
-        }
-        return false;
-    }
-
-private:
-    bool used_before(int process, std::size_t k) const {
-        return std::find(tuple_.begin(), tuple_.begin() + k, process) != tuple_.begin() + k;
-    }
-    // The smallest processes not used before, in increasing order.
-    void fill_after(std::size_t k) {
-        int process = 1;
-        for (std::size_t j = k + 1; j < tuple_.size(); ++j, ++process) {
-            while (used_before(process, j)) ++process;
-            tuple_[j] = process;
-        }
-    }
-
-    std::vector<int> tuple_;
-    int processes_;
-};
-
 // The line with each parameter's bracketed uses replaced by the bracketed
 // number of its process, `instance` as the result. The replacements are
 // made one after another, for the parameter of the smallest process first:
@@ -163,32 +97,133 @@ void instantiate(std::string_view line, const std::vector<std::string>& names,
     }
 }
 
-std::string_view unbracketed(const std::string& name) {
-    return std::string_view(name).substr(1, name.size() - 2);
-}
+std::string_view unbracketed(std::string_view name) { return name.substr(1, name.size() - 2); }
 
-// Whether the parameter names (bracketed) let an instance be written as the
-// line's formula is read: none holds a bracket or the character that ends
-// what is dropped, none is a process number, and no two are the same. Then
-// an instance's first such character is the line's, and replacing the
+// Whether the parameter names let an instance be written as the line's
+// formula is read: none holds a bracket or the character that ends what is
+// dropped, none is a process number, and no two are the same. Then an
+// instance's first such character is the line's, and replacing the
 // bracketed uses of all parameters at once gives what replacing them one
 // after another does: a replacement makes no use of another parameter.
-bool plain_names(const std::vector<std::string>& parameters, char formula_after) {
-    for (std::size_t k = 0; k < parameters.size(); ++k) {
-        const std::string_view name = unbracketed(parameters[k]);
+bool plain_names(const ParameterNames& parameters, char formula_after) {
+    if (parameters.has_duplicates()) return false;
+    for (const std::string& parameter : parameters.bracketed()) {
+        const std::string_view name = unbracketed(parameter);
         if (name.find_first_of("[]") != std::string_view::npos ||
             name.find(formula_after) != std::string_view::npos ||
             (!name.empty() && std::all_of(name.begin(), name.end(), [](char c) {
                  return std::isdigit(static_cast<unsigned char>(c));
-             })) ||
-            std::find(parameters.begin(), parameters.begin() + k, parameters[k]) !=
-                parameters.begin() + k)
+             })))
             return false;
     }
     return true;
 }
 
+bool is_digit(char c) { return std::isdigit(static_cast<unsigned char>(c)); }
+
 }  // namespace
+
+void ParameterNames::assign(std::string_view list, std::size_t count) {
+    // The FORALL lines of a model mostly repeat one or two lists.
+    if (list == list_ && count == bracketed_.size()) return;
+    list_.assign(list);
+    bracketed_.resize(count);
+    by_name_.clear();
+    first_bytes_.reset();
+    has_duplicates_ = has_closing_bracket_ = false;
+    std::size_t end = count == 1 ? list.size() : list.find(',', list.find_first_not_of(','));
+    std::string_view name = list.substr(0, end);
+    for (std::size_t k = 0;;) {
+        std::string& bracketed = bracketed_[k];
+        bracketed.assign("[");
+        bracketed += trimmed(name);
+        bracketed += ']';
+        has_closing_bracket_ |= unbracketed(bracketed).find(']') != std::string_view::npos;
+        if (bracketed.size() > 2) first_bytes_.set(static_cast<unsigned char>(bracketed[1]));
+        if (++k == count) break;
+        const std::size_t start = list.find_first_not_of(',', end);
+        end = list.find(',', start);
+        name = list.substr(start, end - start);
+    }
+    if (count <= looked_up_beyond) {
+        for (std::size_t k = 1; k < count && !has_duplicates_; ++k)
+            has_duplicates_ = std::find(bracketed_.begin(), bracketed_.begin() + k,
+                                        bracketed_[k]) != bracketed_.begin() + k;
+        return;
+    }
+    for (std::size_t k = 0; k < count; ++k)
+        has_duplicates_ |= !by_name_.emplace(unbracketed(bracketed_[k]), k).second;
+}
+
+std::optional<std::size_t> ParameterNames::bracketed_at(std::string_view text) const {
+    if (text.empty() || text.front() != '[') return std::nullopt;
+    if (by_name_.empty() || has_closing_bracket_) {
+        for (std::size_t k = 0; k < bracketed_.size(); ++k)
+            if (text.starts_with(bracketed_[k])) return k;
+        return std::nullopt;
+    }
+    // No name holds ']': a bracketed name runs to the first one.
+    const std::size_t close = text.find(']');
+    if (close == std::string_view::npos) return std::nullopt;
+    return named(text.substr(1, close - 1));
+}
+
+std::optional<std::size_t> ParameterNames::named(std::string_view name) const {
+    // Most names of a formula are not parameters, and start otherwise.
+    if (!name.empty() && !first_bytes_.test(static_cast<unsigned char>(name.front())))
+        return std::nullopt;
+    if (by_name_.empty()) {
+        for (std::size_t k = 0; k < bracketed_.size(); ++k)
+            if (unbracketed(bracketed_[k]) == name) return k;
+        return std::nullopt;
+    }
+    const auto found = by_name_.find(name);
+    if (found == by_name_.end()) return std::nullopt;
+    return found->second;
+}
+
+void ProcessTuples::reset(std::size_t size, int processes) {
+    processes_ = processes;
+    tuple_.resize(size);
+    std::iota(tuple_.begin(), tuple_.end(), 1);
+    used_.clear();
+    if (size <= looked_through_up_to) return;
+    used_.assign(static_cast<std::size_t>(processes) + 1, false);
+    for (const int process : tuple_) used_[process] = true;
+}
+
+bool ProcessTuples::used_before(int process, std::size_t k) const {
+    if (used_.empty()) return std::find(tuple_.begin(), tuple_.begin() + k, process) != tuple_.begin() + k;
+    return used_[process];
+}
+
+void ProcessTuples::take(std::size_t k, int process) {
+    tuple_[k] = process;
+    if (!used_.empty()) used_[process] = true;
+}
+
+// The last position that can take a larger process unused before it does,
+// and every position after it starts again from the smallest.
+bool ProcessTuples::next() {
+    for (std::size_t k = tuple_.size(); k-- > 0;) {
+        if (!used_.empty()) used_[tuple_[k]] = false;
+        for (int candidate = tuple_[k] + 1; candidate <= processes_; ++candidate) {
+            if (used_before(candidate, k)) continue;
+            take(k, candidate);
+            fill_after(k);
+            return true;
+        }
+    }
+    return false;
+}
+
+void ProcessTuples::fill_after(std::size_t k) {
+    int process = 1;
+    for (std::size_t j = k + 1; j < tuple_.size(); ++j) {
+        while (used_before(process, j)) ++process;
+        take(j, process);
+    }
+}
 
 void Translator::translate_property(std::string_view line) {
     if (const std::string_view words = textops::ltrim(line);
@@ -197,7 +232,7 @@ void Translator::translate_property(std::string_view line) {
             !keyword.empty() && keyword != "SPEC" && keyword != "CTLSPEC")
             module_.in_section.other_property_kind = keyword;
     if (!textops::contains(line, "FORALL")) {
-        check_copied_code(line, input_.line_number());
+        check_copied_code(line, input_.line_number(), {});
         put(line);
         return;
     }
@@ -207,9 +242,12 @@ void Translator::translate_property(std::string_view line) {
         warnings_.warn(input_.line_number(), *reason + "; property not translated");
         return;
     }
-    bracketed_names(*list, count, parameters_);
-    const std::optional<std::string_view> body = formula(line, quantifier_for(count));
-    if (!body || !instantiate_property(line, *body, count)) {
+    parameters_.assign(*list, count);
+    const Quantifier& quantifier = quantifier_for(count);
+    const int processes = settings_.all_instances ? settings_.process_count : 2;
+    const bool plain = plain_names(parameters_, quantifier.formula_after);
+    const std::optional<std::string_view> body = formula(line, quantifier);
+    if (!body || (!plain && !every_instance_has_formula(line, quantifier.formula_after, processes))) {
         warnings_.warn(input_.line_number(),
                        count == 1 ? "FORALL property has no ')' to end its parameter list; "
                                     "property not translated"
@@ -217,22 +255,18 @@ void Translator::translate_property(std::string_view line) {
                                     "guard (as in i != j ->); property not translated");
         return;
     }
-    check_property(line, *list, *body, count);
+    const FormulaScan scan = scan_formula(*body, plain);
+    write_instances(line, *body, quantifier, processes, plain);
+    check_property(line, *list, *body, count, scan);
 }
 
 // Writes an instance for each tuple of processes, the instances separated by
-// lines of the section's header keyword (SPEC or CTLSPEC); or nothing,
-// returning false, when an instance has no formula. `body` is the line's
-// formula. The tuples are those of processes 1 and 2, or with
+// lines of the section's header keyword (SPEC or CTLSPEC). `body` is the
+// line's formula. The tuples are those of processes 1 and 2, or with
 // --all-instances those of 1..N.
-bool Translator::instantiate_property(std::string_view line, std::string_view body,
-                                      std::size_t count) {
-    const Quantifier& quantifier = quantifier_for(count);
-    const int processes = settings_.all_instances ? settings_.process_count : 2;
-    const bool plain = plain_names(parameters_, quantifier.formula_after);
-    if (!plain && !every_instance_has_formula(line, quantifier.formula_after, processes))
-        return false;
-    ProcessTuples tuples(count, processes);
+void Translator::write_instances(std::string_view line, std::string_view body,
+                                 const Quantifier& quantifier, int processes, bool plain) {
+    tuples_.reset(parameters_.size(), processes);
     for (bool first = true;; first = false) {
         if (!first) {
             mark(input_.line_number());
@@ -242,33 +276,25 @@ bool Translator::instantiate_property(std::string_view line, std::string_view bo
         }
         put(quantifier.prefix);
         if (plain) {
-            write_instance(body, tuples.tuple());
+            write_instance(body, tuples_.tuple());
         } else {
-            instantiate(line, parameters_, tuples.tuple(), instance_, scratch_);
+            instantiate(line, parameters_.bracketed(), tuples_.tuple(), instance_, scratch_);
             put(*formula(instance_, quantifier));
         }
-        if (!tuples.next()) return true;
+        if (!tuples_.next()) return;
     }
 }
 
-// Writes `text` with the bracketed uses of each parameter replaced by its
-// process, bracketed; for plain names, replacing all at once.
-void Translator::write_instance(std::string_view text, const std::vector<int>& processes) {
-    const char* const end = text.data() + text.size();
+// Writes `body` with the bracketed uses of each parameter, which
+// scan_formula found, replaced by its process, bracketed.
+void Translator::write_instance(std::string_view body, const std::vector<int>& processes) {
     std::size_t done = 0;
-    for (const char* at = textops::find_byte(text.data(), end, '['); at != end;
-         at = textops::find_byte(at + 1, end, '[')) {
-        const std::string_view rest(at, end - at);
-        for (std::size_t k = 0; k < parameters_.size(); ++k) {
-            if (!rest.starts_with(parameters_[k])) continue;
-            put(text.substr(done, at - text.data() - done));
-            put(ProcessNumber(processes[k]).bracketed());
-            done = at - text.data() + parameters_[k].size();
-            at += parameters_[k].size() - 1;
-            break;
-        }
+    for (const ParameterUse& use : uses_) {
+        put(body.substr(done, use.at - done));
+        put(ProcessNumber(processes[use.parameter]).bracketed());
+        done = use.at + parameters_.bracketed()[use.parameter].size();
     }
-    put(text.substr(done));
+    put(body.substr(done));
 }
 
 bool Translator::every_instance_has_formula(std::string_view line, char formula_after,
@@ -277,51 +303,51 @@ bool Translator::every_instance_has_formula(std::string_view line, char formula_
         return textops::contains(name, formula_after);
     };
     // The line has one: replacing names without it leaves that one in place.
-    if (std::none_of(parameters_.begin(), parameters_.end(), holds_it)) return true;
-    ProcessTuples tuples(parameters_.size(), processes);
+    if (std::none_of(parameters_.bracketed().begin(), parameters_.bracketed().end(), holds_it))
+        return true;
+    tuples_.reset(parameters_.size(), processes);
     do {
-        instantiate(line, parameters_, tuples.tuple(), instance_, scratch_);
+        instantiate(line, parameters_.bracketed(), tuples_.tuple(), instance_, scratch_);
         if (!textops::contains(instance_, formula_after)) return false;
-    } while (tuples.next());
+    } while (tuples_.next());
     return true;
 }
 
-namespace {
-
-// What one pass over the formula of a FORALL line finds for the checks.
-struct FormulaScan {
-    std::string_view top_operator;        // the first boolean operator outside (), [], {}
-    std::string_view standing_parameter;  // the first parameter used otherwise than as "[p]"
-    std::string_view instance_named;      // the first process instance named as u[i] or u[1]
-    int open_parentheses = 0;             // '(' not closed by the end
-};
-
-FormulaScan scan_formula(std::string_view formula, const std::vector<std::string>& parameters,
-                         const std::vector<std::string>& instances) {
+// One walk over the formula of a FORALL line: what the checks need, from its
+// code, and, when `find_uses`, the bracketed uses of the parameters that
+// write_instance replaces, in code and comment alike.
+FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
     FormulaScan found;
+    uses_.clear();
+    std::size_t uses_from = 0;  // a use starts at or after the end of the one before
+    const auto note_use = [&](std::size_t at) {
+        if (!find_uses || at < uses_from) return;
+        if (const auto parameter = parameters_.bracketed_at(body.substr(at))) {
+            uses_.push_back({at, *parameter});
+            uses_from = at + parameters_.bracketed()[*parameter].size();
+        }
+    };
+    const std::string_view code = body.substr(0, textops::find(body, "--"));
     int depth = 0;
     const auto operator_found = [&](std::string_view op) {
         if (depth == 0 && found.top_operator.empty()) found.top_operator = op;
     };
-    for (std::size_t at = 0; at < formula.size();) {
-        const char c = formula[at];
+    for (std::size_t at = 0; at < code.size();) {
+        const char c = code[at];
         if (textops::is_name_char(c)) {
-            std::size_t end = at + 1;
-            while (end < formula.size() && textops::is_name_char(formula[end])) ++end;
-            const std::string_view name = formula.substr(at, end - at);
-            const std::string_view after = formula.substr(end);
-            if (name == "xor" || name == "xnor") operator_found(name);
-            const bool bracketed = at > 0 && formula[at - 1] == '[' && after.starts_with(']');
-            for (const std::string& parameter : parameters)
-                if (!bracketed && found.standing_parameter.empty() &&
-                    unbracketed(parameter) == name &&
-                    !std::isdigit(static_cast<unsigned char>(name.front())))
-                    found.standing_parameter = name;
-            if (found.instance_named.empty() && after.size() > 1 && after[0] == '[' &&
-                std::find(instances.begin(), instances.end(), name) != instances.end() &&
-                (std::isdigit(static_cast<unsigned char>(after[1])) ||
-                 std::any_of(parameters.begin(), parameters.end(),
-                             [&](const std::string& p) { return after.starts_with(p); })))
+            const std::string_view name = textops::name_at(code, at);
+            const std::size_t end = at + name.size();
+            if (c == 'x' && (name == "xor" || name == "xnor")) operator_found(name);
+            const bool bracketed = at > 0 && code[at - 1] == '[' && end < code.size() && code[end] == ']';
+            if (!bracketed && found.standing_parameter.empty() && !is_digit(c) &&
+                parameters_.named(name))
+                found.standing_parameter = name;
+            // A process instance named through a parameter or a number.
+            if (found.instance_named.empty() && end + 1 < code.size() && code[end] == '[' &&
+                !module_.process_instances.empty() &&
+                (is_digit(code[end + 1]) || parameters_.bracketed_at(code.substr(end))) &&
+                std::find(module_.process_instances.begin(), module_.process_instances.end(),
+                          name) != module_.process_instances.end())
                 found.instance_named = name;
             at = end;
             continue;
@@ -329,17 +355,24 @@ FormulaScan scan_formula(std::string_view formula, const std::vector<std::string
         switch (c) {
         case '(': ++found.open_parentheses; ++depth; break;
         case ')': --found.open_parentheses; --depth; break;
-        case '[': case '{': ++depth; break;
+        case '[': note_use(at); ++depth; break;
+        case '{': ++depth; break;
         case ']': case '}': --depth; break;
         case '&': operator_found("&"); break;
         case '|': operator_found("|"); break;
-        case '-': if (formula.substr(at).starts_with("->")) operator_found("->"); break;
-        case '<': if (formula.substr(at).starts_with("<->")) operator_found("<->"); break;
+        case '-': if (textops::holds_at(code, at, "->")) operator_found("->"); break;
+        case '<': if (textops::holds_at(code, at, "<->")) operator_found("<->"); break;
         }
         ++at;
     }
+    if (find_uses)
+        for (std::size_t at = body.find('[', code.size()); at != std::string_view::npos;
+             at = body.find('[', at + 1))
+            note_use(at);
     return found;
 }
+
+namespace {
 
 std::string_view trimmed_parentheses(std::string_view text) {
     text = trimmed(text);
@@ -350,11 +383,8 @@ std::string_view trimmed_parentheses(std::string_view text) {
 
 // Whether `guard` only says that parameters differ: p != q or !(p = q) for
 // two of them, maybe in parentheses, or several of those joined by '&'.
-bool is_inequality(std::string_view guard, const std::vector<std::string>& parameters) {
-    const auto is_parameter = [&](std::string_view name) {
-        return std::any_of(parameters.begin(), parameters.end(),
-                           [&](const std::string& p) { return unbracketed(p) == name; });
-    };
+bool is_inequality(std::string_view guard, const ParameterNames& parameters) {
+    const auto is_parameter = [&](std::string_view name) { return parameters.named(name).has_value(); };
     guard = trimmed_parentheses(guard);
     for (std::size_t start = 0; start <= guard.size();) {
         const std::size_t end = std::min(guard.find('&', start), guard.size());
@@ -381,7 +411,8 @@ bool is_inequality(std::string_view guard, const std::vector<std::string>& param
 // Warns about a FORALL line whose instances do not state the property
 // written, or that NuSMV would reject.
 void Translator::check_property(std::string_view line, std::string_view list,
-                                std::string_view body, std::size_t count) {
+                                std::string_view body, std::size_t count,
+                                const FormulaScan& scan) {
     const std::size_t line_number = input_.line_number();
     const auto warn = [&](const std::string& message) { warnings_.warn(line_number, message); };
     if (settings_.process_count < 2 && !settings_.all_instances)
@@ -400,9 +431,7 @@ void Translator::check_property(std::string_view line, std::string_view list,
              "its own");
     // The instances write the line's formula with the bracketed uses of the
     // parameters replaced, and drop what comes before it.
-    const std::string_view formula = code_of(body);
-    const FormulaScan scan = scan_formula(formula, parameters_, module_.process_instances);
-    const std::string_view dropped = line.substr(0, formula.data() - line.data());
+    const std::string_view dropped = line.substr(0, body.data() - line.data());
     if (scan.open_parentheses + std::count(dropped.begin(), dropped.end(), '(') -
             std::count(dropped.begin(), dropped.end(), ')') > 0)
         warn("the property goes on after this line, but each instance gets only this line, and "

@@ -29,15 +29,6 @@ bool may_declare(std::string_view words) {
     return (letters >> (words.front() - 'A')) & 1;
 }
 
-// Colons at the very start of a statement do not end its head.
-std::string_view statement_head(std::string_view statement) {
-    std::size_t start = 0;
-    while (start < statement.size() && statement[start] == ':') ++start;
-    const char* colon = textops::find_byte(statement.data() + start,
-                                           statement.data() + statement.size(), ':');
-    return statement.substr(0, colon - statement.data());
-}
-
 // The name a process declaration gives its instances: the text before the
 // first '[' (opening brackets at the very start do not end it), without its
 // leading blanks.
@@ -65,17 +56,72 @@ const std::vector<std::string_view>& split_at_proc(std::string_view text,
     return parts;
 }
 
+// What a statement needs to know of each of its lines: whether it holds the
+// ';' that ends the statement, and whether it may hold a Proc. One pass.
+struct LineMarks {
+    bool semicolon;
+    bool capital_p;
+};
+
+LineMarks marks_of(std::string_view line) {
+    const std::size_t hit = textops::find_prefix<";", "P">(line);
+    if (hit == std::string_view::npos) return {false, false};
+    const std::string_view rest = line.substr(hit + 1);
+    if (line[hit] == ';') return {true, textops::contains(rest, proc.front())};
+    return {textops::contains(rest, ';'), true};
+}
+
 }  // namespace
+
+Translator::StatementScan Translator::scan_statement(std::string_view text,
+                                                     std::vector<std::string_view>& parts) {
+    StatementScan found{text.size()};
+    parts.clear();
+    const std::size_t leading_colons = std::min(text.find_first_not_of(':'), text.size());
+    const auto word_at = [&](std::size_t at, std::string_view word) {
+        return textops::holds_at(text, at, word);
+    };
+    std::size_t after_proc = 0;
+    textops::visit_prefixes<"Pr", ":", "tr", "ar", "ca">(text, 0, [&](std::size_t at) {
+        switch (text[at]) {
+        case 'P':
+            if (!word_at(at, proc)) break;
+            parts.push_back(text.substr(after_proc, at - after_proc));
+            after_proc = at + proc.size();
+            found.indexed_head |= at < found.head_size && at > 0 && text[at - 1] == '[' &&
+                                  after_proc < text.size() && text[after_proc] == ']';
+            break;
+        case ':':
+            if (found.head_size == text.size() && at >= leading_colons) found.head_size = at;
+            break;
+        case 't':
+            found.declares_processes |= word_at(at, "transition");
+            break;
+        case 'a':
+            if (found.array == std::string_view::npos && word_at(at, "array ")) found.array = at;
+            break;
+        case 'c':
+            found.mentions_case |= word_at(at, "case") &&
+                                   (at == 0 || !textops::is_name_char(text[at - 1])) &&
+                                   (at + 4 == text.size() || !textops::is_name_char(text[at + 4]));
+            break;
+        }
+        return true;
+    });
+    parts.push_back(text.substr(after_proc));
+    return found;
+}
 
 void Translator::translate_statement(std::string_view first_line, std::string_view words) {
     const Statement statement = gather_statement(first_line, words);
     const std::string_view text = statement.text;
     // Most statements mention no process at all, and are copied as they are.
-    if (!textops::contains(text, proc.front())) {
+    if (!statement.may_hold_proc) {
         put(text);
         return;
     }
-    const auto& parts = split_at_proc(text, parts_);
+    const StatementScan scan = scan_statement(text, parts_);
+    const auto& parts = parts_;
     if (parts.size() == 1) {
         put(text);
         return;
@@ -86,19 +132,13 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
                             "N is " + std::to_string(settings_.process_count) +
                                 ": process-indexed statements write nothing and the range "
                                 "1 .. N is empty; give -p a number of processes of 1 or more");
-    const std::string_view head = statement_head(text);
-    if (!textops::contains(head, "[Proc]")) {
+    if (!scan.indexed_head) {
         write_joined(parts, "1 .. N");
         return;
     }
-    const bool declares_processes = textops::contains(text, "transition");
-    // Only then may the type name Proc: a glance that spares most
-    // declarations the full look.
-    const bool proc_after_head = parts.back().data() - proc.size() - text.data() >
-                                 static_cast<std::ptrdiff_t>(head.size());
-    check_process_indexed(statement, declares_processes, proc_after_head);
-    if (!declares_processes) {
-        write_process_instances(statement, parts);
+    check_process_indexed(statement, scan, parts);
+    if (!scan.declares_processes) {
+        write_process_instances(statement, parts, scan.array);
     } else if (textops::contains(text, ':')) {
         write_process_declarations(text, statement.first_line);
     } else {
@@ -116,31 +156,36 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
                                                    std::string_view words) {
     const std::size_t first_line_number = input_.line_number();
     if (may_declare(words)) check_statement_line(words, first_line_number);
-    if (textops::contains(first_line, ';')) return {first_line, first_line_number, {}, true};
+    LineMarks marks = marks_of(first_line);
+    if (marks.semicolon) return {first_line, first_line_number, {}, true, marks.capital_p};
     statement_.assign(first_line);
+    bool may_hold_proc = marks.capital_p;
     std::string_view line;
     while (input_.next_line(line)) {
-        if (const std::string_view keyword = mentioned_section_keyword(line); !keyword.empty()) {
+        if (mentions_section_keyword(line)) {
             input_.step_back();
             // A MODULE header ends the input of a piece of the model: to the
             // statement, it is the end.
             const auto header = header_keyword(line);
             const bool module_header = header && header->opens == Section::module;
-            return {statement_, first_line_number, module_header ? "" : keyword, false};
+            return {statement_, first_line_number,
+                    module_header ? "" : mentioned_section_keyword(line), false, may_hold_proc};
         }
         if (const std::string_view line_words = textops::ltrim(line); may_declare(line_words))
             check_statement_line(line_words, input_.line_number());
         statement_ += line;
-        if (textops::contains(line, ';')) return {statement_, first_line_number, {}, true};
+        marks = marks_of(line);
+        may_hold_proc |= marks.capital_p;
+        if (marks.semicolon) return {statement_, first_line_number, {}, true, may_hold_proc};
     }
-    return {statement_, first_line_number, {}, false};
+    return {statement_, first_line_number, {}, false, may_hold_proc};
 }
 
 // In a process-indexed statement the word "array " becomes a tab: an array
 // type "array R of T" is left as "R of T", which NuSMV rejects.
 void Translator::write_process_instances(const Statement& statement,
-                                         const std::vector<std::string_view>& parts) {
-    const std::size_t array = textops::find(statement.text, "array ");
+                                         const std::vector<std::string_view>& parts,
+                                         std::size_t array) {
     if (array != std::string_view::npos && in_code(statement.text, array) &&
         textops::find_name(statement.text.substr(array), "of") != std::string_view::npos)
         warnings_.warn(line_of(statement, array),
@@ -295,8 +340,8 @@ void Translator::check_names_around_proc(const Statement& statement,
 // A process-indexed statement is written for each process whole: as far as
 // its first line holding a ';', before a line that mentions a section
 // keyword, or to the end of the input.
-void Translator::check_process_indexed(const Statement& statement, bool declares_processes,
-                                       bool proc_after_head) {
+void Translator::check_process_indexed(const Statement& statement, const StatementScan& scan,
+                                       const std::vector<std::string_view>& parts) {
     const std::string_view text = statement.text;
     if (!statement.complete && has_code(text))
         warnings_.warn(statement.first_line,
@@ -310,14 +355,18 @@ void Translator::check_process_indexed(const Statement& statement, bool declares
                                  "section keywords out of statements, even in comments and "
                                  "longer names");
     // Only a case holds a ';' of its own.
-    if (statement.complete && textops::find_name(text, "case") != std::string_view::npos &&
-        leaves_open(text))
+    if (statement.complete && scan.mentions_case && leaves_open(text))
         warnings_.warn(statement.first_line,
                        "the statement ends at the first line with a ';', inside a case, "
                        "parentheses or braces, and only that much is repeated for each "
                        "process; write it on one line, or put it in a module instantiated "
                        "with transition");
-    if (module_.header == "VAR" && !declares_processes && proc_after_head && type_names_proc(text))
+    // Only with a Proc after the head may the type name Proc: a glance that
+    // spares most declarations the full look.
+    const bool proc_after_head =
+        parts.back().data() - proc.size() - text.data() > static_cast<std::ptrdiff_t>(scan.head_size);
+    if (!scan.declares_processes && proc_after_head && module_.header == "VAR" &&
+        type_names_proc(text))
         warnings_.warn(statement.first_line,
                        "the type Proc becomes the process number in each declaration; write "
                        "the range as 1 .. N");

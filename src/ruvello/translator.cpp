@@ -53,32 +53,24 @@ std::string_view mentioned_section_keyword(std::string_view line) {
     return {};
 }
 
-const std::string_view Translator::proc_not_replaced =
-    "Proc is not replaced here, only in VAR and ASSIGN statements; write the range as 1 .. N "
-    "where a range is meant";
 const std::string_view Translator::forall_not_translated =
     "FORALL is translated only on the lines of a SPEC section; this one is copied unchanged, "
     "and NuSMV rejects it; put the property on a line of its own after SPEC";
 
-void Translator::check_copied_code(std::string_view line, std::size_t line_number) {
-    const std::size_t proc = textops::find_name(line, "Proc");
-    if (proc != std::string_view::npos && in_code(line, proc))
-        warnings_.warn(line_number, proc_not_replaced);
-    check_declarations(line, line_number);
+void Translator::check_copied_names(std::string_view line, std::size_t line_number,
+                                    std::string_view forall_warning) {
+    const std::string_view code = code_of(line);
+    if (!forall_warning.empty() && has_name(code, "FORALL"))
+        warnings_.warn(line_number, forall_warning);
+    if (has_name(code, "Proc"))
+        warnings_.warn(line_number,
+                       "Proc is not replaced here, only in VAR and ASSIGN statements; write the "
+                       "range as 1 .. N where a range is meant");
 }
 
 // Every module gets its own DEFINE of N: one of the module's own, or one
-// that ISA brings in from another module, is a second. Most lines start with
-// none of the letters these begin with, and are passed over at a glance.
-void Translator::check_declarations(std::string_view line, std::size_t line_number) {
-    const std::string_view words = textops::ltrim(line);
-    if (words.empty()) return;
-    switch (words.front()) {
-    case 'N': case 'D': case 'V': case 'I': case 'F':
-        break;  // N, DEFINE, VAR, IVAR, FROZENVAR, ISA
-    default:
-        return;
-    }
+// that ISA brings in from another module, is a second.
+void Translator::check_declares_n(std::string_view words, std::size_t line_number) {
     const std::string_view code = code_of(words);
     if (declares_n(code))
         warnings_.warn(line_number, "the module declares N, which ruvello defines in every "
@@ -151,8 +143,8 @@ void Translator::translate_line(std::string_view line) {
     mark(input_.line_number());
     // A line of blanks ended by a newline; a line of blanks without a
     // newline, or ended by a carriage return and newline, is not blank.
-    const std::string_view words = textops::ltrim(line);
-    if (words == "\n") {
+    const std::string_view words = textops::is_blank(line.front()) ? textops::ltrim(line) : line;
+    if (words.size() == 1 && words.front() == '\n') {
         put(line);
         return;
     }
@@ -165,20 +157,15 @@ void Translator::translate_line(std::string_view line) {
         module_.header = header->word;
         module_.in_section = {};
         // The rest of a header line is never translated.
-        const std::string_view rest = code_of(line.substr(header->word.size()));
-        if (has_name(rest, "FORALL"))
-            warnings_.warn(input_.line_number(),
-                           "FORALL on a header line is copied unchanged, and NuSMV rejects it; "
-                           "put the property on a line of its own after the header");
-        check_copied_code(line.substr(header->word.size()), input_.line_number());
+        check_copied_code(line.substr(header->word.size()), input_.line_number(),
+                          "FORALL on a header line is copied unchanged, and NuSMV rejects it; "
+                          "put the property on a line of its own after the header");
         put(line);
         return;
     }
     switch (module_.section) {
     case Section::module:
-        if (has_name(code_of(line), "FORALL"))
-            warnings_.warn(input_.line_number(), forall_not_translated);
-        check_copied_code(line, input_.line_number());
+        check_copied_code(line, input_.line_number(), forall_not_translated);
         put(line);
         break;
     case Section::statements:
@@ -197,7 +184,7 @@ void Translator::copy_module_header(std::string_view header) {
     put(header);
     std::string_view line = header;
     for (bool first = true;; first = false) {
-        check_copied_code(line, input_.line_number());
+        check_copied_code(line, input_.line_number(), {});
         const std::size_t n = textops::find_name(line, "N");
         if (n != std::string_view::npos && in_code(line, n) &&
             (!first || line.substr(0, n).find('(') != std::string_view::npos))

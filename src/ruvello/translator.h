@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "property.h"
 #include "streams.h"
 #include "textops/textops.h"
 
@@ -80,15 +81,22 @@ inline constexpr SectionKeyword section_keywords[] = {
     {"CTLSPEC", Section::properties},
 };
 
+// Whether `c` is the first letter of a section keyword.
+constexpr bool starts_section_keyword(char c) {
+    for (const SectionKeyword& keyword : section_keywords)
+        if (keyword.word.front() == c) return true;
+    return false;
+}
+
 // The keyword of a section header: a line that starts, in its first column,
 // with a section keyword followed by a space, a newline or the end of the
 // line. Nothing when the line is no header.
 inline std::optional<SectionKeyword> header_keyword(std::string_view line) {
+    if (line.empty() || !starts_section_keyword(line.front())) return std::nullopt;
     for (const SectionKeyword& keyword : section_keywords) {
-        if (!line.starts_with(keyword.word)) continue;
-        if (line.size() == keyword.word.size()) return keyword;
-        const char after = line[keyword.word.size()];
-        if (after == ' ' || after == '\n') return keyword;
+        const std::size_t size = keyword.word.size();
+        if (!textops::holds_at(line, 0, keyword.word)) continue;
+        if (line.size() == size || line[size] == ' ' || line[size] == '\n') return keyword;
     }
     return std::nullopt;
 }
@@ -96,6 +104,24 @@ inline std::optional<SectionKeyword> header_keyword(std::string_view line) {
 // The section keyword a line mentions anywhere, even inside a longer word:
 // such a line ends a statement gathered over several lines. Empty when none.
 std::string_view mentioned_section_keyword(std::string_view line);
+
+// Whether a line mentions a section keyword: one pass over it for the
+// keywords' first two letters, then a look at each place that holds them.
+inline bool mentions_section_keyword(std::string_view line) {
+    constexpr auto first_two = [](std::string_view word, std::string_view letters) {
+        return word.substr(0, 2) == letters;
+    };
+    static_assert(first_two(section_keywords[0].word, "MO") &&
+                  first_two(section_keywords[1].word, "VA") &&
+                  first_two(section_keywords[2].word, "AS") &&
+                  first_two(section_keywords[3].word, "SP") &&
+                  first_two(section_keywords[4].word, "CT") && std::size(section_keywords) == 5);
+    for (std::size_t at = textops::find_prefix<"MO", "VA", "AS", "SP", "CT">(line);
+         at != line.npos; at = textops::find_prefix<"MO", "VA", "AS", "SP", "CT">(line, at + 1))
+        for (const SectionKeyword& keyword : section_keywords)
+            if (line.substr(at).starts_with(keyword.word)) return true;
+    return false;
+}
 
 // The first name of a text, after blanks and line ends; empty when
 // something else comes first.
@@ -151,11 +177,27 @@ private:
     // Called once per line, from their own files: inlined there.
     [[gnu::always_inline]] inline void translate_line(std::string_view line);
     void copy_module_header(std::string_view header);
-    // Warns about what a line that no rule rewrites holds in vain: a Proc, a
-    // second N.
-    void check_copied_code(std::string_view line, std::size_t line_number);
-    void check_declarations(std::string_view line, std::size_t line_number);
-    static const std::string_view proc_not_replaced;
+    // Warns about what a line that no rule rewrites holds in vain: a FORALL
+    // (saying `forall_warning`, when there is one), a Proc, a second N.
+    // Most lines hold neither letter nor start with one that a declaration
+    // of N starts with: they cost one pass and a glance.
+    void check_copied_code(std::string_view line, std::size_t line_number,
+                           std::string_view forall_warning) {
+        if (textops::find_prefix<"F", "P">(line) != std::string_view::npos)
+            check_copied_names(line, line_number, forall_warning);
+        check_declarations(line, line_number);
+    }
+    void check_copied_names(std::string_view line, std::size_t line_number,
+                            std::string_view forall_warning);
+    void check_declarations(std::string_view line, std::size_t line_number) {
+        const std::string_view words = textops::ltrim(line);
+        if (!words.empty() && may_declare_n(words.front())) check_declares_n(words, line_number);
+    }
+    // N, DEFINE, VAR, IVAR, FROZENVAR, ISA
+    static bool may_declare_n(char first) {
+        return first == 'N' || first == 'D' || first == 'V' || first == 'I' || first == 'F';
+    }
+    void check_declares_n(std::string_view words, std::size_t line_number);
     static const std::string_view forall_not_translated;
 
     // VAR and ASSIGN sections.
@@ -166,21 +208,33 @@ private:
         // the end of the input.
         std::string_view cut_by;
         bool complete;            // it ends with the line holding its ';'
+        bool may_hold_proc;       // it holds a 'P'
     };
+    // What one pass over a statement that mentions a process finds. Its head
+    // is its text before the first ':' (colons at the very start do not end it).
+    struct StatementScan {
+        std::size_t head_size;
+        bool indexed_head = false;                   // the head names an item "[Proc]"
+        bool declares_processes = false;             // it mentions "transition"
+        std::size_t array = std::string_view::npos;  // where "array " first stands
+        bool mentions_case = false;                  // it holds the name "case"
+    };
+    // Scans `text`, putting into `parts` the texts between its Procs.
+    static StatementScan scan_statement(std::string_view text, std::vector<std::string_view>& parts);
     // `words`: the first line without its leading blanks.
     void translate_statement(std::string_view first_line, std::string_view words);
     [[gnu::always_inline]] inline Statement gather_statement(std::string_view first_line,
                                                              std::string_view words);
     void write_process_instances(const Statement& statement,
-                                 const std::vector<std::string_view>& parts);
+                                 const std::vector<std::string_view>& parts, std::size_t array);
     void write_process_declarations(std::string_view statement, std::size_t line);
     [[gnu::always_inline]] inline void write_joined(const std::vector<std::string_view>& parts,
                                                     std::string_view number);
     void check_statement_line(std::string_view words, std::size_t line_number);
     void check_names_around_proc(const Statement& statement,
                                  const std::vector<std::string_view>& parts);
-    void check_process_indexed(const Statement& statement, bool declares_processes,
-                               bool proc_after_head);
+    void check_process_indexed(const Statement& statement, const StatementScan& scan,
+                               const std::vector<std::string_view>& parts);
     // Whether the byte at `at` of a text is in the code of its line, not in
     // a comment.
     static bool in_code(std::string_view text, std::size_t at);
@@ -189,11 +243,13 @@ private:
 
     // SPEC sections.
     void translate_property(std::string_view line);
-    bool instantiate_property(std::string_view line, std::string_view body, std::size_t count);
     bool every_instance_has_formula(std::string_view line, char formula_after, int processes);
-    void write_instance(std::string_view text, const std::vector<int>& processes);
+    FormulaScan scan_formula(std::string_view body, bool find_uses);
+    void write_instances(std::string_view line, std::string_view body,
+                         const Quantifier& quantifier, int processes, bool plain);
+    void write_instance(std::string_view body, const std::vector<int>& processes);
     void check_property(std::string_view line, std::string_view list, std::string_view body,
-                        std::size_t count);
+                        std::size_t count, const FormulaScan& scan);
 
     // All output goes through put, which counts its lines for the markers.
     [[gnu::always_inline]] void put(std::string_view text) {
@@ -246,7 +302,9 @@ private:
     std::string rewritten_;                // with "array " rewritten
     std::string declaration_;              // a process declaration
     std::vector<std::string_view> parts_;  // the texts between the Procs of a statement
-    std::vector<std::string> parameters_;  // bracketed, as in "[i]"
+    ParameterNames parameters_;
+    ProcessTuples tuples_;
+    std::vector<ParameterUse> uses_;  // of the parameters in a FORALL line's formula
     std::string instance_;
     std::string scratch_;
 };

@@ -42,6 +42,15 @@ inline unsigned byte_hits(const char* at, __m128i c) {
 }  // namespace detail
 #endif
 
+// Whether `text` holds `word` from `at` on. Compared in place: the words of
+// a model are short, and a call of memcmp would cost more.
+[[gnu::always_inline]] inline bool holds_at(std::string_view text, std::size_t at, std::string_view word) {
+    if (at > text.size() || word.size() > text.size() - at) return false;
+    for (std::size_t i = 0; i < word.size(); ++i)
+        if (text[at + i] != word[i]) return false;
+    return true;
+}
+
 // `s` without its leading blanks. Lines are indented with up to a few
 // dozen blanks: 16 bytes are looked at a time where there are as many.
 [[gnu::always_inline]] inline std::string_view ltrim(std::string_view s) {
@@ -86,23 +95,138 @@ inline unsigned byte_hits(const char* at, __m128i c) {
     return found ? static_cast<const char*>(found) : last;
 }
 
+// A text of one or two bytes that find_prefix looks for: "P", "Pr".
+struct Prefix {
+    char first = 0, second = 0;
+    std::size_t size = 0;
+    template <std::size_t N>
+    consteval Prefix(const char (&text)[N]) : first(text[0]), second(text[N > 2 ? 1 : 0]), size(N - 1) {
+        static_assert(N == 2 || N == 3, "a prefix is one or two bytes");
+    }
+    constexpr bool at(std::string_view text, std::size_t place) const {
+        return text[place] == first &&
+               (size == 1 || (place + 1 < text.size() && text[place + 1] == second));
+    }
+};
+
+namespace detail {
+#if defined(__SSE2__)
+// Bit i is set when one of `prefixes` starts at byte i of the 16 at `at`.
+// `next` holds the 16 bytes from `at + 1`.
+template <Prefix... prefixes>
+inline unsigned prefix_hits(__m128i here, __m128i next) {
+    const auto hits_of = [&](const Prefix& prefix) {
+        const __m128i first = _mm_cmpeq_epi8(here, _mm_set1_epi8(prefix.first));
+        return prefix.size == 1 ? first
+                                : _mm_and_si128(first, _mm_cmpeq_epi8(next, _mm_set1_epi8(prefix.second)));
+    };
+    __m128i hits = _mm_setzero_si128();
+    ((hits = _mm_or_si128(hits, hits_of(prefixes))), ...);
+    return static_cast<unsigned>(_mm_movemask_epi8(hits));
+}
+#endif
+
+// Whether a prefix may start with each byte.
+template <Prefix... prefixes>
+struct FirstBytes {
+    bool table[256] = {};
+    consteval FirstBytes() { ((table[static_cast<unsigned char>(prefixes.first)] = true), ...); }
+};
+template <Prefix... prefixes>
+inline constexpr FirstBytes<prefixes...> first_bytes;
+}  // namespace detail
+
+// Calls `visit(place)` for each place in `text`, from `from` on and in
+// order, where one of `prefixes` starts, until it returns false: one pass
+// over a line answers what several searches would.
+template <Prefix... prefixes, class Visit>
+[[gnu::always_inline]] inline void visit_prefixes(std::string_view text, std::size_t from, Visit&& visit) {
+#if defined(__SSE2__)
+    // 16 places at a time. The last block ends with the text, and may look
+    // again at places of the one before: those are masked.
+    if (from < text.size() && text.size() - from >= 16) {
+        const char* const data = text.data();
+        const std::size_t last_block = text.size() - 16;
+        for (std::size_t at = from;; at += 16) {
+            const std::size_t block = std::min(at, last_block);
+            const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block));
+            // Past the text there is nothing for a second byte to match.
+            const __m128i next = block < last_block
+                                     ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + block + 1))
+                                     : _mm_srli_si128(here, 1);
+            for (unsigned hits = detail::prefix_hits<prefixes...>(here, next) & (~0u << (at - block));
+                 hits != 0; hits &= hits - 1)
+                if (!visit(block + __builtin_ctz(hits))) return;
+            if (block == last_block) return;
+        }
+    }
+#endif
+    for (std::size_t place = from; place < text.size(); ++place)
+        if (detail::first_bytes<prefixes...>.table[static_cast<unsigned char>(text[place])] &&
+            (prefixes.at(text, place) || ...) && !visit(place))
+            return;
+}
+
+// The first place in `text` at or after `from` where one of `prefixes`
+// starts, or npos. find_prefix<";", "P">(line).
+template <Prefix... prefixes>
+[[gnu::always_inline]] inline std::size_t find_prefix(std::string_view text, std::size_t from = 0) {
+    std::size_t found = std::string_view::npos;
+    visit_prefixes<prefixes...>(text, from, [&](std::size_t place) {
+        found = place;
+        return false;
+    });
+    return found;
+}
+
+#if defined(__SSE2__)
+namespace detail {
+// Bit i is set when bytes i and i + 1 from `at` are `first` and `second`.
+inline unsigned pair_hits(const char* at, __m128i first, __m128i second) {
+    const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at + 1));
+    return static_cast<unsigned>(
+        _mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(here, first), _mm_cmpeq_epi8(next, second))));
+}
+}  // namespace detail
+#endif
+
 // Position of the first occurrence of `match` in `text` at or after `from`,
 // or npos. An empty `match` is found at `from`.
 //
-// find_byte to each place holding the match's first character, then a
-// comparison. On the short texts of a model this is faster than memmem,
-// whose setup costs more than the search.
+// Where there are 16 places or more to look at, the places that hold the
+// match's first two characters are found 16 at a time, and only those are
+// compared; otherwise find_byte goes to each place holding its first
+// character. On the short texts of a model this is faster than memmem, whose
+// setup costs more than the search.
 [[gnu::always_inline]] inline std::size_t find(std::string_view text, std::string_view match, std::size_t from = 0) {
     if (match.empty()) return from <= text.size() ? from : std::string_view::npos;
     if (from > text.size() || match.size() > text.size() - from) return std::string_view::npos;
     const std::size_t end = text.size() - match.size() + 1;  // past the last candidate start
+    const auto same_from = [&](std::size_t at, std::size_t same) {
+        while (same < match.size() && text[at + same] == match[same]) ++same;  // matches are short
+        return same == match.size();
+    };
+#if defined(__SSE2__)
+    if (match.size() >= 2 && end - from >= 16) {
+        const __m128i first = _mm_set1_epi8(match[0]), second = _mm_set1_epi8(match[1]);
+        for (std::size_t at = from;; at += 16) {
+            // The last block ends at the last place, some of it looked at already.
+            const std::size_t block = std::min(at, end - 16);
+            unsigned hits = detail::pair_hits(text.data() + block, first, second) &
+                            (~0u << (at - block));
+            for (; hits != 0; hits &= hits - 1)
+                if (const std::size_t place = block + __builtin_ctz(hits); same_from(place, 2))
+                    return place;
+            if (block == end - 16) return std::string_view::npos;
+        }
+    }
+#endif
     for (std::size_t at = from; at < end; ++at) {
         const char* candidate = find_byte(text.data() + at, text.data() + end, match[0]);
         if (candidate == text.data() + end) break;
         at = candidate - text.data();
-        std::size_t same = 1;  // matches are short: compare in place
-        while (same < match.size() && text[at + same] == match[same]) ++same;
-        if (same == match.size()) return at;
+        if (same_from(at, 1)) return at;
     }
     return std::string_view::npos;
 }
@@ -115,11 +239,20 @@ inline unsigned byte_hits(const char* at, __m128i c) {
     return find_byte(text.data(), text.data() + text.size(), c) != text.data() + text.size();
 }
 
+namespace detail {
+struct NameBytes {
+    bool table[256] = {};
+    constexpr NameBytes() {
+        for (int c = 0; c < 256; ++c)
+            table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '_' || c == '$' || c == '#';
+    }
+};
+inline constexpr NameBytes name_bytes;
+}  // namespace detail
+
 // A character that may be part of a name: a letter, a digit, '_', '$' or '#'.
-constexpr bool is_name_char(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_' || c == '$' || c == '#';
-}
+constexpr bool is_name_char(char c) { return detail::name_bytes.table[static_cast<unsigned char>(c)]; }
 
 // Position of the first occurrence of `name` in `text` at or after `from`
 // that is a whole name, with no name character right before or after it;
@@ -133,6 +266,13 @@ inline std::size_t find_name(std::string_view text, std::string_view name, std::
             return at;
     }
     return std::string_view::npos;
+}
+
+// The name that starts at `at` of `text`: the name characters from there on.
+inline std::string_view name_at(std::string_view text, std::size_t at) {
+    std::size_t end = at;
+    while (end < text.size() && is_name_char(text[end])) ++end;
+    return text.substr(at, end - at);
 }
 
 // Number of non-overlapping occurrences of `match` in `text`, counted left to
