@@ -27,14 +27,14 @@ namespace {
 std::optional<std::string_view> parameter_list(std::string_view line) {
     const std::size_t text = line.find_first_not_of('(');
     if (text == std::string_view::npos) return std::nullopt;
-    const std::size_t open = line.find('(', text);
+    const std::size_t open = textops::find(line, '(', text);
     if (open == std::string_view::npos) return std::nullopt;
     const std::size_t start = line.find_first_not_of('(', open);
     if (start == std::string_view::npos) return std::nullopt;
     std::string_view list = line.substr(start);
-    list = list.substr(0, list.find('('));
+    list = list.substr(0, textops::find(list, '('));
     const std::size_t body = list.find_first_not_of(')');
-    if (body != std::string_view::npos) list = list.substr(0, list.find(')', body));
+    if (body != std::string_view::npos) list = list.substr(0, textops::find(list, ')', body));
     return list;
 }
 
@@ -57,7 +57,7 @@ const Quantifier& quantifier_for(std::size_t count) {
 }
 
 std::optional<std::string_view> formula(std::string_view instance, const Quantifier& quantifier) {
-    const std::size_t at = instance.find(quantifier.formula_after);
+    const std::size_t at = textops::find(instance, quantifier.formula_after);
     if (at == std::string_view::npos) return std::nullopt;
     return textops::ltrim(instance.substr(at + 1));
 }
@@ -131,7 +131,7 @@ void ParameterNames::assign(std::string_view list, std::size_t count) {
     by_name_.clear();
     first_bytes_.reset();
     has_duplicates_ = has_closing_bracket_ = false;
-    std::size_t end = count == 1 ? list.size() : list.find(',', list.find_first_not_of(','));
+    std::size_t end = count == 1 ? list.size() : textops::find(list, ',', list.find_first_not_of(','));
     std::string_view name = list.substr(0, end);
     for (std::size_t k = 0;;) {
         std::string& bracketed = bracketed_[k];
@@ -142,7 +142,7 @@ void ParameterNames::assign(std::string_view list, std::size_t count) {
         if (bracketed.size() > 2) first_bytes_.set(static_cast<unsigned char>(bracketed[1]));
         if (++k == count) break;
         const std::size_t start = list.find_first_not_of(',', end);
-        end = list.find(',', start);
+        end = textops::find(list, ',', start);
         name = list.substr(start, end - start);
     }
     if (count <= looked_up_beyond) {
@@ -159,22 +159,21 @@ std::optional<std::size_t> ParameterNames::bracketed_at(std::string_view text) c
     if (text.empty() || text.front() != '[') return std::nullopt;
     if (by_name_.empty() || has_closing_bracket_) {
         for (std::size_t k = 0; k < bracketed_.size(); ++k)
-            if (text.starts_with(bracketed_[k])) return k;
+            if (textops::holds_at(text, 0, bracketed_[k])) return k;
         return std::nullopt;
     }
     // No name holds ']': a bracketed name runs to the first one.
-    const std::size_t close = text.find(']');
+    const std::size_t close = textops::find(text, ']');
     if (close == std::string_view::npos) return std::nullopt;
     return named(text.substr(1, close - 1));
 }
 
-std::optional<std::size_t> ParameterNames::named(std::string_view name) const {
-    // Most names of a formula are not parameters, and start otherwise.
-    if (!name.empty() && !first_bytes_.test(static_cast<unsigned char>(name.front())))
-        return std::nullopt;
+std::optional<std::size_t> ParameterNames::named_as_first_bytes_allow(std::string_view name) const {
     if (by_name_.empty()) {
         for (std::size_t k = 0; k < bracketed_.size(); ++k)
-            if (unbracketed(bracketed_[k]) == name) return k;
+            if (const std::string_view own = unbracketed(bracketed_[k]);
+                own.size() == name.size() && textops::holds_at(own, 0, name))
+                return k;
         return std::nullopt;
     }
     const auto found = by_name_.find(name);
@@ -227,13 +226,14 @@ void ProcessTuples::fill_after(std::size_t k) {
 
 void Translator::translate_property(std::string_view line) {
     if (const std::string_view words = textops::ltrim(line);
-        !words.empty() && std::string_view("CLIP").find(words.front()) != std::string_view::npos)
+        !words.empty() && (words.front() == 'C' || words.front() == 'L' ||
+                           words.front() == 'I' || words.front() == 'P'))
         if (const std::string_view keyword = property_keyword(first_name(words));
             !keyword.empty() && keyword != "SPEC" && keyword != "CTLSPEC")
             module_.in_section.other_property_kind = keyword;
     if (!textops::contains(line, "FORALL")) {
         check_copied_code(line, input_.line_number(), {});
-        put(line);
+        put_line(line);
         return;
     }
     const std::optional<std::string_view> list = parameter_list(line);
@@ -334,6 +334,10 @@ FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
     };
     for (std::size_t at = 0; at < code.size();) {
         const char c = code[at];
+        if (c == ' ') {
+            ++at;
+            continue;
+        }
         if (textops::is_name_char(c)) {
             const std::string_view name = textops::name_at(code, at);
             const std::size_t end = at + name.size();
@@ -366,8 +370,8 @@ FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
         ++at;
     }
     if (find_uses)
-        for (std::size_t at = body.find('[', code.size()); at != std::string_view::npos;
-             at = body.find('[', at + 1))
+        for (std::size_t at = textops::find(body, '[', code.size()); at != std::string_view::npos;
+             at = textops::find(body, '[', at + 1))
             note_use(at);
     return found;
 }
@@ -387,7 +391,7 @@ bool is_inequality(std::string_view guard, const ParameterNames& parameters) {
     const auto is_parameter = [&](std::string_view name) { return parameters.named(name).has_value(); };
     guard = trimmed_parentheses(guard);
     for (std::size_t start = 0; start <= guard.size();) {
-        const std::size_t end = std::min(guard.find('&', start), guard.size());
+        const std::size_t end = std::min(textops::find(guard, '&', start), guard.size());
         std::string_view text = trimmed_parentheses(guard.substr(start, end - start));
         const bool negated = text.starts_with('!');
         if (negated) {
@@ -407,6 +411,16 @@ bool is_inequality(std::string_view guard, const ParameterNames& parameters) {
 }
 
 }  // namespace
+
+// A model's FORALL lines mostly repeat one guard over the same parameters.
+bool Translator::guard_is_inequality(std::string_view guard) {
+    if (guard != last_guard_.text || parameters_.list() != last_guard_.list) {
+        last_guard_.text.assign(guard);
+        last_guard_.list.assign(parameters_.list());
+        last_guard_.is_inequality = is_inequality(guard, parameters_);
+    }
+    return last_guard_.is_inequality;
+}
 
 // Warns about a FORALL line whose instances do not state the property
 // written, or that NuSMV would reject.
@@ -432,8 +446,9 @@ void Translator::check_property(std::string_view line, std::string_view list,
     // The instances write the line's formula with the bracketed uses of the
     // parameters replaced, and drop what comes before it.
     const std::string_view dropped = line.substr(0, body.data() - line.data());
-    if (scan.open_parentheses + std::count(dropped.begin(), dropped.end(), '(') -
-            std::count(dropped.begin(), dropped.end(), ')') > 0)
+    int open_parentheses = scan.open_parentheses;
+    for (const char c : dropped) open_parentheses += (c == '(') - (c == ')');
+    if (open_parentheses > 0)
         warn("the property goes on after this line, but each instance gets only this line, and "
              "the rest is copied once after the last; write the property on one line");
     if (count == 1) {
@@ -446,11 +461,11 @@ void Translator::check_property(std::string_view line, std::string_view list,
         // must be "AG (", the guard and "->".
         std::size_t at = list.data() + list.size() - line.data();
         if (at < line.size() && line[at] == ')') ++at;
-        const std::size_t end = line.find('>', at) + 1;  // instantiated: there is one
+        const std::size_t end = textops::find(line, '>', at) + 1;  // instantiated: there is one
         const auto skip_blanks = [&] { while (at < end && textops::is_blank(line[at])) ++at; };
         skip_blanks();
         const std::size_t operator_start = at;
-        const std::size_t open = line.find('(', at);
+        const std::size_t open = textops::find(line, '(', at);
         if (line.compare(at, 2, "AG") == 0) at += 2;
         skip_blanks();
         const std::string_view before_guard = textops::rtrim(
@@ -463,7 +478,7 @@ void Translator::check_property(std::string_view line, std::string_view list,
                  "FORALL (i, j) AG (i != j -> ...) with any other operator after the '->'");
         const std::size_t guard = open < end ? open + 1 : operator_start;
         if (end < guard + 2 || line[end - 2] != '-' ||
-            !is_inequality(line.substr(guard, end - 2 - guard), parameters_))
+            !guard_is_inequality(line.substr(guard, end - 2 - guard)))
             warn("everything up to the first '>' is dropped, and here that is more than a guard "
                  "such as i != j ->; begin the body with the guard: AG (i != j -> ...)");
     }

@@ -23,17 +23,25 @@ public:
     void assign(std::string_view list, std::size_t count);
 
     std::size_t size() const { return bracketed_.size(); }
+    std::string_view list() const { return list_; }
     const std::vector<std::string>& bracketed() const { return bracketed_; }
     bool has_duplicates() const { return has_duplicates_; }
     // The first parameter whose bracketed name `text` starts with.
     std::optional<std::size_t> bracketed_at(std::string_view text) const;
-    // The first parameter named `name`.
-    std::optional<std::size_t> named(std::string_view name) const;
+    // The first parameter named `name`. Most names of a formula are not
+    // parameters, and start otherwise: they are passed over here.
+    std::optional<std::size_t> named(std::string_view name) const {
+        if (!name.empty() && !first_bytes_.test(static_cast<unsigned char>(name.front())))
+            return std::nullopt;
+        return named_as_first_bytes_allow(name);
+    }
 
 private:
     // Beyond this many parameters they are looked up by name, so that a
     // FORALL over thousands of them takes time in proportion to its uses.
     static constexpr std::size_t looked_up_beyond = 8;
+
+    std::optional<std::size_t> named_as_first_bytes_allow(std::string_view name) const;
 
     std::string list_;  // the list the names were taken from
     std::vector<std::string> bracketed_;

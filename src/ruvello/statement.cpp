@@ -117,13 +117,13 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
     const std::string_view text = statement.text;
     // Most statements mention no process at all, and are copied as they are.
     if (!statement.may_hold_proc) {
-        put(text);
+        put_lines(text, statement.line_ends);
         return;
     }
     const StatementScan scan = scan_statement(text, parts_);
     const auto& parts = parts_;
     if (parts.size() == 1) {
-        put(text);
+        put_lines(text, statement.line_ends);
         return;
     }
     check_names_around_proc(statement, parts);
@@ -156,8 +156,15 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
                                                    std::string_view words) {
     const std::size_t first_line_number = input_.line_number();
     if (may_declare(words)) check_statement_line(words, first_line_number);
+    // Every line of it ends with a line end, but maybe the last of the input.
+    const auto statement = [&](std::string_view text, std::string_view cut_by, bool complete,
+                               bool may_hold_proc) {
+        const std::size_t lines = input_.line_number() - first_line_number + 1;
+        return Statement{text, first_line_number, cut_by, complete, may_hold_proc,
+                         lines - (text.back() != '\n')};
+    };
     LineMarks marks = marks_of(first_line);
-    if (marks.semicolon) return {first_line, first_line_number, {}, true, marks.capital_p};
+    if (marks.semicolon) return statement(first_line, {}, true, marks.capital_p);
     statement_.assign(first_line);
     bool may_hold_proc = marks.capital_p;
     std::string_view line;
@@ -168,17 +175,17 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
             // statement, it is the end.
             const auto header = header_keyword(line);
             const bool module_header = header && header->opens == Section::module;
-            return {statement_, first_line_number,
-                    module_header ? "" : mentioned_section_keyword(line), false, may_hold_proc};
+            return statement(statement_, module_header ? "" : mentioned_section_keyword(line),
+                             false, may_hold_proc);
         }
         if (const std::string_view line_words = textops::ltrim(line); may_declare(line_words))
             check_statement_line(line_words, input_.line_number());
         statement_ += line;
         marks = marks_of(line);
         may_hold_proc |= marks.capital_p;
-        if (marks.semicolon) return {statement_, first_line_number, {}, true, may_hold_proc};
+        if (marks.semicolon) return statement(statement_, {}, true, may_hold_proc);
     }
-    return {statement_, first_line_number, {}, false, may_hold_proc};
+    return statement(statement_, {}, false, may_hold_proc);
 }
 
 // In a process-indexed statement the word "array " becomes a tab: an array
@@ -196,9 +203,10 @@ void Translator::write_process_instances(const Statement& statement,
         array == std::string_view::npos
             ? parts
             : split_at_proc(replaced(statement.text, "array ", "\t", rewritten_), parts_);
+    numbered_.assign(instance_parts);
     for (std::int64_t process = 1; process <= settings_.process_count; ++process) {
         mark(statement.first_line);
-        write_joined(instance_parts, ProcessNumber(process).digits());
+        put_lines(numbered_.with(ProcessNumber(process).digits()), statement.line_ends);
     }
 }
 
@@ -217,21 +225,19 @@ void Translator::write_joined(const std::vector<std::string_view>& parts, std::s
 void Translator::write_process_declarations(std::string_view statement, std::size_t line) {
     const std::string_view text = replaced(statement, "array ", "", rewritten_);
     module_.process_instances.emplace_back(textops::rtrim(instance_name(text)));
-    // "transition" holds no blank, so it can be replaced on either side of
-    // the one that joins the name and the rest.
-    declaration_.clear();
+    // The number stands after N too, as a Proc of its own. "transition"
+    // holds no blank, so it can be replaced on either side of the one that
+    // joins the name and the rest.
+    declaration_.assign("\tNProc_");
     const auto append = [this](std::string_view piece) { declaration_ += piece; };
     textops::for_each_piece(instance_name(text), "transition", "process", append);
     declaration_ += ' ';
     textops::for_each_piece(text.substr(text.find(':')), "transition", "process", append);
-    const auto& parts = split_at_proc(declaration_, parts_);
+    numbered_.assign(split_at_proc(declaration_, parts_));
+    const std::size_t line_ends = textops::count_byte(declaration_, '\n');
     for (std::int64_t process = 1; process <= settings_.process_count; ++process) {
-        const ProcessNumber number(process);
         mark(line);
-        put("\tN");
-        put(number.digits());
-        put("_");
-        write_joined(parts, number.digits());
+        put_lines(numbered_.with(ProcessNumber(process).digits()), line_ends);
     }
 }
 

@@ -65,14 +65,18 @@ OutputBuffer::OutputBuffer(ByteSink& sink, std::size_t capacity)
 
 void OutputBuffer::flush() {
     if (used_ == 0) return;
+    if (counting_) count_to(used_);
     sink_.write(std::string_view(buffer_.get(), used_));
-    used_ = 0;
+    last_written_ = buffer_[used_ - 1];
+    used_ = counted_ = 0;
 }
 
 void OutputBuffer::put_through(std::string_view text) {
     flush();
     if (text.size() >= capacity_) {
+        if (counting_) line_ends_ += textops::count_byte(text, '\n');
         sink_.write(text);
+        last_written_ = text.back();
     } else {
         std::memcpy(buffer_.get(), text.data(), text.size());
         used_ = text.size();

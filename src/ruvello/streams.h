@@ -138,16 +138,51 @@ public:
         }
     }
 
+    // Puts `text`, which the caller knows to hold `line_ends` line ends: they
+    // need no count.
+    [[gnu::always_inline]] void put_counted(std::string_view text, std::size_t line_ends) {
+        if (counting_ && counted_ == used_ && text.size() <= capacity_ - used_) {
+            std::memcpy(buffer_.get() + used_, text.data(), text.size());
+            counted_ = used_ += text.size();
+            line_ends_ += line_ends;
+            return;
+        }
+        put(text);
+    }
+
     // Hands everything buffered to the sink.
     void flush();
 
+    // From now on, counts the line ends written, when asked and over all
+    // that was written since it last counted: a count per line or per piece
+    // written would cost more than the pieces.
+    void count_line_ends() { counting_ = true; }
+    // The line ends written since counting began, those still buffered
+    // included.
+    std::size_t line_ends() {
+        count_to(used_);
+        return line_ends_;
+    }
+    // Whether the next byte starts a line.
+    bool at_line_start() const {
+        return used_ > 0 ? buffer_[used_ - 1] == '\n' : last_written_ == '\n';
+    }
+
 private:
     void put_through(std::string_view text);
+    void count_to(std::size_t end) {
+        line_ends_ += textops::count_byte(std::string_view(buffer_.get() + counted_, end - counted_), '\n');
+        counted_ = end;
+    }
 
     ByteSink& sink_;
     std::unique_ptr<char[]> buffer_;
     std::size_t capacity_;
     std::size_t used_ = 0;
+    char last_written_ = '\n';   // the last byte handed to the sink; none yet counts as a line end
+    bool counting_ = false;
+    std::size_t counted_ = 0;    // the bytes of the buffer counted
+    std::size_t line_ends_ = 0;
 };
 
 }  // namespace ruvello

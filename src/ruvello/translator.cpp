@@ -114,24 +114,31 @@ Translator::Translator(LineReader& input, OutputBuffer& output, Warnings& warnin
                        const TranslationSettings& settings)
     : input_(input), output_(output), warnings_(warnings), settings_(settings),
       define_line_("\tN := " + std::to_string(settings.process_count) + ";\n"),
-      line_markers_(settings.line_markers) {}
-
-void Translator::count_lines(std::string_view text) {
-    if (text.empty()) return;
-    next_output_line_ += static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-    at_line_start_ = text.back() == '\n';
+      line_markers_(settings.line_markers) {
+    // What follows the number of every marker: the model's name, quoted.
+    marker_end_ = " \"";
+    for (const char c : settings.source_name) {
+        if (c == '"' || c == '\\') marker_end_ += '\\';
+        marker_end_ += c;
+    }
+    marker_end_ += "\"\n";
+    // The banner is line 1, and what the line loop writes starts at line 2.
+    if (line_markers_) {
+        output_.count_line_ends();
+        numbered_from_ = {2, output_.line_ends()};
+    }
 }
 
 // A marker can only stand on a line of its own.
 void Translator::write_marker(std::size_t line) {
-    if (!at_line_start_ || next_output_line_ == line) return;
-    std::string marker = "# " + std::to_string(line) + " \"";
-    for (const char c : settings_.source_name) {
-        if (c == '"' || c == '\\') marker += '\\';
-        marker += c;
-    }
-    output_.put(marker + "\"\n");
-    next_output_line_ = line;
+    if (!output_.at_line_start()) return;
+    const std::size_t line_ends = output_.line_ends();
+    if (numbered_from_.line + (line_ends - numbered_from_.line_ends) == line) return;
+    char number[24] = "# ";
+    const char* const end = std::to_chars(number + 2, number + sizeof number, line).ptr;
+    put_lines(std::string_view(number, static_cast<std::size_t>(end - number)), 0);
+    put_lines(marker_end_, 1);
+    numbered_from_ = {line, line_ends + 1};
 }
 
 void Translator::translate_lines() {
@@ -145,7 +152,7 @@ void Translator::translate_line(std::string_view line) {
     // newline, or ended by a carriage return and newline, is not blank.
     const std::string_view words = textops::is_blank(line.front()) ? textops::ltrim(line) : line;
     if (words.size() == 1 && words.front() == '\n') {
-        put(line);
+        put_line(line);
         return;
     }
     if (const std::optional<SectionKeyword> header = header_keyword(line)) {
@@ -160,13 +167,13 @@ void Translator::translate_line(std::string_view line) {
         check_copied_code(line.substr(header->word.size()), input_.line_number(),
                           "FORALL on a header line is copied unchanged, and NuSMV rejects it; "
                           "put the property on a line of its own after the header");
-        put(line);
+        put_line(line);
         return;
     }
     switch (module_.section) {
     case Section::module:
         check_copied_code(line, input_.line_number(), forall_not_translated);
-        put(line);
+        put_line(line);
         break;
     case Section::statements:
         translate_statement(line, words);
@@ -181,7 +188,7 @@ void Translator::translate_line(std::string_view line) {
 void Translator::copy_module_header(std::string_view header) {
     module_ = ModuleState{};
     const std::size_t header_line = input_.line_number();
-    put(header);
+    put_line(header);
     std::string_view line = header;
     for (bool first = true;; first = false) {
         check_copied_code(line, input_.line_number(), {});
@@ -200,13 +207,13 @@ void Translator::copy_module_header(std::string_view header) {
             break;
         }
         mark(input_.line_number());
-        put(line);
+        put_line(line);
     }
     // The definition of N counts as the header's.
     mark(header_line);
-    put("DEFINE\n");
+    put_lines("DEFINE\n", 1);
     mark(header_line);
-    put(define_line_);
+    put_lines(define_line_, 1);
 }
 
 void translate(ByteSource& model, ByteSink& sink, Warnings& warnings,

@@ -209,6 +209,7 @@ private:
         std::string_view cut_by;
         bool complete;            // it ends with the line holding its ';'
         bool may_hold_proc;       // it holds a 'P'
+        std::size_t line_ends;    // one for each of its lines with a line end
     };
     // What one pass over a statement that mentions a process finds. Its head
     // is its text before the first ':' (colons at the very start do not end it).
@@ -250,13 +251,17 @@ private:
     void write_instance(std::string_view body, const std::vector<int>& processes);
     void check_property(std::string_view line, std::string_view list, std::string_view body,
                         std::size_t count, const FormulaScan& scan);
+    bool guard_is_inequality(std::string_view guard);
 
-    // All output goes through put, which counts its lines for the markers.
-    [[gnu::always_inline]] void put(std::string_view text) {
-        output_.put(text);
-        if (line_markers_) count_lines(text);
+    [[gnu::always_inline]] void put(std::string_view text) { output_.put(text); }
+    // A line as read: its line end, when it has one, is its last byte.
+    [[gnu::always_inline]] void put_line(std::string_view line) {
+        output_.put_counted(line, line.back() == '\n');
     }
-    void count_lines(std::string_view text);
+    // Text with a known number of line ends.
+    [[gnu::always_inline]] void put_lines(std::string_view text, std::size_t line_ends) {
+        output_.put_counted(text, line_ends);
+    }
     // With --line-markers, makes the next output line count as line `line`
     // of the model, writing "# LINE "MODEL"" where the count departs from it.
     void mark(std::size_t line) {
@@ -270,10 +275,12 @@ private:
     const TranslationSettings& settings_;
     const std::string define_line_;  // "\tN := 3;"
     const bool line_markers_;
-    // The line NuSMV counts the next output line as (the banner is line 1),
-    // and whether the output is at the start of a line.
-    std::size_t next_output_line_ = 2;
-    bool at_line_start_ = true;
+    std::string marker_end_;  // ' "MODEL"' and a line end, the rest of a marker
+    // The line NuSMV counts as `line` the output line that follows
+    // `line_ends` line ends of the output, as the last marker set it.
+    struct {
+        std::size_t line, line_ends;
+    } numbered_from_{};
 
     // Everything of the translation that a MODULE header starts afresh.
     // Nothing else carries from line to line: a statement ends before a
@@ -302,9 +309,14 @@ private:
     std::string rewritten_;                // with "array " rewritten
     std::string declaration_;              // a process declaration
     std::vector<std::string_view> parts_;  // the texts between the Procs of a statement
+    textops::NumberedText numbered_;       // an instance of a statement
     ParameterNames parameters_;
     ProcessTuples tuples_;
     std::vector<ParameterUse> uses_;  // of the parameters in a FORALL line's formula
+    struct {
+        std::string text, list;
+        bool is_inequality = false;
+    } last_guard_;  // the guard checked last, and over which parameters
     std::string instance_;
     std::string scratch_;
 };

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -231,6 +232,28 @@ inline unsigned pair_hits(const char* at, __m128i first, __m128i second) {
     return std::string_view::npos;
 }
 
+// The number of bytes `c` in `text`, counted 16 at a time.
+[[gnu::always_inline]] inline std::size_t count_byte(std::string_view text, char c) {
+    std::size_t count = 0, at = 0;
+#if defined(__SSE2__)
+    const __m128i wanted = _mm_set1_epi8(c);
+    for (; text.size() - at >= 16; at += 16)
+        count += static_cast<std::size_t>(__builtin_popcount(detail::byte_hits(text.data() + at, wanted)));
+#endif
+    for (; at < text.size(); ++at) count += text[at] == c;
+    return count;
+}
+
+// Position of the first `c` in `text` at or after `from`, or npos: as
+// std::string_view::find, without the call of memchr that costs more than
+// the search on a short line.
+[[gnu::always_inline]] inline std::size_t find(std::string_view text, char c, std::size_t from = 0) {
+    if (from >= text.size()) return std::string_view::npos;
+    const char* const end = text.data() + text.size();
+    const char* const found = find_byte(text.data() + from, end, c);
+    return found == end ? std::string_view::npos : static_cast<std::size_t>(found - text.data());
+}
+
 [[gnu::always_inline]] inline bool contains(std::string_view text, std::string_view match) {
     return find(text, match) != std::string_view::npos;
 }
@@ -312,6 +335,41 @@ void for_each_piece(std::string_view text, std::string_view match, std::string_v
                     Piece&& piece) {
     for_each_occurrence(text, match, piece, [&] { piece(replacement); });
 }
+
+// Parts of a text joined by a number, as a text written once for each of
+// many numbers: it is built again only when the number's size changes, and
+// otherwise only the number's places are written over.
+class NumberedText {
+public:
+    // The parts stay where they are until the next assign.
+    void assign(const std::vector<std::string_view>& parts) {
+        parts_ = &parts;
+        number_size_ = std::string_view::npos;
+    }
+    // The parts joined by `number`.
+    std::string_view with(std::string_view number) {
+        if (number.size() != number_size_) {
+            number_size_ = number.size();
+            text_.assign((*parts_)[0]);
+            places_.clear();
+            for (std::size_t i = 1; i < parts_->size(); ++i) {
+                places_.push_back(text_.size());
+                text_ += number;
+                text_ += (*parts_)[i];
+            }
+            return text_;
+        }
+        for (const std::size_t place : places_)
+            for (std::size_t i = 0; i < number.size(); ++i) text_[place + i] = number[i];
+        return text_;
+    }
+
+private:
+    const std::vector<std::string_view>* parts_ = nullptr;
+    std::size_t number_size_ = std::string_view::npos;
+    std::string text_;
+    std::vector<std::size_t> places_;
+};
 
 // Makes `result` the text with every occurrence of `match` replaced by
 // `replacement`, reusing the storage `result` already has.
