@@ -109,6 +109,8 @@ int check_every_case(const fs::path& model_dir, const fs::path& expected_dir) {
         EXPECT_EQ(by_line_loop(model, settings, {SIZE_MAX, 1 << 16, 1 << 16}), expected);
         EXPECT_EQ(by_line_loop(model, settings, {1, 1, 1}), expected);
         EXPECT_EQ(by_line_loop(model, settings, {7, 5, 3}), expected);
+        // Lines longer than 64 bytes that are only copied go through in pieces.
+        EXPECT_EQ(by_line_loop(model, settings, {5, 64, 7}), expected);
         ++count;
         // Line markers count the lines of the whole output: never in pieces.
         if (settings.line_markers) continue;

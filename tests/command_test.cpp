@@ -359,10 +359,17 @@ TEST_F(Command, ReplacesOnlyAFileWhenTheOutputPathChangesDuringARun) {
     EXPECT_EQ(snapshot().size(), 3u);
 }
 
-TEST_F(Command, ReportsALineTooLongForTheMemoryItMayUse) {
+// A line that is only copied goes through in pieces, whatever its length; a
+// process-indexed statement is held whole, and may not fit.
+TEST_F(Command, CopiesALongLineInLittleMemoryAndReportsAStatementTooLongForIt) {
     if (run("ulimit -v 40000 && $R --version").status != 0)
         GTEST_SKIP() << "this build cannot run under a limit of 40 MB of memory";
-    write("m.in", std::string(30 << 20, 'g'));
+    const std::string line(30 << 20, 'g');
+    write("copied.in", "-- " + line + "\nMODULE main\n");
+    EXPECT_EQ(run("ulimit -v 40000 && $R -p 2 -f copied.in").status, 0);
+    EXPECT_TRUE(contents("copied.smv") ==
+                banner("copied.in") + "-- " + line + "\nMODULE main\nDEFINE\n\tN := 2;\n");
+    write("m.in", "MODULE main\nVAR\n  x[Proc] : " + line);
     expect_failure("ulimit -v 40000 && $R -p 2 -f m.in", 1,
                    error("OUT OF MEMORY!", "cannot translate 'm.in': Cannot allocate memory"));
 }

@@ -13,11 +13,12 @@ std::size_t StringSource::read(char* buffer, std::size_t capacity) {
 
 LineReader::LineReader(ByteSource& source, std::size_t buffer_size)
     : source_(&source), buffer_(new char[std::max<std::size_t>(buffer_size, 1)]),
-      data_(buffer_.get()), capacity_(std::max<std::size_t>(buffer_size, 1)) {}
+      data_(buffer_.get()), capacity_(std::max<std::size_t>(buffer_size, 1)),
+      cut_at_size_(capacity_) {}
 
 LineReader::LineReader(std::string_view text)
     : source_(nullptr), data_(text.data()), capacity_(text.size()), end_(text.size()),
-      source_done_(true) {}
+      source_done_(true), cut_at_size_(capacity_) {}
 
 // Reads on until the buffer holds the rest of the line or the input ends;
 // false when nothing is left. The part already in the buffer has no newline.
@@ -32,6 +33,58 @@ bool LineReader::take_line_reading_more() {
         refill();
         if (take_buffered_line(searched)) return true;
     }
+}
+
+bool LineReader::next_line_or_start(std::string_view& line, std::size_t cut_at) {
+    // A text in memory is held whole anyway.
+    if (replay_last_line_ || source_ == nullptr) return next_line(line);
+    if (!take_line_or_cut(cut_at)) return false;
+    ++line_number_;
+    line = last_line_;
+    return true;
+}
+
+bool LineReader::take_line_or_cut(std::size_t cut_at) {
+    cut_at_ = cut_at;
+    for (;;) {
+        const std::size_t unread = end_ - begin_;
+        const char* const reach = data_ + begin_ + std::min(unread, cut_at);
+        const char* const newline = textops::find_byte(data_ + begin_, reach, '\n');
+        goes_on_ = newline == reach && unread >= cut_at && cut_at > 0;
+        if (newline != reach) {
+            take_line_up_to(newline - data_ + 1);
+        } else if (goes_on_) {
+            // A piece: begin_ stays at its start until the next one is taken.
+            last_line_ = std::string_view(data_ + begin_, cut_at);
+        } else if (source_done_) {
+            if (unread == 0) return false;
+            take_line_up_to(end_);
+        } else {
+            refill();
+            continue;
+        }
+        return true;
+    }
+}
+
+bool LineReader::next_piece(std::string_view& piece) {
+    if (!goes_on_) return false;
+    begin_ += last_line_.size();
+    if (!take_line_or_cut(cut_at_)) {
+        goes_on_ = false;
+        return false;
+    }
+    piece = last_line_;
+    return true;
+}
+
+std::string_view LineReader::whole_line() {
+    if (!goes_on_) return last_line_;
+    goes_on_ = false;
+    // The piece is still at begin_: the rest is read after it.
+    const std::size_t searched = last_line_.size();
+    if (!take_buffered_line(searched)) take_line_reading_more();
+    return last_line_;
 }
 
 void LineReader::step_back() {

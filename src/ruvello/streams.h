@@ -88,6 +88,20 @@ public:
         return true;
     }
 
+    // Like next_line, but a line longer than `cut_at` bytes, read from a
+    // source, comes as its first `cut_at` bytes: line_goes_on() then tells
+    // that the rest is to come, in pieces from next_piece or with the whole
+    // line from whole_line. So a line that is only copied needs no more
+    // memory than `cut_at` bytes, which must be at most the buffer's size.
+    bool next_line_or_start(std::string_view& line) { return next_line_or_start(line, cut_at_size_); }
+    bool next_line_or_start(std::string_view& line, std::size_t cut_at);
+    bool line_goes_on() const { return goes_on_; }
+    // The next piece of a line cut, its line end in the last; false once the
+    // line is over.
+    bool next_piece(std::string_view& piece);
+    // The line cut, whole: reads on to its end.
+    std::string_view whole_line();
+
     // Makes the next call of next_line return the line it returned last.
     void step_back();
 
@@ -108,6 +122,9 @@ private:
         begin_ = end;
     }
     bool take_line_reading_more();
+    // The next line, or the next `cut_at` bytes of one, from begin_ on:
+    // false when nothing is left. Sets goes_on_.
+    bool take_line_or_cut(std::size_t cut_at);
     void refill();
 
     ByteSource* source_;  // none for a text in memory
@@ -120,6 +137,9 @@ private:
     std::string_view last_line_;
     bool replay_last_line_ = false;
     std::size_t line_number_ = 0;
+    std::size_t cut_at_size_;  // the buffer's first size
+    bool goes_on_ = false;     // last_line_ is a piece of a line that goes on after it
+    std::size_t cut_at_ = 0;   // the size of the pieces of that line
 };
 
 // Collects output in a large buffer and hands it to the sink in big writes.

@@ -57,26 +57,36 @@ const std::string_view Translator::forall_not_translated =
     "FORALL is translated only on the lines of a SPEC section; this one is copied unchanged, "
     "and NuSMV rejects it; put the property on a line of its own after SPEC";
 
+const std::string_view Translator::forall_on_header =
+    "FORALL on a header line is copied unchanged, and NuSMV rejects it; put the property on a "
+    "line of its own after the header";
+const std::string_view Translator::proc_not_replaced =
+    "Proc is not replaced here, only in VAR and ASSIGN statements; write the range as 1 .. N "
+    "where a range is meant";
+
 void Translator::check_copied_names(std::string_view line, std::size_t line_number,
                                     std::string_view forall_warning) {
     const std::string_view code = code_of(line);
     if (!forall_warning.empty() && has_name(code, "FORALL"))
         warnings_.warn(line_number, forall_warning);
-    if (has_name(code, "Proc"))
-        warnings_.warn(line_number,
-                       "Proc is not replaced here, only in VAR and ASSIGN statements; write the "
-                       "range as 1 .. N where a range is meant");
+    if (has_name(code, "Proc")) warnings_.warn(line_number, proc_not_replaced);
 }
 
 // Every module gets its own DEFINE of N: one of the module's own, or one
 // that ISA brings in from another module, is a second.
-void Translator::check_declares_n(std::string_view words, std::size_t line_number) {
+Translator::DeclarationsOfN Translator::declarations_of_n(std::string_view line) {
+    const std::string_view words = textops::ltrim(line);
+    if (words.empty() || !may_declare_n(words.front())) return {};
     const std::string_view code = code_of(words);
-    if (declares_n(code))
+    return {declares_n(code), first_name(code) == "ISA"};
+}
+
+void Translator::warn_of(const DeclarationsOfN& declarations, std::size_t line_number) {
+    if (declarations.n)
         warnings_.warn(line_number, "the module declares N, which ruvello defines in every "
                                     "module, and NuSMV stops with a multiple declaration of N; "
                                     "give it another name");
-    if (first_name(code) == "ISA")
+    if (declarations.isa)
         warnings_.warn(line_number, "ISA brings in the DEFINE of N of another module, and NuSMV "
                                     "stops with a multiple declaration of N; write that module's "
                                     "declarations here instead of the ISA");
@@ -143,11 +153,15 @@ void Translator::write_marker(std::size_t line) {
 
 void Translator::translate_lines() {
     std::string_view line;
-    while (input_.next_line(line)) translate_line(line);
+    while (input_.next_line_or_start(line)) translate_line(line);
 }
 
 void Translator::translate_line(std::string_view line) {
     mark(input_.line_number());
+    if (input_.line_goes_on()) {
+        if (copy_long_line(line)) return;
+        line = input_.whole_line();
+    }
     // A line of blanks ended by a newline; a line of blanks without a
     // newline, or ended by a carriage return and newline, is not blank.
     const std::string_view words = textops::is_blank(line.front()) ? textops::ltrim(line) : line;
@@ -160,13 +174,10 @@ void Translator::translate_line(std::string_view line) {
             copy_module_header(line);
             return;
         }
-        module_.section = header->opens;
-        module_.header = header->word;
-        module_.in_section = {};
+        open_section(*header);
         // The rest of a header line is never translated.
         check_copied_code(line.substr(header->word.size()), input_.line_number(),
-                          "FORALL on a header line is copied unchanged, and NuSMV rejects it; "
-                          "put the property on a line of its own after the header");
+                          forall_on_header);
         put_line(line);
         return;
     }
@@ -182,6 +193,65 @@ void Translator::translate_line(std::string_view line) {
         translate_property(line);
         break;
     }
+}
+
+void Translator::open_section(const SectionKeyword& header) {
+    module_.section = header.opens;
+    module_.header = header.word;
+    module_.in_section = {};
+}
+
+// A line longer than a piece that is only copied, whatever follows its start
+// (a section header, a line of a module before its sections), is copied piece
+// by piece, with the checks of check_copied_code; any other is read whole.
+bool Translator::copy_long_line(std::string_view piece) {
+    // The start of the line that tells which: a header's keyword, and the
+    // first names of a declaration of N.
+    constexpr std::size_t telling_start = 64;
+    if (piece.size() < telling_start) return false;
+    const std::optional<SectionKeyword> header = header_keyword(piece);
+    if (header ? header->opens == Section::module : module_.section != Section::module)
+        return false;
+    if (header) open_section(*header);
+    const std::size_t skipped = header ? header->word.size() : 0;
+    const std::size_t line_number = input_.line_number();
+    const DeclarationsOfN declarations = declarations_of_n(piece.substr(skipped));
+    bool forall = false, proc = false, in_comment = false;
+    // The code looked at: the end of the piece before (a name may run across
+    // the cut), then this piece.
+    std::string window;
+    bool window_starts_line = true;
+    const auto holds_name = [&](std::string_view code, std::string_view name, bool code_ends) {
+        for (std::size_t at = textops::find(code, name); at != std::string_view::npos;
+             at = textops::find(code, name, at + 1)) {
+            const std::size_t end = at + name.size();
+            if ((at > 0 ? !textops::is_name_char(code[at - 1]) : window_starts_line) &&
+                (end < code.size() ? !textops::is_name_char(code[end]) : code_ends))
+                return true;
+        }
+        return false;
+    };
+    for (bool first = true;; first = false) {
+        put(piece);
+        if (!in_comment) {
+            window.append(first ? piece.substr(skipped) : piece);
+            const std::string_view code = code_of(window);
+            in_comment = code.size() < window.size();
+            const bool code_ends = in_comment || !input_.line_goes_on();
+            forall |= holds_name(code, "FORALL", code_ends);
+            proc |= holds_name(code, "Proc", code_ends);
+            constexpr std::size_t kept = 7;  // "FORALL" and the byte before it
+            if (window.size() > kept) {
+                window.erase(0, window.size() - kept);
+                window_starts_line = false;
+            }
+        }
+        if (!input_.next_piece(piece)) break;
+    }
+    if (forall) warnings_.warn(line_number, header ? forall_on_header : forall_not_translated);
+    if (proc) warnings_.warn(line_number, proc_not_replaced);
+    warn_of(declarations, line_number);
+    return true;
 }
 
 // Every module gets its own definition of N, after its header.

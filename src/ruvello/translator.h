@@ -190,15 +190,26 @@ private:
     void check_copied_names(std::string_view line, std::size_t line_number,
                             std::string_view forall_warning);
     void check_declarations(std::string_view line, std::size_t line_number) {
-        const std::string_view words = textops::ltrim(line);
-        if (!words.empty() && may_declare_n(words.front())) check_declares_n(words, line_number);
+        if (const std::string_view words = textops::ltrim(line);
+            !words.empty() && may_declare_n(words.front()))
+            warn_of(declarations_of_n(words), line_number);
     }
     // N, DEFINE, VAR, IVAR, FROZENVAR, ISA
     static bool may_declare_n(char first) {
         return first == 'N' || first == 'D' || first == 'V' || first == 'I' || first == 'F';
     }
-    void check_declares_n(std::string_view words, std::size_t line_number);
+    // What the start of a line declares of N in vain.
+    struct DeclarationsOfN {
+        bool n = false;    // N itself
+        bool isa = false;  // an ISA, which brings in another module's N
+    };
+    static DeclarationsOfN declarations_of_n(std::string_view line);
+    void warn_of(const DeclarationsOfN& declarations, std::size_t line_number);
+    void open_section(const SectionKeyword& header);
+    bool copy_long_line(std::string_view piece);
     static const std::string_view forall_not_translated;
+    static const std::string_view forall_on_header;
+    static const std::string_view proc_not_replaced;
 
     // VAR and ASSIGN sections.
     struct Statement {
