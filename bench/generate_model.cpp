@@ -1,6 +1,6 @@
 // generate_model SIZE_MB SEED OUTPUT: writes a benchmark model of about
 // SIZE_MB megabytes (may be fractional) to OUTPUT; with the seed "line", a
-// model that is one long line.
+// model that is one long declaration, with "copied" one long comment line.
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -10,7 +10,7 @@
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::cerr << "usage: generate_model SIZE_MB SEED|line OUTPUT\n";
+        std::cerr << "usage: generate_model SIZE_MB SEED|line|copied OUTPUT\n";
         return 2;
     }
     const double megabytes = std::strtod(argv[1], nullptr);
@@ -18,6 +18,8 @@ int main(int argc, char** argv) {
     std::ofstream out(argv[3], std::ios::binary);
     if (std::string_view(argv[2]) == "line")
         bench::generate_one_line_model(out, bytes);
+    else if (std::string_view(argv[2]) == "copied")
+        bench::generate_copied_line_model(out, bytes);
     else
         bench::generate_model(out, bytes, std::strtoull(argv[2], nullptr, 10));
     out.close();

@@ -87,6 +87,13 @@ void generate_model(std::ostream& out, std::size_t target_bytes, std::uint64_t s
         write_module(out, k, random);
 }
 
+void generate_copied_line_model(std::ostream& out, std::size_t target_bytes) {
+    out << "-- ";
+    const std::string words = "the comment of a model that is one long line, ";
+    for (std::size_t written = 3; written < target_bytes; written += words.size()) out << words;
+    out << "\nMODULE main\n";
+}
+
 void generate_one_line_model(std::ostream& out, std::size_t target_bytes) {
     out << "MODULE main\nVAR\n  big[Proc] : {v0";
     for (std::size_t k = 1; static_cast<std::size_t>(out.tellp()) < target_bytes; ++k) out << ", v" << k;

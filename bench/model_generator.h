@@ -17,4 +17,8 @@ void generate_model(std::ostream& out, std::size_t target_bytes, std::uint64_t s
 // `target_bytes`, so that the translation of a single long line is timed.
 void generate_one_line_model(std::ostream& out, std::size_t target_bytes);
 
+// A model whose first line is one comment of about `target_bytes`, which
+// is only copied.
+void generate_copied_line_model(std::ostream& out, std::size_t target_bytes);
+
 }  // namespace bench

@@ -1,25 +1,32 @@
 #!/usr/bin/env python3
-"""Whole-process benchmark of ruvello against the cost of moving its output.
+"""Whole-process benchmark of ruvello against the floor.
 
-For each model size and each N, runs in turn, several times and interleaved:
-ruvello; dd copying ruvello's output (the cost of only moving those bytes
-through a process); sed replacing Proc in the input (what a user would script
-instead); awk printing every input line (a plain line-by-line copy). Prints
-median wall times, output MB/s, the ratios and ruvello's peak resident memory.
+The floor (bench/floor.cpp) reads the model, finds every line end and
+writes as many bytes as ruvello writes: the least any translator must do on
+this machine. For each model size and each N, ruvello, ruvello with
+--line-markers and the floor run in turn, interleaved, on one CPU; the table
+gives their median wall times, ruvello's as a ratio to the floor's, the
+markers' cost as a ratio to ruvello without them, ruvello's time when it may
+use every CPU, and its peak resident memory. Further rows time models made
+of one long line, and the rate at which the instances of a FORALL over many
+parameters are written.
 """
 
 import argparse
 import os
+import signal
 import statistics
 import subprocess
 import sys
 import time
 
+ONE_CPU = ["taskset", "-c", "0"]
 
-def run(command, stdout=subprocess.DEVNULL):
+
+def run(command):
     """Runs a command and returns its wall time in seconds."""
     start = time.perf_counter()
-    result = subprocess.run(command, stdout=stdout, stderr=subprocess.PIPE)
+    result = subprocess.run(command, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
     elapsed = time.perf_counter() - start
     if result.returncode != 0:
         sys.exit(f"failed ({result.returncode}): {' '.join(command)}\n{result.stderr.decode()}")
@@ -34,80 +41,124 @@ def peak_resident_mb(command):
     return int(result.stderr.strip().splitlines()[-1]) / 1024
 
 
-def measure(args, size, count, kind="1"):
-    """kind: the generator's seed, or "line" for a model that is one long line."""
+def settle(*paths, reads):
+    """Every run writes a new file into the same free memory, from input
+    already cached, and none pays for the writeback or the reclaim of pages
+    left by the one before: none of that is part of what is measured."""
+    for path in paths:
+        if os.path.exists(path):
+            os.remove(path)
+    os.sync()
+    try:
+        with open("/proc/sys/vm/drop_caches", "w") as control:
+            control.write("1")
+    except OSError:
+        pass  # not root: reclaim may then add to some runs
+    with open(reads, "rb") as source:
+        while source.read(1 << 20):
+            pass
+
+
+def model_path(args, size, kind):
+    """kind: the generator's seed, "line" (one long declaration) or "copied"
+    (one long comment line)."""
     model = os.path.join(args.data, f"model-{size}MB-{kind}.in")
     if not os.path.exists(model):
         subprocess.run([args.generator, str(size), kind, model], check=True)
-    output = model[: -len(".in")] + ".smv"
-    copy = output + ".copy"
-    def settle(*paths, reads, warm):
-        # Every tool writes a new file into the same free memory, from input
-        # already cached, and none pays for the writeback or the reclaim of
-        # pages left by the one before: none of that is part of what is
-        # measured.
-        for path in paths:
-            if os.path.exists(path):
-                os.remove(path)
-        os.sync()
-        try:
-            with open("/proc/sys/vm/drop_caches", "w") as control:
-                control.write("1")
-        except OSError:
-            pass  # not root: reclaim may then add to some runs
-        with open(reads, "rb") as source:
-            while source.read(1 << 20):
-                pass
-        subprocess.run(warm, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return model
 
-    times = {"ruvello": [], "dd": [], "sed": [], "awk": []}
+
+def measure(args, size, count, kind):
+    model = model_path(args, size, kind)
+    output = model[: -len(".in")] + ".smv"
+    floor_output = output + ".floor"
+    ruvello = [args.ruvello, "-p", str(count), "-f", model]
+    subprocess.run(ruvello, check=True, stderr=subprocess.DEVNULL)
+    output_bytes = os.path.getsize(output)
+    commands = {
+        "floor": ONE_CPU + [args.floor, model, floor_output, str(output_bytes)],
+        "ruvello": ONE_CPU + ruvello,
+        "markers": ONE_CPU + [args.ruvello, "--line-markers"] + ruvello[1:],
+        "threads": ruvello,
+    }
+    times = {name: [] for name in commands}
     for _ in range(args.runs):
-        settle(output, reads=model, warm=[args.ruvello, "--version"])
-        times["ruvello"].append(run([args.ruvello, "-p", str(count), "-f", model]))
-        settle(copy, reads=output, warm=["dd", "--version"])
-        times["dd"].append(run(["dd", f"if={output}", f"of={copy}", "bs=1M", "status=none"]))
-        for tool, command in (("sed", ["sed", "-e", "s/Proc/1 .. N/g", model]),
-                              ("awk", ["awk", "{print}", model])):
-            settle(copy, reads=model, warm=[tool, "--version"])
-            with open(copy, "wb") as sink:
-                times[tool].append(run(command, sink))
-    peak_mb = peak_resident_mb([args.ruvello, "-p", str(count), "-f", model])
-    median = {tool: statistics.median(values) for tool, values in times.items()}
-    input_mb = os.path.getsize(model) / 1e6
-    output_mb = os.path.getsize(output) / 1e6
-    for path in (output, copy):
-        os.remove(path)
-    return input_mb, output_mb, median, peak_mb
+        for name, command in commands.items():
+            settle(output, floor_output, reads=model)
+            times[name].append(run(command))
+    peak_mb = peak_resident_mb(ruvello)
+    for path in (output, floor_output):
+        if os.path.exists(path):
+            os.remove(path)
+    median = {name: statistics.median(values) for name, values in times.items()}
+    return os.path.getsize(model) / 1e6, output_bytes / 1e6, median, peak_mb
+
+
+def instance_rate(args, parameters, seconds):
+    """MB/s at which the instances of one FORALL over `parameters`
+    parameters are written with --all-instances for N = 1000 (or as many as
+    there are parameters), over the first `seconds` seconds of a run."""
+    names = [f"p{k}" for k in range(parameters)]
+    model = os.path.join(args.data, f"forall-{parameters}.in")
+    with open(model, "w") as out:
+        out.write("MODULE main\nSPEC\n  FORALL (" + ", ".join(names) + ") AG (p0 != p1 -> ")
+        out.write(" & ".join(f"x[{name}]" for name in names) + ")\n")
+    output = model[: -len(".in")] + ".smv"
+    settle(output, reads=model)
+    count = max(parameters, 1000)
+    start = time.perf_counter()
+    with open(model, "rb") as source, open(output, "wb") as sink:
+        process = subprocess.Popen(ONE_CPU + [args.ruvello, "--all-instances", "-p", str(count),
+                                              "-f", "-"],
+                                   stdin=source, stdout=sink, stderr=subprocess.DEVNULL)
+        try:
+            process.wait(timeout=seconds)
+        except subprocess.TimeoutExpired:
+            process.send_signal(signal.SIGTERM)
+            process.wait()
+    rate = os.path.getsize(output) / 1e6 / (time.perf_counter() - start)
+    os.remove(output)
+    return rate
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("--ruvello", required=True)
+    parser.add_argument("--floor", required=True)
     parser.add_argument("--generator", required=True)
     parser.add_argument("--data", required=True, help="folder for the generated models")
     parser.add_argument("--sizes", default="1,10,100,200", help="model sizes in MB")
     parser.add_argument("--counts", default="2,8,64", help="values of N")
     parser.add_argument("--line-sizes", default="100",
                         help="sizes in MB of models made of one long line, at the first N")
-    parser.add_argument("--runs", type=int, default=5)
+    parser.add_argument("--parameters", default="3,1000,4000",
+                        help="numbers of parameters of a FORALL whose instance rate is measured")
+    parser.add_argument("--runs", type=int, default=7)
     args = parser.parse_args()
     os.makedirs(args.data, exist_ok=True)
 
-    header = ("in MB", "N", "out MB", "ruvello s", "out MB/s", "ruvello/dd", "sed/ruvello",
-              "awk/ruvello", "peak MB")
+    header = ("in MB", "N", "out MB", "floor s", "ruvello s", "ruvello/floor", "markers s",
+              "markers/ruvello", "all CPUs s", "peak MB")
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
+    first_count = args.counts.split(",")[0]
     rows = [(size, count, "1") for size in args.sizes.split(",") for count in args.counts.split(",")]
-    rows += [(size, args.counts.split(",")[0], "line") for size in args.line_sizes.split(",") if size]
+    for size in filter(None, args.line_sizes.split(",")):
+        rows += [(size, first_count, "line"), (size, first_count, "copied")]
     for size, count, kind in rows:
         input_mb, output_mb, median, peak_mb = measure(args, size, int(count), kind)
-        label = f"{input_mb:.0f}" + (" (one line)" if kind == "line" else "")
-        row = (label, count, f"{output_mb:.0f}", f"{median['ruvello']:.3f}",
-               f"{output_mb / median['ruvello']:.0f}",
-               f"{median['ruvello'] / median['dd']:.2f}",
-               f"{median['sed'] / median['ruvello']:.1f}",
-               f"{median['awk'] / median['ruvello']:.1f}", f"{peak_mb:.1f}")
+        label = f"{input_mb:.0f}" + {"line": " (one declaration)", "copied": " (one copied line)"}.get(kind, "")
+        row = (label, count, f"{output_mb:.0f}", f"{median['floor']:.3f}",
+               f"{median['ruvello']:.3f}", f"{median['ruvello'] / median['floor']:.2f}",
+               f"{median['markers']:.3f}", f"{median['markers'] / median['ruvello']:.2f}",
+               f"{median['threads']:.3f}", f"{peak_mb:.1f}")
         print("| " + " | ".join(row) + " |", flush=True)
+
+    print()
+    print("| FORALL parameters | instances written, MB/s |")
+    print("|---|---|")
+    for parameters in filter(None, args.parameters.split(",")):
+        print(f"| {parameters} | {instance_rate(args, int(parameters), 2.0):.0f} |", flush=True)
 
 
 if __name__ == "__main__":
