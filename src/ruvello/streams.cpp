@@ -35,15 +35,6 @@ bool LineReader::take_line_reading_more() {
     }
 }
 
-bool LineReader::next_line_or_start(std::string_view& line, std::size_t cut_at) {
-    // A text in memory is held whole anyway.
-    if (replay_last_line_ || source_ == nullptr) return next_line(line);
-    if (!take_line_or_cut(cut_at)) return false;
-    ++line_number_;
-    line = last_line_;
-    return true;
-}
-
 bool LineReader::take_line_or_cut(std::size_t cut_at) {
     cut_at_ = cut_at;
     for (;;) {

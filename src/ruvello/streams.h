@@ -93,8 +93,15 @@ public:
     // that the rest is to come, in pieces from next_piece or with the whole
     // line from whole_line. So a line that is only copied needs no more
     // memory than `cut_at` bytes, which must be at most the buffer's size.
-    bool next_line_or_start(std::string_view& line) { return next_line_or_start(line, cut_at_size_); }
-    bool next_line_or_start(std::string_view& line, std::size_t cut_at);
+    bool next_line_or_start(std::string_view& line) {
+        // A text in memory is held whole anyway.
+        if (replay_last_line_ || source_ == nullptr) return next_line(line);
+        if (!take_buffered_line_within(cut_at_size_) && !take_line_or_cut(cut_at_size_))
+            return false;
+        ++line_number_;
+        line = last_line_;
+        return true;
+    }
     bool line_goes_on() const { return goes_on_; }
     // The next piece of a line cut, its line end in the last; false once the
     // line is over.
@@ -114,6 +121,16 @@ private:
     bool take_buffered_line(std::size_t searched = 0) {
         const char* newline = textops::find_byte(data_ + begin_ + searched, data_ + end_, '\n');
         if (newline == data_ + end_) return false;
+        take_line_up_to(newline - data_ + 1);
+        return true;
+    }
+    // The next line, when the buffer holds it whole and it is no longer
+    // than `cut_at`.
+    bool take_buffered_line_within(std::size_t cut_at) {
+        const char* const newline = textops::find_byte(data_ + begin_, data_ + end_, '\n');
+        if (newline == data_ + end_ || static_cast<std::size_t>(newline - data_) - begin_ >= cut_at)
+            return false;
+        goes_on_ = false;
         take_line_up_to(newline - data_ + 1);
         return true;
     }
