@@ -227,10 +227,13 @@ void OutputFile::fail_to_commit(int error) const {
 // file system that cannot swap.
 void OutputFile::commit() {
     if (!fd_.close()) fail_to_commit(errno);
+    // Once the new output is in place the run has succeeded: a signal may not
+    // come between the two, to end it as a failure.
+    const SignalsHeld held;
     if (!swap_with_existing_file() &&
         ::renameat(directory_.get(), temporary_name_.c_str(), directory_.get(), name_.c_str()) != 0)
         fail_to_commit(errno);
-    forget_unfinished_output();
+    output_in_place();
     temporary_name_.clear();
 }
 

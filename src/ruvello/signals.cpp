@@ -13,14 +13,16 @@ namespace ruvello {
 namespace {
 
 // Shared with the handler, which may interrupt any write to them: it reads
-// the directory and the name only while has_unfinished_output is set, and
-// the fences keep their writes on the right side of the flag's.
-volatile std::sig_atomic_t has_unfinished_output = 0;
+// the directory and the name only while the output is unfinished, and the
+// fences keep their writes on the right side of the state's.
+enum OutputState : std::sig_atomic_t { no_output, unfinished_output, output_done };
+volatile std::sig_atomic_t output_state = no_output;
 volatile std::sig_atomic_t unfinished_directory = -1;
 char unfinished_name[NAME_MAX + 1];
 
 extern "C" void end_run(int signal) {
-    if (has_unfinished_output) ::unlinkat(unfinished_directory, unfinished_name, 0);
+    if (output_state == output_done) ::_exit(0);
+    if (output_state == unfinished_output) ::unlinkat(unfinished_directory, unfinished_name, 0);
     struct sigaction default_action {};
     default_action.sa_handler = SIG_DFL;
     ::sigaction(signal, &default_action, nullptr);
@@ -28,6 +30,13 @@ extern "C" void end_run(int signal) {
 }
 
 constexpr int ending_signals[] = {SIGINT, SIGTERM, SIGHUP};
+
+sigset_t ending_signal_set() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signal : ending_signals) sigaddset(&set, signal);
+    return set;
+}
 
 }  // namespace
 
@@ -39,8 +48,7 @@ void handle_signals() {
 
     struct sigaction end {};
     end.sa_handler = end_run;
-    sigemptyset(&end.sa_mask);
-    for (int signal : ending_signals) sigaddset(&end.sa_mask, signal);
+    end.sa_mask = ending_signal_set();
     for (int signal : ending_signals) {
         // A signal that whoever started the run ignores (nohup, a background
         // job) stays ignored.
@@ -53,17 +61,29 @@ void handle_signals() {
 void remove_on_signal(int directory, const char* name) {
     const std::size_t length = std::strlen(name);
     if (length >= sizeof unfinished_name) return;
-    has_unfinished_output = 0;
+    output_state = no_output;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     std::memcpy(unfinished_name, name, length + 1);
     unfinished_directory = directory;
     std::atomic_signal_fence(std::memory_order_seq_cst);
-    has_unfinished_output = 1;
+    output_state = unfinished_output;
 }
 
 void forget_unfinished_output() {
-    has_unfinished_output = 0;
+    output_state = no_output;
     std::atomic_signal_fence(std::memory_order_seq_cst);
 }
+
+void output_in_place() {
+    output_state = output_done;
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+}
+
+SignalsHeld::SignalsHeld() {
+    const sigset_t ending = ending_signal_set();
+    ::pthread_sigmask(SIG_BLOCK, &ending, &before_);
+}
+
+SignalsHeld::~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
 
 }  // namespace ruvello

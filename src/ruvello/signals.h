@@ -1,11 +1,14 @@
 // How signals end a run.
 //
 // SIGINT, SIGTERM and SIGHUP remove the unfinished output, if there is one,
-// and then end the process as the signal would have; one that was ignored
-// when the run started stays ignored. SIGPIPE and SIGXFSZ are ignored, so
-// that a write to a closed pipe or past a file-size limit fails and is
-// reported instead of ending the run with nothing said.
+// and then end the process as the signal would have; once the output is in
+// place the run has succeeded, and they end it with status 0. One that was
+// ignored when the run started stays ignored. SIGPIPE and SIGXFSZ are
+// ignored, so that a write to a closed pipe or past a file-size limit fails
+// and is reported instead of ending the run with nothing said.
 #pragma once
+
+#include <csignal>
 
 namespace ruvello {
 
@@ -14,7 +17,23 @@ void handle_signals();
 // The file that a signal removes before the process ends: `name` in the
 // directory open as `directory`. Only one at a time.
 void remove_on_signal(int directory, const char* name);
-// Nothing to remove any more.
+// Nothing to remove any more: the file is gone.
 void forget_unfinished_output();
+// The output is in place: a signal now ends the run as the success it is.
+void output_in_place();
+
+// Holds SIGINT, SIGTERM and SIGHUP back while it lives, so that a step that
+// must not be split, such as putting the output in place and noting it,
+// is not; one that came meanwhile is handled when it ends.
+class SignalsHeld {
+public:
+    SignalsHeld();
+    ~SignalsHeld();
+    SignalsHeld(const SignalsHeld&) = delete;
+    SignalsHeld& operator=(const SignalsHeld&) = delete;
+
+private:
+    sigset_t before_;
+};
 
 }  // namespace ruvello
