@@ -10,7 +10,7 @@ namespace {
 
 class CollectedWarnings : public ruvello::Warnings {
 public:
-    void warn(std::size_t line_number, std::string_view message) override {
+    void warn(std::size_t line_number, std::string_view, std::string_view message) override {
         text += std::to_string(line_number) + ": " + std::string(message) + '\n';
     }
     std::string text;

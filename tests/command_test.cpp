@@ -170,6 +170,46 @@ TEST_F(Command, TranslatesALargeModelOnThreadsAsThroughAPipe) {
                 contents("pipe.smv").substr(banner("-").size()));
 }
 
+// What editors and other systems leave in a file, which NuSMV reads otherwise.
+TEST_F(Command, WarnsOfAByteOrderMarkAndOfWindowsLineEnds) {
+    write("bom.in", "\xEF\xBB\xBF" + model);
+    EXPECT_EQ(run("$R -p 2 -f bom.in").err,
+              "ruvello: bom.in:1: warning: the model starts with a UTF-8 byte-order mark, so its "
+              "first line is not read as a header and NuSMV stops at the mark; save the file "
+              "without it\n");
+    // Every "VAR" of the file is a line of the module, once warned about.
+    write("crlf.in", "MODULE main\r\nVAR\r\n  x[Proc] : boolean;\r\nMODULE m\r\nVAR\r\n"
+                     "  y[Proc] : boolean;\r\n");
+    EXPECT_EQ(run("$R -p 2 -f crlf.in").err,
+              "ruvello: crlf.in:2: warning: a section keyword followed by a carriage return "
+              "(Windows line ends) is no header but a line of the section above it, and so are "
+              "the lines below it; convert the file to Unix line ends (dos2unix)\n");
+    EXPECT_EQ(run("$R -p 2 --fatal-warnings -f crlf.in").status, 1);
+}
+
+// Past the first 100 of a kind, warnings are counted; a FORALL of very many
+// instances is warned about before they are written.
+TEST_F(Command, LimitsTheWarningsOfAKindAndWarnsOfVeryManyInstances) {
+    std::string many = "MODULE main\n";
+    for (int i = 0; i < 250; ++i) many += "  x := Proc;\n";
+    write("many.in", many);
+    const Outcome limited = run("$R -p 2 -f many.in");
+    EXPECT_EQ(limited.status, 0);
+    EXPECT_EQ(std::count(limited.err.begin(), limited.err.end(), '\n'), 101);
+    EXPECT_TRUE(limited.err.ends_with("ruvello: many.in: warning: 150 more warnings \"Proc not "
+                                      "replaced\" not shown; --all-warnings shows every one\n"))
+        << limited.err.substr(limited.err.size() - 200);
+    const Outcome all = run("$R -p 2 --all-warnings -f many.in");
+    EXPECT_EQ(std::count(all.err.begin(), all.err.end(), '\n'), 250);
+    EXPECT_EQ(run("$R -p 2 --fatal-warnings -f many.in").status, 1);
+
+    write("wide.in", "MODULE main\nSPEC\n  FORALL (i, j, k) AG (i != j -> x[i])\n");
+    const Outcome wide = run("$R --all-instances -p 1000 -f - <wide.in | head -c 1 >/dev/null");
+    EXPECT_EQ(wide.err, "ruvello: -:3: warning: FORALL over 3 parameters gives 997,002,000 "
+                        "instances at N = 1000; each is written as a property of its own\n"
+                        "FILE WRITE ERROR!\nruvello: cannot write standard output: Broken pipe\n");
+}
+
 TEST_F(Command, RejectsABadCommandLineWithStatusTwo) {
     write("m.in", model);
     for (const std::string args :
@@ -197,7 +237,9 @@ TEST_F(Command, FailsWithItsReasonAndTouchesNothing) {
     write("w.in", warns);
     write("w.smv", "previous result\n");
     const std::string warned = "ruvello: w.in:2: warning: FORALL over 3 parameters (at most 2 are "
-                               "supported without --all-instances); property not translated\n";
+                               "supported without --all-instances); property not translated, and "
+                               "the SPEC line above it is left without a property, so that NuSMV "
+                               "rejects the file as it is\n";
     const struct {
         std::string line;
         std::string message;

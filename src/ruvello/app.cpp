@@ -27,7 +27,8 @@ constexpr int exit_file_error = 1;
 constexpr int exit_usage_error = 2;
 
 constexpr const char* usage_text =
-    "Usage: ruvello [--all-instances] [--line-markers] [--fatal-warnings] -p N -f MODEL\n"
+    "Usage: ruvello [--all-instances] [--line-markers] [--fatal-warnings] [--all-warnings]\n"
+    "               -p N -f MODEL\n"
     "Translates a vorn model into an SMV model of the processes 1..N.\n"
     "\n"
     "  -p N        the number of processes, a decimal integer (0 when omitted)\n"
@@ -40,6 +41,7 @@ constexpr const char* usage_text =
     "              the lines of the model\n"
     "  --fatal-warnings  end with status 1 when there is a warning, and leave\n"
     "              the output as it was\n"
+    "  --all-warnings    show every warning, not only the first 100 of each kind\n"
     "  -h, --help  show this help and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -72,9 +74,10 @@ void translate_input(const InputFile& input, std::string input_name, ByteSink& s
                      const TranslationSettings& settings, const CommandLine& command,
                      const std::string& what_is_left) {
     FileSource source(input.fd(), std::move(input_name), input.size());
-    WarningStream warnings(stderr, settings.source_name);
+    WarningStream warnings(stderr, settings.source_name, command.all_warnings);
     translate(source, sink, warnings, settings);
     if (input.changed_since_opened()) warnings.warn("the model changed while it was read");
+    warnings.finish();
     if (command.fatal_warnings && warnings.warned())
         throw FatalWarnings("warnings are fatal (--fatal-warnings); " + what_is_left);
 }

@@ -23,6 +23,7 @@ std::optional<CommandLine> parse_command_line(std::span<const char* const> all_a
         if (arg == "--fatal-warnings") command.fatal_warnings = true;
         else if (arg == "--all-instances") command.all_instances = true;
         else if (arg == "--line-markers") command.line_markers = true;
+        else if (arg == "--all-warnings") command.all_warnings = true;
         else args.push_back(arg);
     }
     if (args.size() == 1) {

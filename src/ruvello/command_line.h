@@ -16,6 +16,7 @@ struct CommandLine {
     bool fatal_warnings = false;            // --fatal-warnings
     bool all_instances = false;             // --all-instances
     bool line_markers = false;              // --line-markers
+    bool all_warnings = false;              // --all-warnings
 };
 
 // The command line after the program name, or nothing when it is malformed:

@@ -117,23 +117,25 @@ private:
 
 struct Warning {
     std::size_t line_number;
+    std::string_view kind;
     std::string message;
     bool once;
 
     void give(Warnings& warnings) const {
-        if (once) warnings.warn_once(line_number, message);
-        else warnings.warn(line_number, message);
+        if (once) warnings.warn_once(line_number, kind, message);
+        else warnings.warn(line_number, kind, message);
     }
 };
 
 class CollectedWarnings : public Warnings {
 public:
     explicit CollectedWarnings(std::vector<Warning>& list) : list_(list) {}
-    void warn(std::size_t line_number, std::string_view message) override {
-        list_.push_back({line_number, std::string(message), false});
+    void warn(std::size_t line_number, std::string_view kind, std::string_view message) override {
+        list_.push_back({line_number, kind, std::string(message), false});
     }
-    void warn_once(std::size_t line_number, std::string_view message) override {
-        list_.push_back({line_number, std::string(message), true});
+    void warn_once(std::size_t line_number, std::string_view kind,
+                   std::string_view message) override {
+        list_.push_back({line_number, kind, std::string(message), true});
     }
 
 private:
@@ -145,11 +147,12 @@ class ShiftedWarnings : public Warnings {
 public:
     ShiftedWarnings(Warnings& target, std::size_t lines_before)
         : target_(target), lines_before_(lines_before) {}
-    void warn(std::size_t line_number, std::string_view message) override {
-        target_.warn(lines_before_ + line_number, message);
+    void warn(std::size_t line_number, std::string_view kind, std::string_view message) override {
+        target_.warn(lines_before_ + line_number, kind, message);
     }
-    void warn_once(std::size_t line_number, std::string_view message) override {
-        target_.warn_once(lines_before_ + line_number, message);
+    void warn_once(std::size_t line_number, std::string_view kind,
+                   std::string_view message) override {
+        target_.warn_once(lines_before_ + line_number, kind, message);
     }
 
 private:

@@ -225,21 +225,26 @@ void ProcessTuples::fill_after(std::size_t k) {
 }
 
 void Translator::translate_property(std::string_view line) {
-    if (const std::string_view words = textops::ltrim(line);
-        !words.empty() && (words.front() == 'C' || words.front() == 'L' ||
-                           words.front() == 'I' || words.front() == 'P'))
-        if (const std::string_view keyword = property_keyword(first_name(words));
-            !keyword.empty() && keyword != "SPEC" && keyword != "CTLSPEC")
-            module_.in_section.other_property_kind = keyword;
-    if (!textops::contains(line, "FORALL")) {
+    const std::string_view words = textops::ltrim(line);
+    const bool is_code = has_code(words);
+    const bool forall = textops::contains(line, "FORALL");
+    if (is_code) {
+        note_property_start(words, forall);
+        // A FORALL line that was not translated leaves the header without a
+        // property unless a line with one follows: this one, unless it is
+        // not translated either.
+        if (!forall) give_dropped_forall_warning(false);
+    }
+    if (!forall) {
         check_copied_code(line, input_.line_number(), {});
         put_line(line);
         return;
     }
     const std::optional<std::string_view> list = parameter_list(line);
     const std::size_t count = list ? count_parameters(*list) : 0;
+    check_forall_word(line);
     if (const auto reason = unsupported(list, count, settings_)) {
-        warnings_.warn(input_.line_number(), *reason + "; property not translated");
+        drop_forall(*reason);
         return;
     }
     parameters_.assign(*list, count);
@@ -248,16 +253,98 @@ void Translator::translate_property(std::string_view line) {
     const bool plain = plain_names(parameters_, quantifier.formula_after);
     const std::optional<std::string_view> body = formula(line, quantifier);
     if (!body || (!plain && !every_instance_has_formula(line, quantifier.formula_after, processes))) {
-        warnings_.warn(input_.line_number(),
-                       count == 1 ? "FORALL property has no ')' to end its parameter list; "
-                                    "property not translated"
-                                  : "FORALL property over two parameters has no '>' ending its "
-                                    "guard (as in i != j ->); property not translated");
+        drop_forall(count == 1 ? "FORALL property has no ')' to end its parameter list"
+                               : "FORALL property over two parameters has no '>' ending its "
+                                 "guard (as in i != j ->)");
         return;
     }
+    give_dropped_forall_warning(false);
+    if (settings_.all_instances) check_instance_count(count);
     const FormulaScan scan = scan_formula(*body, plain);
     write_instances(line, *body, quantifier, processes, plain);
     check_property(line, *list, *body, count, scan);
+}
+
+// What the start of a line of code in a SPEC section tells: the kind of
+// property it starts, a lower-case forall, and whether it goes on with the
+// FORALL property of the line before.
+void Translator::note_property_start(std::string_view words, bool forall) {
+    const std::string_view first = first_name(words);
+    const std::string_view keyword =
+        !first.empty() && (first.front() == 'C' || first.front() == 'L' || first.front() == 'I' ||
+                           first.front() == 'P')
+            ? property_keyword(first)
+            : std::string_view();
+    if (!keyword.empty() && keyword != "SPEC" && keyword != "CTLSPEC")
+        module_.in_section.other_property_kind = keyword;
+    if (std::size_t& forall_line = module_.in_section.forall_line; forall_line != 0) {
+        if (!forall && keyword.empty())
+            warnings_.warn(forall_line, property_goes_on);
+        forall_line = 0;
+    }
+    if (!forall && first.size() == 6 && (first.front() == 'f' || first.front() == 'F') &&
+        std::equal(first.begin(), first.end(), "forall",
+                   [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; }))
+        warnings_.warn(input_.line_number(), "forall in lower case",
+                       excerpt(first) + " is not FORALL, which is written in capitals: the line is "
+                       "copied unchanged, and NuSMV rejects it; write FORALL");
+}
+
+// FORALL takes its parameters in parentheses; "FORALL i. p", as logic books
+// write it, leaves the list to whatever parentheses come later.
+void Translator::check_forall_word(std::string_view line) {
+    const std::string_view code = code_of(line);
+    const std::size_t forall = textops::find_name(code, "FORALL");
+    if (forall == std::string_view::npos) return;
+    const std::string_view after = textops::ltrim(code.substr(forall + 6));
+    if (after.starts_with('(')) return;
+    warnings_.warn(input_.line_number(), "FORALL without parentheses",
+                   "FORALL is followed by " +
+                       (after.empty() || after.front() == '\n' ? std::string("nothing")
+                                                               : "'" + excerpt(after) + "'") +
+                       " where its parameters belong, in parentheses, and the property is "
+                       "not translated as written; write FORALL (i) (...)");
+}
+
+// A FORALL line that is not translated: its warning waits for what follows
+// it under the header, which tells whether NuSMV can still read the file.
+void Translator::drop_forall(const std::string& reason) {
+    module_.in_section.forall_line = 0;
+    if (module_.section != Section::properties || module_.in_section.has_property) {
+        warnings_.warn(input_.line_number(), "property not translated",
+                       reason + "; property not translated");
+        return;
+    }
+    module_.in_section.dropped.push_back({input_.line_number(), reason});
+}
+
+void Translator::give_dropped_forall_warning(bool header_left_empty) {
+    for (const auto& [line, reason] : module_.in_section.dropped)
+        warnings_.warn(line, "property not translated",
+                       reason + "; property not translated" +
+                           (header_left_empty
+                                ? ", and the " + std::string(module_.header) +
+                                      " line above it is left without a property, so that "
+                                      "NuSMV rejects the file as it is"
+                                : std::string()));
+    module_.in_section.dropped.clear();
+    module_.in_section.has_property = true;
+}
+
+// With --all-instances a FORALL over k parameters gives N!/(N-k)! instances.
+void Translator::check_instance_count(std::size_t count) {
+    constexpr std::uint64_t many = 100000;
+    std::uint64_t instances = 1;
+    bool more = false;  // more than 2^64 - 1
+    for (std::uint64_t process = static_cast<std::uint64_t>(settings_.process_count), k = 0;
+         k < count && !more; --process, ++k)
+        more = __builtin_mul_overflow(instances, process, &instances);
+    if (!more && instances <= many) return;
+    warnings_.warn(input_.line_number(), "many instances",
+                   "FORALL over " + std::to_string(count) + " parameters gives " +
+                       (more ? "more than " + grouped(UINT64_MAX) : grouped(instances)) +
+                       " instances at N = " + std::to_string(settings_.process_count) +
+                       "; each is written as a property of its own");
 }
 
 // Writes an instance for each tuple of processes, the instances separated by
@@ -422,25 +509,34 @@ bool Translator::guard_is_inequality(std::string_view guard) {
     return last_guard_.is_inequality;
 }
 
+const WarningText Translator::property_goes_on{
+    "property goes on after its line",
+    "the property goes on after this line, but each instance gets only this line, and the rest "
+    "is copied once after the last; write the property on one line"};
+
 // Warns about a FORALL line whose instances do not state the property
 // written, or that NuSMV would reject.
 void Translator::check_property(std::string_view line, std::string_view list,
                                 std::string_view body, std::size_t count,
                                 const FormulaScan& scan) {
     const std::size_t line_number = input_.line_number();
-    const auto warn = [&](const std::string& message) { warnings_.warn(line_number, message); };
+    const auto warn = [&](std::string_view kind, const std::string& message) {
+        warnings_.warn(line_number, kind, message);
+    };
     if (settings_.process_count < 2 && !settings_.all_instances)
-        warnings_.warn_once(line_number,
+        warnings_.warn_once(line_number, "N below 2",
                             "N is " + std::to_string(settings_.process_count) +
                                 ": FORALL properties are written for processes 1 and 2 whatever "
                                 "N is, and name process 2, which the model does not have; give "
                                 "-p a number of processes of 2 or more");
     if (module_.in_section.wrote_forall)
-        warn("a second FORALL property under one SPEC line: its first instance is joined to the "
+        warn("second FORALL under one SPEC line",
+             "a second FORALL property under one SPEC line: its first instance is joined to the "
              "last instance of the one before; give each FORALL property a SPEC line of its own");
     module_.in_section.wrote_forall = true;
     if (!module_.in_section.other_property_kind.empty())
-        warn("FORALL after " + std::string(module_.in_section.other_property_kind) +
+        warn("FORALL after another kind of property",
+             "FORALL after " + std::string(module_.in_section.other_property_kind) +
              " is written as CTL properties, with AG and SPEC lines; put it under a SPEC line of "
              "its own");
     // The instances write the line's formula with the bracketed uses of the
@@ -449,11 +545,12 @@ void Translator::check_property(std::string_view line, std::string_view list,
     int open_parentheses = scan.open_parentheses;
     for (const char c : dropped) open_parentheses += (c == '(') - (c == ')');
     if (open_parentheses > 0)
-        warn("the property goes on after this line, but each instance gets only this line, and "
-             "the rest is copied once after the last; write the property on one line");
+        warnings_.warn(line_number, property_goes_on);
+    else
+        module_.in_section.forall_line = line_number;
     if (count == 1) {
         if (const std::string_view op = scan.top_operator; !op.empty())
-            warn("the AG put before the body binds tighter than " + std::string(op) +
+            warn("AG binds tighter", "the AG put before the body binds tighter than " + std::string(op) +
                  ", so each instance means (AG ...) " + std::string(op) +
                  " ...; put the body in parentheses: FORALL (i) (... " + std::string(op) + " ...)");
     } else {
@@ -471,26 +568,28 @@ void Translator::check_property(std::string_view line, std::string_view list,
         const std::string_view before_guard = textops::rtrim(
             line.substr(operator_start, std::min(open, end) - operator_start));
         if (at == operator_start || at >= end || line[at] != '(')
-            warn((before_guard.empty() ? std::string("the body does not start with AG (")
+            warn("operator before the guard dropped",
+                 (before_guard.empty() ? std::string("the body does not start with AG (")
                                        : "the operator before the guard, " +
-                                             std::string(before_guard) + ", is dropped") +
+                                             excerpt(before_guard) + ", is dropped") +
                  ", and AG ( is written in place of everything up to the first '>'; write "
                  "FORALL (i, j) AG (i != j -> ...) with any other operator after the '->'");
         const std::size_t guard = open < end ? open + 1 : operator_start;
         if (end < guard + 2 || line[end - 2] != '-' ||
             !guard_is_inequality(line.substr(guard, end - 2 - guard)))
-            warn("everything up to the first '>' is dropped, and here that is more than a guard "
+            warn("more than a guard dropped",
+                 "everything up to the first '>' is dropped, and here that is more than a guard "
                  "such as i != j ->; begin the body with the guard: AG (i != j -> ...)");
     }
     // A process instance named through a parameter, as u[i]: it is written
     // N1_u, N2_u, and u[1] names nothing.
-    if (const std::string instance(scan.instance_named); !instance.empty())
-        warn("the process instance " + instance + " is written as N1_" + instance + ", N2_" +
+    if (const std::string instance = excerpt(scan.instance_named); !instance.empty())
+        warn("process instance named through brackets", "the process instance " + instance + " is written as N1_" + instance + ", N2_" +
              instance + ", ..., so " + instance + "[1] names nothing; pass what a property needs "
              "to the instance as variables declared with [Proc], and name those");
     // A parameter left standing: only "[i]" is replaced, not "[ i ]", "i + 1" or "i".
-    if (const std::string name(scan.standing_parameter); !name.empty())
-        warn("the parameter " + name + " is left standing in the instances, where it names "
+    if (const std::string name = excerpt(scan.standing_parameter); !name.empty())
+        warn("parameter left standing", "the parameter " + name + " is left standing in the instances, where it names "
              "nothing; use a parameter only alone in brackets, as in x[" + name + "]");
 }
 

@@ -59,16 +59,34 @@ const std::vector<std::string_view>& split_at_proc(std::string_view text,
 // What a statement needs to know of each of its lines: whether it holds the
 // ';' that ends the statement, and whether it may hold a Proc. One pass.
 struct LineMarks {
-    bool semicolon;
-    bool capital_p;
+    bool semicolon = false;
+    bool capital_p = false;
+    bool bracketed_p = false;  // "[p", which may start a "[proc]" meant as "[Proc]"
 };
 
 LineMarks marks_of(std::string_view line) {
-    const std::size_t hit = textops::find_prefix<";", "P">(line);
-    if (hit == std::string_view::npos) return {false, false};
-    const std::string_view rest = line.substr(hit + 1);
-    if (line[hit] == ';') return {true, textops::contains(rest, proc.front())};
-    return {textops::contains(rest, ';'), true};
+    LineMarks marks;
+    textops::visit_prefixes<";", "P", "[p">(line, 0, [&](std::size_t at) {
+        (line[at] == ';' ? marks.semicolon : line[at] == 'P' ? marks.capital_p : marks.bracketed_p) = true;
+        return !(marks.semicolon && marks.capital_p);
+    });
+    return marks;
+}
+
+// The first bracketed name that is Proc but for the case of its letters,
+// as "[proc]" or "[PROC]": it is left as it is.
+std::string_view misspelt_proc(std::string_view text) {
+    for (std::size_t at = textops::find_prefix<"[p", "[P">(text); at != std::string_view::npos;
+         at = textops::find_prefix<"[p", "[P">(text, at + 1)) {
+        const std::string_view word = text.substr(at + 1, proc.size() + 1);
+        if (word.size() == proc.size() + 1 && word.back() == ']' && !word.starts_with(proc) &&
+            std::equal(proc.begin(), proc.end(), word.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            }))
+            return text.substr(at, word.size() + 1);
+    }
+    return {};
 }
 
 }  // namespace
@@ -115,6 +133,12 @@ Translator::StatementScan Translator::scan_statement(std::string_view text,
 void Translator::translate_statement(std::string_view first_line, std::string_view words) {
     const Statement statement = gather_statement(first_line, words);
     const std::string_view text = statement.text;
+    if (statement.may_hold_proc || statement.may_misspell_proc)
+        if (const std::string_view misspelt = misspelt_proc(text); !misspelt.empty())
+            warnings_.warn(line_of(statement, misspelt.data() - text.data()), "Proc misspelt",
+                           std::string(misspelt) + " is not [Proc], which is written with a "
+                                                   "capital P and the rest in small letters: it "
+                                                   "is left as it is; write [Proc]");
     // Most statements mention no process at all, and are copied as they are.
     if (!statement.may_hold_proc) {
         put_lines(text, statement.line_ends);
@@ -126,9 +150,11 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
         put_lines(text, statement.line_ends);
         return;
     }
+    explained_by_unopened_header();
     check_names_around_proc(statement, parts);
+    check_computed_indices(statement, parts);
     if (settings_.process_count <= 0)
-        warnings_.warn_once(statement.first_line,
+        warnings_.warn_once(statement.first_line, "N is 0 or less",
                             "N is " + std::to_string(settings_.process_count) +
                                 ": process-indexed statements write nothing and the range "
                                 "1 .. N is empty; give -p a number of processes of 1 or more");
@@ -137,12 +163,15 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
         return;
     }
     check_process_indexed(statement, scan, parts);
+    if (module_.header == "VAR" && !scan.declares_processes)
+        module_.indexed_names.emplace_back(
+            textops::rtrim(instance_name(text.substr(0, scan.head_size))));
     if (!scan.declares_processes) {
         write_process_instances(statement, parts, scan.array);
     } else if (textops::contains(text, ':')) {
         write_process_declarations(text, statement.first_line);
     } else {
-        warnings_.warn(statement.first_line,
+        warnings_.warn(statement.first_line, "process declaration without ':'",
                        "process declaration without ':' has no module to instantiate; "
                        "statement copied unchanged");
         put(text);
@@ -158,13 +187,14 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
     if (may_declare(words)) check_statement_line(words, first_line_number);
     // Every line of it ends with a line end, but maybe the last of the input.
     const auto statement = [&](std::string_view text, std::string_view cut_by, bool complete,
-                               bool may_hold_proc) {
+                               bool may_hold_proc, bool may_misspell_proc) {
         const std::size_t lines = input_.line_number() - first_line_number + 1;
         return Statement{text, first_line_number, cut_by, complete, may_hold_proc,
-                         lines - (text.back() != '\n')};
+                         may_misspell_proc, lines - (text.back() != '\n')};
     };
     LineMarks marks = marks_of(first_line);
-    if (marks.semicolon) return statement(first_line, {}, true, marks.capital_p);
+    bool may_misspell_proc = marks.bracketed_p;
+    if (marks.semicolon) return statement(first_line, {}, true, marks.capital_p, may_misspell_proc);
     statement_.assign(first_line);
     bool may_hold_proc = marks.capital_p;
     std::string_view line;
@@ -176,16 +206,17 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
             const auto header = header_keyword(line);
             const bool module_header = header && header->opens == Section::module;
             return statement(statement_, module_header ? "" : mentioned_section_keyword(line),
-                             false, may_hold_proc);
+                             false, may_hold_proc, may_misspell_proc);
         }
         if (const std::string_view line_words = textops::ltrim(line); may_declare(line_words))
             check_statement_line(line_words, input_.line_number());
         statement_ += line;
         marks = marks_of(line);
         may_hold_proc |= marks.capital_p;
-        if (marks.semicolon) return statement(statement_, {}, true, may_hold_proc);
+        may_misspell_proc |= marks.bracketed_p;
+        if (marks.semicolon) return statement(statement_, {}, true, may_hold_proc, may_misspell_proc);
     }
-    return statement(statement_, {}, false, may_hold_proc);
+    return statement(statement_, {}, false, may_hold_proc, may_misspell_proc);
 }
 
 // In a process-indexed statement the word "array " becomes a tab: an array
@@ -195,7 +226,7 @@ void Translator::write_process_instances(const Statement& statement,
                                          std::size_t array) {
     if (array != std::string_view::npos && in_code(statement.text, array) &&
         textops::find_name(statement.text.substr(array), "of") != std::string_view::npos)
-        warnings_.warn(line_of(statement, array),
+        warnings_.warn(line_of(statement, array), "array becomes a tab",
                        "\"array \" becomes a tab in a process-indexed statement, and NuSMV "
                        "rejects what is left; declare the elements one by one, or in a module "
                        "instantiated with transition");
@@ -271,18 +302,6 @@ bool leaves_open(std::string_view text) {
     return parentheses > 0 || braces > 0 || cases > 0;
 }
 
-// Whether the text has code: something before a comment other than blanks.
-bool has_code(std::string_view text) {
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        if (code_of(text.substr(start, end - start)).find_first_not_of(" \t\r") !=
-            std::string_view::npos)
-            return true;
-        start = end + 1;
-    }
-    return false;
-}
-
 // Whether the type of a declaration, after its first ':', names Proc
 // outside parentheses: as a type, not as an argument.
 bool type_names_proc(std::string_view statement) {
@@ -319,7 +338,36 @@ void Translator::check_statement_line(std::string_view words, std::size_t line_n
     if (const std::string_view first = first_name(code);
         first == "FORALL" ||
         (!property_keyword(first).empty() && textops::find_name(code, "FORALL") != code.npos))
-        warnings_.warn(line_number, forall_not_translated);
+        if (!explained_by_unopened_header()) warnings_.warn(line_number, forall_not_translated);
+}
+
+// x[Proc] declares the names x[1], x[2], ...: an index computed from Proc,
+// as in x[Proc mod N + 1], names none of them.
+void Translator::check_computed_indices(const Statement& statement,
+                                        const std::vector<std::string_view>& parts) {
+    const std::string_view text = statement.text;
+    for (std::size_t i = 1; i < parts.size(); ++i) {
+        const std::size_t at = parts[i].data() - proc.size() - text.data();
+        const std::size_t open = text.find_last_of("[]\n;", at);
+        const std::size_t close = text.find_first_of("[]\n;", at);
+        if (open == std::string_view::npos || text[open] != '[' || close == std::string_view::npos ||
+            text[close] != ']' || (open + 1 == at && close == at + proc.size()) || !in_code(text, at))
+            continue;
+        const std::string_view before = textops::rtrim(text.substr(0, open));
+        std::size_t start = before.size();
+        while (start > 0 && textops::is_name_char(before[start - 1])) --start;
+        const std::string name(before.substr(start));
+        if (std::find(module_.indexed_names.begin(), module_.indexed_names.end(), name) ==
+            module_.indexed_names.end())
+            continue;
+        warnings_.warn(line_of(statement, at), "index computed from Proc",
+                       excerpt(name + std::string(text.substr(open, close + 1 - open))) +
+                           " names nothing: " + name + "[Proc] declares the names " + name +
+                           "[1], " + name + "[2], ..., and an index computed from Proc reaches "
+                           "none of them; declare " + name + " as an array, " + name +
+                           " : array 1 .. N of ..., to index it so");
+        return;
+    }
 }
 
 // Proc inside a longer name is replaced as well: "Processor" becomes
@@ -338,8 +386,9 @@ void Translator::check_names_around_proc(const Statement& statement,
         while (start > 0 && textops::is_name_char(text[start - 1])) --start;
         while (end < text.size() && textops::is_name_char(text[end])) ++end;
         last_line = line_of(statement, start);
-        warnings_.warn(last_line, "Proc inside the name " + std::string(text.substr(start, end - start)) +
-                                      " is replaced too; rename it so that it does not hold Proc");
+        warnings_.warn(last_line, "Proc inside a longer name",
+                       "Proc inside the name " + excerpt(text.substr(start, end - start)) +
+                           " is replaced too; rename it so that it does not hold Proc");
     }
 }
 
@@ -350,7 +399,7 @@ void Translator::check_process_indexed(const Statement& statement, const Stateme
                                        const std::vector<std::string_view>& parts) {
     const std::string_view text = statement.text;
     if (!statement.complete && has_code(text))
-        warnings_.warn(statement.first_line,
+        warnings_.warn(statement.first_line, "statement ends before its ';'",
                        statement.cut_by.empty()
                            ? "the statement ends before its ';', at the next MODULE header "
                              "or the end of the file, and is repeated for each process as far "
@@ -362,7 +411,7 @@ void Translator::check_process_indexed(const Statement& statement, const Stateme
                                  "longer names");
     // Only a case holds a ';' of its own.
     if (statement.complete && scan.mentions_case && leaves_open(text))
-        warnings_.warn(statement.first_line,
+        warnings_.warn(statement.first_line, "statement ends inside a case",
                        "the statement ends at the first line with a ';', inside a case, "
                        "parentheses or braces, and only that much is repeated for each "
                        "process; write it on one line, or put it in a module instantiated "
@@ -373,7 +422,7 @@ void Translator::check_process_indexed(const Statement& statement, const Stateme
         parts.back().data() - proc.size() - text.data() > static_cast<std::ptrdiff_t>(scan.head_size);
     if (!scan.declares_processes && proc_after_head && module_.header == "VAR" &&
         type_names_proc(text))
-        warnings_.warn(statement.first_line,
+        warnings_.warn(statement.first_line, "the type Proc",
                        "the type Proc becomes the process number in each declaration; write "
                        "the range as 1 .. N");
 }

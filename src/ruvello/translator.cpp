@@ -53,23 +53,28 @@ std::string_view mentioned_section_keyword(std::string_view line) {
     return {};
 }
 
-const std::string_view Translator::forall_not_translated =
+const WarningText Translator::forall_not_translated{
+    "FORALL outside a SPEC section",
     "FORALL is translated only on the lines of a SPEC section; this one is copied unchanged, "
-    "and NuSMV rejects it; put the property on a line of its own after SPEC";
+    "and NuSMV rejects it; put the property on a line of its own after SPEC"};
 
-const std::string_view Translator::forall_on_header =
+const WarningText Translator::forall_on_header{
+    "FORALL on a header line",
     "FORALL on a header line is copied unchanged, and NuSMV rejects it; put the property on a "
-    "line of its own after the header";
-const std::string_view Translator::proc_not_replaced =
+    "line of its own after the header"};
+const WarningText Translator::proc_not_replaced{
+    "Proc not replaced",
     "Proc is not replaced here, only in VAR and ASSIGN statements; write the range as 1 .. N "
-    "where a range is meant";
+    "where a range is meant"};
 
 void Translator::check_copied_names(std::string_view line, std::size_t line_number,
-                                    std::string_view forall_warning) {
+                                    const WarningText& forall_warning) {
     const std::string_view code = code_of(line);
-    if (!forall_warning.empty() && has_name(code, "FORALL"))
-        warnings_.warn(line_number, forall_warning);
-    if (has_name(code, "Proc")) warnings_.warn(line_number, proc_not_replaced);
+    const bool forall = !forall_warning.kind.empty() && has_name(code, "FORALL");
+    const bool proc = has_name(code, "Proc");
+    if ((forall || proc) && explained_by_unopened_header()) return;
+    if (forall) warnings_.warn(line_number, forall_warning);
+    if (proc) warnings_.warn(line_number, proc_not_replaced);
 }
 
 // Every module gets its own DEFINE of N: one of the module's own, or one
@@ -83,13 +88,24 @@ Translator::DeclarationsOfN Translator::declarations_of_n(std::string_view line)
 
 void Translator::warn_of(const DeclarationsOfN& declarations, std::size_t line_number) {
     if (declarations.n)
-        warnings_.warn(line_number, "the module declares N, which ruvello defines in every "
+        warnings_.warn(line_number, "N declared", "the module declares N, which ruvello defines in every "
                                     "module, and NuSMV stops with a multiple declaration of N; "
                                     "give it another name");
     if (declarations.isa)
-        warnings_.warn(line_number, "ISA brings in the DEFINE of N of another module, and NuSMV "
+        warnings_.warn(line_number, "ISA", "ISA brings in the DEFINE of N of another module, and NuSMV "
                                     "stops with a multiple declaration of N; write that module's "
                                     "declarations here instead of the ISA");
+}
+
+bool has_code(std::string_view text) {
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        if (code_of(text.substr(start, end - start)).find_first_not_of(" \t\r") !=
+            std::string_view::npos)
+            return true;
+        start = end + 1;
+    }
+    return false;
 }
 
 bool ends_module_header(std::string_view line, bool first_line) {
@@ -98,26 +114,6 @@ bool ends_module_header(std::string_view line, bool first_line) {
 
 std::string banner(std::string_view source_name) {
     return "--Source file: " + std::string(source_name) + " , by ruvello--\n";
-}
-
-void WarningStream::warn(std::size_t line_number, std::string_view message) {
-    write(std::string(source_name_) + ':' + std::to_string(line_number), message);
-}
-
-void WarningStream::warn_once(std::size_t line_number, std::string_view message) {
-    if (std::find(given_once_.begin(), given_once_.end(), message) != given_once_.end()) return;
-    given_once_.emplace_back(message);
-    warn(line_number, message);
-}
-
-void WarningStream::warn(std::string_view message) { write(std::string(source_name_), message); }
-
-// One write per warning, so that warnings from several runs sharing a stream
-// do not interleave within a line.
-void WarningStream::write(const std::string& place, std::string_view message) {
-    const std::string text = "ruvello: " + place + ": warning: " + std::string(message) + '\n';
-    std::fwrite(text.data(), 1, text.size(), stream_);
-    warned_ = true;
 }
 
 Translator::Translator(LineReader& input, OutputBuffer& output, Warnings& warnings,
@@ -153,7 +149,18 @@ void Translator::write_marker(std::size_t line) {
 
 void Translator::translate_lines() {
     std::string_view line;
+    // Every input begins at the model's first line or at a MODULE header.
+    if (input_.next_line_or_start(line)) {
+        // Some editors write a byte-order mark at the start of a UTF-8 file.
+        if (line.starts_with("\xEF\xBB\xBF"))
+            warnings_.warn(1, "byte-order mark",
+                           "the model starts with a UTF-8 byte-order mark, so its first line is "
+                           "not read as a header and NuSMV stops at the mark; save the file "
+                           "without it");
+        translate_line(line);
+    }
     while (input_.next_line_or_start(line)) translate_line(line);
+    give_dropped_forall_warning(true);
 }
 
 void Translator::translate_line(std::string_view line) {
@@ -170,17 +177,20 @@ void Translator::translate_line(std::string_view line) {
         return;
     }
     if (const std::optional<SectionKeyword> header = header_keyword(line)) {
+        give_dropped_forall_warning(true);
         if (header->opens == Section::module) {
             copy_module_header(line);
             return;
         }
         open_section(*header);
         // The rest of a header line is never translated.
-        check_copied_code(line.substr(header->word.size()), input_.line_number(),
-                          forall_on_header);
+        const std::string_view rest = line.substr(header->word.size());
+        module_.in_section.has_property = has_code(rest);
+        check_copied_code(rest, input_.line_number(), forall_on_header);
         put_line(line);
         return;
     }
+    if (starts_section_keyword(words.front())) note_unopened_header(line, words);
     switch (module_.section) {
     case Section::module:
         check_copied_code(line, input_.line_number(), forall_not_translated);
@@ -199,6 +209,43 @@ void Translator::open_section(const SectionKeyword& header) {
     module_.section = header.opens;
     module_.header = header.word;
     module_.in_section = {};
+    module_.unopened = {};
+}
+
+// A keyword opens a section only in the first column and before a blank or
+// the line's end: an indented one, or one that a carriage return follows (a
+// file with Windows line ends), is an ordinary line of the section above.
+void Translator::note_unopened_header(std::string_view line, std::string_view words) {
+    for (const SectionKeyword& keyword : section_keywords) {
+        if (!textops::holds_at(words, 0, keyword.word)) continue;
+        const std::string_view after = words.substr(keyword.word.size());
+        const bool return_after = after.starts_with('\r');
+        if (!return_after && words.size() == line.size()) return;  // in the first column: a name
+        if (!after.empty() && !return_after && after.front() != ' ' && after.front() != '\n' &&
+            after.front() != '\t')
+            return;
+        module_.unopened = {input_.line_number(), keyword.word, return_after, false};
+        return;
+    }
+}
+
+bool Translator::explained_by_unopened_header() {
+    ModuleState::Unopened& unopened = module_.unopened;
+    if (unopened.line == 0) return false;
+    if (unopened.warned) return true;
+    if (unopened.return_after)
+        warnings_.warn_once(unopened.line, "Windows line ends",
+                            "a section keyword followed by a carriage return (Windows line "
+                            "ends) is no header but a line of the section above it, and so are "
+                            "the lines below it; convert the file to Unix line ends (dos2unix)");
+    else
+        warnings_.warn(unopened.line, "indented section keyword",
+                       "an indented " + std::string(unopened.keyword) +
+                           " is no header but a line of the section above it, and so are the "
+                           "lines below it; write " + std::string(unopened.keyword) +
+                           " in the first column");
+    unopened.warned = true;
+    return true;
 }
 
 // A line longer than a piece that is only copied, whatever follows its start
@@ -248,8 +295,10 @@ bool Translator::copy_long_line(std::string_view piece) {
         }
         if (!input_.next_piece(piece)) break;
     }
-    if (forall) warnings_.warn(line_number, header ? forall_on_header : forall_not_translated);
-    if (proc) warnings_.warn(line_number, proc_not_replaced);
+    if (!((forall || proc) && explained_by_unopened_header())) {
+        if (forall) warnings_.warn(line_number, header ? forall_on_header : forall_not_translated);
+        if (proc) warnings_.warn(line_number, proc_not_replaced);
+    }
     warn_of(declarations, line_number);
     return true;
 }
@@ -265,18 +314,19 @@ void Translator::copy_module_header(std::string_view header) {
         const std::size_t n = textops::find_name(line, "N");
         if (n != std::string_view::npos && in_code(line, n) &&
             (!first || line.substr(0, n).find('(') != std::string_view::npos))
-            warnings_.warn(input_.line_number(),
+            warnings_.warn(input_.line_number(), "parameter named N",
                            "the module has a parameter N, which ruvello defines in every "
                            "module, and NuSMV stops with a multiple declaration of N; give it "
                            "another name");
         if (ends_module_header(line, first)) break;
         if (!input_.next_line(line)) {
-            warnings_.warn(header_line,
+            warnings_.warn(header_line, "parameter list never closes",
                            "the parameter list of this MODULE never closes, so every line to "
                            "the end of the file is copied as part of it; close it with ')'");
             break;
         }
-        mark(input_.line_number());
+        // Written right after the line before, as in the model: no marker
+        // is ever due here.
         put_line(line);
     }
     // The definition of N counts as the header's.

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "property.h"
+#include "warnings.h"
 #include "streams.h"
 #include "textops/textops.h"
 
@@ -22,41 +23,6 @@ struct TranslationSettings {
     std::string_view source_name;  // the model as named on the command line
     bool all_instances = false;    // FORALL for every tuple of processes, not just 1 and 2
     bool line_markers = false;     // "# L" lines that give NuSMV the lines of the model
-};
-
-// Receives warnings about input that cannot be translated, with the number
-// of the line each concerns.
-class Warnings {
-public:
-    virtual ~Warnings() = default;
-    virtual void warn(std::size_t line_number, std::string_view message) = 0;
-    // A warning about the whole run, given where its cause first shows and
-    // not again. The translator gives it wherever the cause shows.
-    virtual void warn_once(std::size_t line_number, std::string_view message) {
-        warn(line_number, message);
-    }
-};
-
-// Writes each warning at once, as "ruvello: FILE:LINE: warning: MESSAGE".
-// One that cannot be written is dropped: a warning never ends a run.
-class WarningStream : public Warnings {
-public:
-    WarningStream(std::FILE* stream, std::string_view source_name)
-        : stream_(stream), source_name_(source_name) {}
-    void warn(std::size_t line_number, std::string_view message) override;
-    void warn_once(std::size_t line_number, std::string_view message) override;
-    // A warning about the whole model: "ruvello: FILE: warning: MESSAGE".
-    void warn(std::string_view message);
-    // Whether any warning was given.
-    bool warned() const { return warned_; }
-
-private:
-    void write(const std::string& place, std::string_view message);
-
-    std::FILE* stream_;
-    std::string_view source_name_;
-    std::vector<std::string> given_once_;
-    bool warned_ = false;
 };
 
 // What the lines of a section are, and so what a header line opens.
@@ -136,6 +102,10 @@ inline std::string_view code_of(std::string_view line) {
     return line.substr(0, textops::find(line, "--"));
 }
 
+// Whether a text has code: on one of its lines, something before a comment
+// other than blanks.
+bool has_code(std::string_view text);
+
 // A MODULE header is the header line and, when that line holds a '(' but no
 // ')', the following lines up to and including the first that holds a ')'.
 // Whether `line` is the last line of the header, `first_line` telling
@@ -178,17 +148,17 @@ private:
     [[gnu::always_inline]] inline void translate_line(std::string_view line);
     void copy_module_header(std::string_view header);
     // Warns about what a line that no rule rewrites holds in vain: a FORALL
-    // (saying `forall_warning`, when there is one), a Proc, a second N.
+    // (giving `forall_warning`, when it has a kind), a Proc, a second N.
     // Most lines hold neither letter nor start with one that a declaration
     // of N starts with: they cost one pass and a glance.
     void check_copied_code(std::string_view line, std::size_t line_number,
-                           std::string_view forall_warning) {
+                           const WarningText& forall_warning) {
         if (textops::find_prefix<"F", "P">(line) != std::string_view::npos)
             check_copied_names(line, line_number, forall_warning);
         check_declarations(line, line_number);
     }
     void check_copied_names(std::string_view line, std::size_t line_number,
-                            std::string_view forall_warning);
+                            const WarningText& forall_warning);
     void check_declarations(std::string_view line, std::size_t line_number) {
         if (const std::string_view words = textops::ltrim(line);
             !words.empty() && may_declare_n(words.front()))
@@ -206,10 +176,15 @@ private:
     static DeclarationsOfN declarations_of_n(std::string_view line);
     void warn_of(const DeclarationsOfN& declarations, std::size_t line_number);
     void open_section(const SectionKeyword& header);
+    void note_unopened_header(std::string_view line, std::string_view words);
+    // Whether a warning about what a line leaves untranslated is explained by
+    // a keyword above it that opened no section; warns about that keyword.
+    bool explained_by_unopened_header();
+    void give_dropped_forall_warning(bool header_left_empty);
     bool copy_long_line(std::string_view piece);
-    static const std::string_view forall_not_translated;
-    static const std::string_view forall_on_header;
-    static const std::string_view proc_not_replaced;
+    static const WarningText forall_not_translated;
+    static const WarningText forall_on_header;
+    static const WarningText proc_not_replaced;
 
     // VAR and ASSIGN sections.
     struct Statement {
@@ -220,6 +195,7 @@ private:
         std::string_view cut_by;
         bool complete;            // it ends with the line holding its ';'
         bool may_hold_proc;       // it holds a 'P'
+        bool may_misspell_proc;   // it holds "[p"
         std::size_t line_ends;    // one for each of its lines with a line end
     };
     // What one pass over a statement that mentions a process finds. Its head
@@ -245,6 +221,8 @@ private:
     void check_statement_line(std::string_view words, std::size_t line_number);
     void check_names_around_proc(const Statement& statement,
                                  const std::vector<std::string_view>& parts);
+    void check_computed_indices(const Statement& statement,
+                                const std::vector<std::string_view>& parts);
     void check_process_indexed(const Statement& statement, const StatementScan& scan,
                                const std::vector<std::string_view>& parts);
     // Whether the byte at `at` of a text is in the code of its line, not in
@@ -255,6 +233,11 @@ private:
 
     // SPEC sections.
     void translate_property(std::string_view line);
+    void note_property_start(std::string_view words, bool forall);
+    void check_forall_word(std::string_view line);
+    void drop_forall(const std::string& reason);
+    void check_instance_count(std::size_t count);
+    static const WarningText property_goes_on;
     bool every_instance_has_formula(std::string_view line, char formula_after, int processes);
     FormulaScan scan_formula(std::string_view body, bool find_uses);
     void write_instances(std::string_view line, std::string_view body,
@@ -307,10 +290,29 @@ private:
         struct SectionState {
             bool wrote_forall = false;
             std::string_view other_property_kind;
+            // The last FORALL line, while no line of code has followed it:
+            // one that does goes on with its property.
+            std::size_t forall_line = 0;
+            // Whether a property stands under the header, and the warning of
+            // a FORALL line not translated, given when it is known whether
+            // that leaves the header without one.
+            bool has_property = false;
+            std::vector<std::pair<std::size_t, std::string>> dropped;  // line, reason
         } in_section;
         // The names of the module's process instances, declared with
         // transition and written N1_name, N2_name, ...
         std::vector<std::string> process_instances;
+        // The names declared x[Proc] in the module's VAR sections.
+        std::vector<std::string> indexed_names;
+        // A line that would open a section but for the blanks before its
+        // keyword or the carriage return after it, while no header has come
+        // since: what it leaves untranslated is warned about at that line.
+        struct Unopened {
+            std::size_t line = 0;
+            std::string_view keyword;
+            bool return_after = false;  // a carriage return, not blanks, kept it from opening one
+            bool warned = false;
+        } unopened;
     };
     ModuleState module_;
 
