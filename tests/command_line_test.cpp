@@ -2,16 +2,101 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <vector>
 
 namespace {
 
-TEST(CommandLine, LetsTheLaterOfARepeatedOptionWin) {
-    const std::vector<const char*> args = {"-f", "a.in", "-f", "b.in"};
-    const auto command = ruvello::parse_command_line(args);
-    ASSERT_TRUE(command);
-    EXPECT_EQ(command->process_count, 0);
-    EXPECT_EQ(command->model_path, "b.in");
+using ruvello::CommandLine;
+
+std::vector<const char*> words(const char* line) {
+    static std::vector<std::string> storage;  // outlives the call's pointers
+    storage.clear();
+    std::istringstream in(line);
+    for (std::string word; in >> word;) storage.push_back(word == "''" ? "" : word);
+    std::vector<const char*> args;
+    for (const std::string& word : storage) args.push_back(word.c_str());
+    return args;
+}
+
+// What a command line is read as: the action, N, the model and the output.
+std::string reading(const char* line) {
+    try {
+        const CommandLine command = ruvello::parse_command_line(words(line));
+        std::string text;
+        switch (command.action) {
+        case CommandLine::Action::translate: text = "translate"; break;
+        case CommandLine::Action::check: text = "check"; break;
+        case CommandLine::Action::report: text = "report"; break;
+        case CommandLine::Action::help: return "help";
+        case CommandLine::Action::version: return "version";
+        }
+        for (const int n : command.process_counts) text += " " + std::to_string(n);
+        text += " " + command.model_path;
+        if (command.output_path) text += " -> " + *command.output_path;
+        return text;
+    } catch (const ruvello::UsageError& error) {
+        return error.what();
+    }
+}
+
+TEST(CommandLine, ReadsEveryFormOfTheOptionsAndNamesWhatIsWrong) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"-p 3 -f m.in", "translate 3 m.in"},
+        {"-f m.in -p 3", "translate 3 m.in"},
+        {"-p3 -fm.in", "translate 3 m.in"},
+        {"--processes 3 --file m.in", "translate 3 m.in"},
+        {"--processes=3 --file=m.in", "translate 3 m.in"},
+        {"--line-markers -p 3 --all-instances -f m.in --fatal-warnings", "translate 3 m.in"},
+        {"-p 2 -f a.in -p 3 -f b.in", "translate 3 b.in"},
+        {"-p 3 -f m.in -o out.smv", "translate 3 m.in -> out.smv"},
+        {"-p 3 -f m.in --output=- -o x.smv", "translate 3 m.in -> x.smv"},
+        {"-p -2 -f -", "translate -2 -"},
+        {"-p 3 -f -odd.in", "translate 3 -odd.in"},
+        {"-p 3 -f m.in --", "translate 3 m.in"},
+        {"--check -p 2..4,6,3 -f m.in", "check 2 3 4 6 m.in"},
+        {"-p 5 --check -f m.in --symmetric --jobs 2", "check 5 m.in"},
+        {"--report a.json --report b.json --json -", "report "},
+        {"-p 3 --bogus -f m.in --help", "help"},
+        {"-f m.in -h", "help"},
+        {"--version -p x", "version"},
+        {"--bogus -p 3 -f m.in", "ruvello: unknown option '--bogus'"},
+        {"-p 3 -f m.in --bogus=1", "ruvello: unknown option '--bogus'"},
+        {"-x", "ruvello: unknown option '-x'"},
+        {"-p 3.0 -f m.in", "ruvello: -p needs a whole number, not '3.0'"},
+        {"-p 2147483648 -f m.in", "ruvello: -p needs a whole number, not '2147483648'"},
+        {"-p '' -f m.in", "ruvello: -p needs a whole number, not ''"},
+        {"-p 2..4 -f m.in", "ruvello: -p takes a range or a list only with --check, not '2..4'"},
+        {"--check -p 4..2 -f m.in", "ruvello: -p range '4..2' is empty"},
+        {"--check -p 0..2 -f m.in",
+         "ruvello: -p needs numbers of processes of 1 or more, a range FROM..TO or a list 2,3,5, "
+         "not '0..2'"},
+        {"--check -p 2,,3 -f m.in",
+         "ruvello: -p needs numbers of processes of 1 or more, a range FROM..TO or a list 2,3,5, "
+         "not '2,,3'"},
+        {"-f m.in", "ruvello: missing -p N"},
+        {"-p 3", "ruvello: missing -f MODEL"},
+        {"", "ruvello: missing -p N"},
+        {"-p 3 -f", "ruvello: missing the value of '-f'"},
+        {"-p 3 m.in", "ruvello: 'm.in': a model is given with -f MODEL"},
+        {"-p 3 -f m.in -- -x", "ruvello: '-x': a model is given with -f MODEL"},
+        {"-p 3 -f m.in -", "ruvello: '-': a model is given with -f MODEL"},
+        {"--check=yes -p 3 -f m.in", "ruvello: '--check' takes no value, not 'yes'"},
+        {"-p 3 -f m.in --jobs 2", "ruvello: '--jobs' is an option of --check"},
+        {"-p 3 -f m.in --json r.json", "ruvello: '--json' is an option of --check"},
+        {"--check -p 3 -f m.in -o m.smv",
+         "ruvello: -o is not an option of --check, which leaves no translation behind (--keep "
+         "DIR keeps them)"},
+        {"--check -p 3 -f m.in --jobs 0", "ruvello: --jobs needs a whole number of 1 or more, not '0'"},
+        {"--check -p 3 -f m.in --timeout -1",
+         "ruvello: --timeout needs a number of seconds above 0, not '-1'"},
+        {"--check -p 3 -f m.in --timeout nan",
+         "ruvello: --timeout needs a number of seconds above 0, not 'nan'"},
+        {"--report a.json -p 3",
+         "ruvello: --report merges the documents of earlier checks, and takes only --json and "
+         "--junit"},
+    };
+    for (const auto& [line, expected] : cases) EXPECT_EQ(reading(line), expected) << line;
 }
 
 TEST(CommandLine, TakesAWholeSignedDecimalInt32AsN) {

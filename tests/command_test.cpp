@@ -212,11 +212,15 @@ TEST_F(Command, LimitsTheWarningsOfAKindAndWarnsOfVeryManyInstances) {
 
 TEST_F(Command, RejectsABadCommandLineWithStatusTwo) {
     write("m.in", model);
-    for (const std::string args :
-         {"", "m.in", "-p 2", "-p 2 -f m.in -p 3", "-p 2 -f m.in -p 3 -f m.in", "-x 1 -f m.in",
-          "-f m.in -x 1", "-P 2 -f m.in", "-p abc -f m.in", "-p 3xyz -f m.in", "-p '' -f m.in",
-          "-p 99999999999 -f m.in", "--help -f m.in", "--fatal-warnings", "--fatal -p 2 -f m.in"})
-        expect_failure("$R " + args, 2, "PARAMETER ERROR!\nTry 'ruvello --help' for more information.\n");
+    for (const auto& [args, why] : std::initializer_list<std::pair<std::string, std::string>>{
+             {"m.in", "'m.in': a model is given with -f MODEL"},
+             {"-p 2", "missing -f MODEL"},
+             {"-p 3.0 -f m.in", "-p needs a whole number, not '3.0'"},
+             {"--processes=3 --file=m.in --bogus", "unknown option '--bogus'"},
+         })
+        expect_failure("$R " + args, 2,
+                       "PARAMETER ERROR!\nruvello: " + why +
+                           "\nTry 'ruvello --help' for more information.\n");
 }
 
 TEST_F(Command, FailsWithItsReasonAndTouchesNothing) {
@@ -244,7 +248,6 @@ TEST_F(Command, FailsWithItsReasonAndTouchesNothing) {
         std::string line;
         std::string message;
     } cases[] = {
-        {"$R -p 3 -p 4", error(opened, "no model given (-f MODEL)")},
         {"$R -p 3 -f missing.in", error(opened, "cannot open 'missing.in': No such file or directory")},
         {"$R -p 2 -f model.d", error(read, "cannot read 'model.d': Is a directory")},
         {"$R -p 2 -f d.in", error(opened, "cannot write 'd.smv': Is a directory")},
@@ -256,6 +259,10 @@ TEST_F(Command, FailsWithItsReasonAndTouchesNothing) {
         {"$R -p 2 -f link.smv", error(opened, "'link.smv' is the model itself")},
         {"$R -p 2 -f alias.in", error(opened, "'alias.smv' is the model itself")},
         {"$R -p 2 -f - <m.in >>m.in", error(opened, "standard output is the model itself")},
+        {"$R -p 2 -f m.in -o - >>m.in", error(opened, "standard output is the model itself")},
+        {"$R -p 2 -f m.in -o ./m.in", error(opened, "'./m.in' is the model itself")},
+        {"$R -p 2 -f - -o alias.in <m.smv", error(opened, "'alias.in' is the model itself")},
+        {"$R -p 2 -f m.in -o model.d", error(opened, "cannot write 'model.d': Is a directory")},
         {"$R -p 2 -f loop.in", error(opened, "cannot write 'loop.smv': Too many levels of symbolic links")},
         // A full disk or a file-size limit: an existing output stays as it was.
         {"ulimit -f 64 && $R -p 100000 -f m.in", error(write_error, "cannot write 'm.smv': File too large")},
@@ -295,17 +302,24 @@ TEST_F(Command, ReplacesAnOutputKeepingItsOwnerModeAndLinks) {
     // A new file takes the name; the old one lives on under its other names only.
     EXPECT_EQ(contents("previous.smv"), "previous result\n");
     EXPECT_EQ(snapshot().size(), 3u);
+    // -o - writes standard output, and leaves the derived path alone.
+    const Outcome piped = run("$R -p 2 -f m.in -o -");
+    EXPECT_EQ(piped.out, banner("m.in") + translated);
+    EXPECT_EQ(snapshot().size(), 3u);
 
     // A link stays a link, and a dangling one gets its file, as a shell's > would.
+    // So does a path given with -o.
     fs::create_directory(work_ / "results");
     for (const char* name : {"a", "b"}) {
         write(std::string(name) + ".in", model);
         fs::create_symlink("results/" + std::string(name) + ".smv", work_ / (std::string(name) + ".smv"));
     }
+    fs::rename(work_ / "b.smv", work_ / "out");
     write("results/a.smv", "previous result\n");
-    ASSERT_EQ(run("$R -p 2 -f a.in && $R -p 2 -f b.in").status, 0);
+    ASSERT_EQ(run("$R -p 2 -f a.in && $R -p 2 -f b.in -o out").status, 0);
+    EXPECT_TRUE(fs::is_symlink(work_ / "a.smv"));
+    EXPECT_TRUE(fs::is_symlink(work_ / "out"));
     for (const char* name : {"a", "b"}) {
-        EXPECT_TRUE(fs::is_symlink(work_ / (std::string(name) + ".smv")));
         EXPECT_EQ(contents("results/" + std::string(name) + ".smv"),
                   banner(std::string(name) + ".in") + translated);
     }

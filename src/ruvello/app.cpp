@@ -27,26 +27,56 @@ constexpr int exit_file_error = 1;
 constexpr int exit_usage_error = 2;
 
 constexpr const char* usage_text =
-    "Usage: ruvello [--all-instances] [--line-markers] [--fatal-warnings] [--all-warnings]\n"
-    "               -p N -f MODEL\n"
-    "Translates a vorn model into an SMV model of the processes 1..N.\n"
+    "Usage: ruvello [OPTION]... -p N -f MODEL [-o OUTPUT]\n"
+    "       ruvello --check [OPTION]... -p N|FROM..TO|N,N,... -f MODEL\n"
+    "       ruvello --report FILE.json... [--json FILE] [--junit FILE]\n"
+    "Translates a vorn model into an SMV model of the processes 1..N, or checks\n"
+    "the translations for several N with NuSMV and reports the verdicts.\n"
     "\n"
-    "  -p N        the number of processes, a decimal integer (0 when omitted)\n"
-    "  -f MODEL    the model to translate; the result goes beside it, named after\n"
-    "              it with \".smv\" (models/mutex.in gives models/mutex.smv);\n"
-    "              \"-\" reads standard input and writes standard output\n"
-    "  --all-instances   write a FORALL property for every tuple of distinct\n"
-    "              processes of 1..N, not only for processes 1 and 2\n"
-    "  --line-markers    mark the output with lines \"# L\" so that NuSMV reports\n"
-    "              the lines of the model\n"
-    "  --fatal-warnings  end with status 1 when there is a warning, and leave\n"
-    "              the output as it was\n"
-    "  --all-warnings    show every warning, not only the first 100 of each kind\n"
-    "  -h, --help  show this help and exit\n"
-    "  --version   show the version and exit\n"
+    "  -p, --processes N  the number of processes, a whole decimal number (needed)\n"
+    "  -f, --file MODEL   the model to translate (needed); \"-\" reads standard input\n"
+    "  -o, --output OUTPUT  where the translation goes; by default beside the\n"
+    "                     model, named after it with \".smv\" (models/mutex.in gives\n"
+    "                     models/mutex.smv), or standard output for \"-f -\";\n"
+    "                     \"-o -\" writes standard output\n"
+    "  --all-instances    write a FORALL property for every tuple of distinct\n"
+    "                     processes of 1..N, not only for processes 1 and 2\n"
+    "  --line-markers     mark the output with lines \"# L\" so that NuSMV reports\n"
+    "                     the lines of the model\n"
+    "  --fatal-warnings   end with status 1 when there is a warning, and leave the\n"
+    "                     output as it was (with --check: before any checker runs)\n"
+    "  --all-warnings     show every warning, not only the first 100 of each kind\n"
+    "  -h, --help         show this help and exit\n"
+    "  --version          show the version and exit\n"
     "\n"
-    "Exit status: 0 on success, 2 on a bad command line, 1 when a file cannot be\n"
-    "opened, read or written.\n";
+    "Checking (see the manual page):\n"
+    "  --check            check the translation for each N of -p with NuSMV, for\n"
+    "                     every tuple of distinct processes, and report the verdicts\n"
+    "  --symmetric        the model is fully symmetric: check processes 1 and 2 only\n"
+    "  --checker PATH     the model checker (else $RUVELLO_NUSMV, else NuSMV on PATH)\n"
+    "  --checker-option OPT  pass OPT to the checker (repeatable)\n"
+    "  --timeout SECONDS  bound each checker run\n"
+    "  --jobs J           run the checker for J values of N at once (1)\n"
+    "  --keep DIR         keep the translations in DIR\n"
+    "  --traces DIR       write each counterexample to a file in DIR\n"
+    "  --json FILE        the verdicts as JSON (\"-\": on standard output)\n"
+    "  --junit FILE       the verdicts as JUnit XML\n"
+    "  --report FILE.json  merge the JSON documents of earlier checks (repeatable)\n"
+    "\n"
+    "Options take their value as the next argument, joined (-p3) or after '='\n"
+    "(--processes=3); \"--\" ends the options. Of an option given twice, the later\n"
+    "counts.\n"
+    "\n"
+    "Exit status: 0 on success (with --check: every verdict true), 1 when a file\n"
+    "cannot be opened, read or written (with --check: a verdict is false), 2 on a\n"
+    "bad command line, 3 with --check when a property got no verdict.\n";
+
+constexpr const char* version_text =
+    "ruvello " RUVELLO_VERSION "\n"
+    "Copyright (C) 2026 ruvello\n"
+    "License MIT: <https://opensource.org/licenses/MIT>.\n"
+    "This is free software: you are free to change and redistribute it.\n"
+    "There is NO WARRANTY, to the extent permitted by law.\n";
 
 // Reports a failure: the first line, which scripts match, and one that says
 // why.
@@ -82,26 +112,29 @@ void translate_input(const InputFile& input, std::string input_name, ByteSink& s
         throw FatalWarnings("warnings are fatal (--fatal-warnings); " + what_is_left);
 }
 
-// Standard input to standard output, for pipelines.
-void translate_stream(const TranslationSettings& settings, const CommandLine& command) {
-    refuse_standard_output_into_input();
-    const InputFile input = InputFile::standard_input();
-    FileSink sink(STDOUT_FILENO, "standard output");
-    translate_input(input, "standard input", sink, settings, command, "the output was written");
-}
-
-void translate_file(const std::string& model_path, const TranslationSettings& settings,
-                    const CommandLine& command) {
-    const std::string shown_model(settings.source_name);
-    const InputFile input = InputFile::open(model_path, shown_model);
-    const std::string output_path = output_path_for(model_path);
+// The translation of the model at `model_path` ("-": standard input) into
+// `output_path` ("-": standard output).
+void translate_model(const std::string& model_path, const std::string& output_path,
+                     const TranslationSettings& settings, const CommandLine& command) {
+    const bool from_standard_input = model_path == "-";
+    const std::string shown_model =
+        from_standard_input ? "standard input" : "'" + std::string(settings.source_name) + "'";
+    const InputFile input = from_standard_input
+                                ? InputFile::standard_input()
+                                : InputFile::open(model_path, std::string(settings.source_name));
+    if (output_path == "-") {
+        // Writing the translation into the model would destroy it.
+        if (input.is_standard_output()) throw OpenError("standard output is the model itself");
+        FileSink sink(STDOUT_FILENO, "standard output");
+        translate_input(input, shown_model, sink, settings, command, "the output was written");
+        return;
+    }
     const std::string shown_output = printable(output_path);
-    // Writing the output over the model would destroy it.
     if (input.is_file_at(output_path))
         throw OpenError("'" + shown_output + "' is the model itself");
     OutputFile output = OutputFile::create(output_path, shown_output);
     FileSink sink(output.fd(), "'" + shown_output + "'");
-    translate_input(input, "'" + shown_model + "'", sink, settings, command,
+    translate_input(input, shown_model, sink, settings, command,
                     "'" + shown_output + "' is left as it was");
     output.commit();
 }
@@ -110,28 +143,36 @@ void translate_file(const std::string& model_path, const TranslationSettings& se
 
 int run_command(std::span<const char* const> args) {
     open_standard_descriptors();
-    const std::optional<CommandLine> command = parse_command_line(args);
-    if (!command)
-        return fail("PARAMETER ERROR!", "Try 'ruvello --help' for more information.",
-                    exit_usage_error);
-    switch (command->action) {
+    CommandLine command;
+    try {
+        command = parse_command_line(args);
+    } catch (const UsageError& error) {
+        std::fprintf(stderr, "PARAMETER ERROR!\n%s\nTry 'ruvello --help' for more information.\n",
+                     error.what());
+        return exit_usage_error;
+    }
+    switch (command.action) {
     case CommandLine::Action::help:
         return print(usage_text);
     case CommandLine::Action::version:
-        return print("ruvello " RUVELLO_VERSION "\n");
+        return print(version_text);
+    case CommandLine::Action::check:
+    case CommandLine::Action::report:
+        return fail("PARAMETER ERROR!", "ruvello: checking is not built yet", exit_usage_error);
     case CommandLine::Action::translate:
         break;
     }
-    if (!command->model_path) return fail("FILE OPENED ERROR!", "ruvello: no model given (-f MODEL)");
 
     handle_signals();
-    const std::string shown_model = printable(*command->model_path);
-    const TranslationSettings settings{command->process_count, shown_model,
-                                       command->all_instances, command->line_markers};
+    const std::string shown_model = printable(command.model_path);
+    const TranslationSettings settings{command.process_counts.front(), shown_model,
+                                       command.all_instances, command.line_markers};
+    const std::string output_path =
+        command.output_path ? *command.output_path
+        : command.model_path == "-" ? "-" : output_path_for(command.model_path);
     const auto why = [](const std::exception& error) { return "ruvello: " + std::string(error.what()); };
     try {
-        if (*command->model_path == "-") translate_stream(settings, *command);
-        else translate_file(*command->model_path, settings, *command);
+        translate_model(command.model_path, output_path, settings, command);
         return exit_success;
     } catch (const FatalWarnings& error) {
         std::fprintf(stderr, "%s\n", why(error).c_str());

@@ -16,36 +16,199 @@ std::optional<int> parse_process_count(std::string_view text) {
     return value;
 }
 
-std::optional<CommandLine> parse_command_line(std::span<const char* const> all_args) {
+namespace {
+
+enum class Option {
+    processes, file, output, help, version, all_instances, line_markers, fatal_warnings,
+    all_warnings, check,
+    // only for a check
+    symmetric, checker, checker_option, keep, jobs, timeout, traces,
+    // for a check and a report of checks
+    json, junit, report,
+};
+
+struct OptionName {
+    std::string_view long_name;
+    char short_name;  // 0 when it has none
+    Option option;
+    bool takes_value;
+};
+
+constexpr OptionName option_names[] = {
+    {"--processes", 'p', Option::processes, true},
+    {"--file", 'f', Option::file, true},
+    {"--output", 'o', Option::output, true},
+    {"--help", 'h', Option::help, false},
+    {"--version", 0, Option::version, false},
+    {"--all-instances", 0, Option::all_instances, false},
+    {"--line-markers", 0, Option::line_markers, false},
+    {"--fatal-warnings", 0, Option::fatal_warnings, false},
+    {"--all-warnings", 0, Option::all_warnings, false},
+    {"--check", 0, Option::check, false},
+    {"--symmetric", 0, Option::symmetric, false},
+    {"--checker", 0, Option::checker, true},
+    {"--checker-option", 0, Option::checker_option, true},
+    {"--keep", 0, Option::keep, true},
+    {"--jobs", 0, Option::jobs, true},
+    {"--timeout", 0, Option::timeout, true},
+    {"--json", 0, Option::json, true},
+    {"--junit", 0, Option::junit, true},
+    {"--traces", 0, Option::traces, true},
+    {"--report", 0, Option::report, true},
+};
+
+// The options that only a check reads, and those that a report of checks reads too.
+bool is_for_checking(Option option) { return option >= Option::symmetric && option < Option::json; }
+bool is_for_reports(Option option) { return option == Option::json || option == Option::junit; }
+
+std::string quoted(std::string_view text) { return "'" + printable(text) + "'"; }
+
+[[noreturn]] void refuse(const std::string& why) { throw UsageError("ruvello: " + why); }
+
+// The option an argument names, and the value joined to it: -p3, --file=m.in.
+std::pair<const OptionName*, std::optional<std::string_view>> option_of(std::string_view arg) {
+    std::string_view name = arg;
+    std::optional<std::string_view> joined;
+    if (arg.starts_with("--")) {
+        if (const std::size_t equals = arg.find('='); equals != std::string_view::npos) {
+            name = arg.substr(0, equals);
+            joined = arg.substr(equals + 1);
+        }
+    } else if (arg.size() > 2) {
+        name = arg.substr(0, 2);
+        joined = arg.substr(2);
+    }
+    for (const OptionName& option : option_names)
+        if (name == option.long_name ||
+            (option.short_name != 0 && name.size() == 2 && name[1] == option.short_name))
+            return {&option, joined};
+    refuse("unknown option " + quoted(name));
+}
+
+// The N of -p: one, or with --check a range FROM..TO or a list of both
+// (2,3,5 or 2..4,6), in increasing order without repeats.
+std::vector<int> parse_process_counts(std::string_view text, bool checking) {
+    if (!checking) {
+        if (text.find("..") != std::string_view::npos || text.find(',') != std::string_view::npos)
+            refuse("-p takes a range or a list only with --check, not " + quoted(text));
+        const std::optional<int> count = parse_process_count(text);
+        if (!count) refuse("-p needs a whole number, not " + quoted(text));
+        return {*count};
+    }
+    std::vector<int> counts;
+    for (std::size_t start = 0; start <= text.size();) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string_view item = text.substr(start, comma - start);
+        const std::size_t dots = item.find("..");
+        const std::optional<int> from = parse_process_count(item.substr(0, dots));
+        const std::optional<int> to =
+            dots == std::string_view::npos ? from : parse_process_count(item.substr(dots + 2));
+        if (!from || !to || *from < 1 || *to < 1)
+            refuse("-p needs numbers of processes of 1 or more, a range FROM..TO or a list "
+                   "2,3,5, not " + quoted(text));
+        if (*from > *to) refuse("-p range " + quoted(item) + " is empty");
+        for (int n = *from; n <= *to; ++n) counts.push_back(n);
+        start = comma + 1;
+    }
+    std::sort(counts.begin(), counts.end());
+    counts.erase(std::unique(counts.begin(), counts.end()), counts.end());
+    return counts;
+}
+
+int parse_jobs(std::string_view text) {
+    const std::optional<int> jobs = parse_process_count(text);
+    if (!jobs || *jobs < 1) refuse("--jobs needs a whole number of 1 or more, not " + quoted(text));
+    return *jobs;
+}
+
+double parse_seconds(std::string_view text) {
+    double seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+        !(seconds > 0) || seconds > 1e9)
+        refuse("--timeout needs a number of seconds above 0, not " + quoted(text));
+    return seconds;
+}
+
+}  // namespace
+
+CommandLine parse_command_line(std::span<const char* const> all_args) {
+    const std::vector<std::string_view> args(all_args.begin(), all_args.end());
     CommandLine command;
-    std::vector<std::string_view> args;
-    for (const std::string_view arg : all_args) {
-        if (arg == "--fatal-warnings") command.fatal_warnings = true;
-        else if (arg == "--all-instances") command.all_instances = true;
-        else if (arg == "--line-markers") command.line_markers = true;
-        else if (arg == "--all-warnings") command.all_warnings = true;
-        else args.push_back(arg);
-    }
-    if (args.size() == 1) {
-        if (args[0] == "-h" || args[0] == "--help") command.action = CommandLine::Action::help;
-        else if (args[0] == "--version") command.action = CommandLine::Action::version;
-        else return std::nullopt;
-        return command;
-    }
-    if (args.size() != 4) return std::nullopt;
-    for (std::size_t i = 0; i < args.size(); i += 2) {
-        const std::string_view option = args[i];
-        const std::string_view value = args[i + 1];
-        if (option == "-p") {
-            const std::optional<int> count = parse_process_count(value);
-            if (!count) return std::nullopt;
-            command.process_count = *count;
-        } else if (option == "-f") {
-            command.model_path = std::string(value);
-        } else {
-            return std::nullopt;
+    for (const std::string_view arg : args) {
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "--help") {
+            command.action = CommandLine::Action::help;
+            return command;
         }
     }
+    std::optional<std::string_view> processes;
+    std::optional<std::string_view> model;
+    std::optional<std::string_view> check_option;   // the first option only a check reads
+    std::optional<std::string_view> report_option;  // the first that a report reads too
+    bool version = false;
+    bool options_ended = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string_view arg = args[i];
+        if (!options_ended && arg == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (options_ended || arg == "-" || !arg.starts_with('-'))
+            refuse(quoted(arg) + ": a model is given with -f MODEL");
+        auto [name, value] = option_of(arg);
+        if (!name->takes_value && value)
+            refuse(quoted(name->long_name) + " takes no value, not " + quoted(*value));
+        if (name->takes_value && !value) {
+            if (i + 1 == args.size()) refuse("missing the value of " + quoted(arg));
+            value = args[++i];
+        }
+        if (is_for_checking(name->option) && !check_option) check_option = name->long_name;
+        if (is_for_reports(name->option) && !report_option) report_option = name->long_name;
+        switch (name->option) {
+        case Option::processes: processes = value; break;
+        case Option::file: model = value; break;
+        case Option::output: command.output_path = std::string(*value); break;
+        case Option::help: break;  // taken above
+        case Option::version: version = true; break;
+        case Option::all_instances: command.all_instances = true; break;
+        case Option::line_markers: command.line_markers = true; break;
+        case Option::fatal_warnings: command.fatal_warnings = true; break;
+        case Option::all_warnings: command.all_warnings = true; break;
+        case Option::check: command.action = CommandLine::Action::check; break;
+        case Option::symmetric: command.symmetric = true; break;
+        case Option::checker: command.checker = std::string(*value); break;
+        case Option::checker_option: command.checker_options.emplace_back(*value); break;
+        case Option::keep: command.keep_directory = std::string(*value); break;
+        case Option::jobs: command.jobs = parse_jobs(*value); break;
+        case Option::timeout: command.timeout_seconds = parse_seconds(*value); break;
+        case Option::json: command.json_path = std::string(*value); break;
+        case Option::junit: command.junit_path = std::string(*value); break;
+        case Option::traces: command.traces_directory = std::string(*value); break;
+        case Option::report: command.report_paths.emplace_back(*value); break;
+        }
+    }
+    if (version) {
+        command.action = CommandLine::Action::version;
+        return command;
+    }
+    const bool checking = command.action == CommandLine::Action::check;
+    if (!command.report_paths.empty()) {
+        if (checking || processes || model || check_option || command.output_path)
+            refuse("--report merges the documents of earlier checks, and takes only --json and "
+                   "--junit");
+        command.action = CommandLine::Action::report;
+        return command;
+    }
+    if (!checking && (check_option || report_option))
+        refuse(quoted(check_option ? *check_option : *report_option) + " is an option of --check");
+    if (checking && command.output_path)
+        refuse("-o is not an option of --check, which leaves no translation behind (--keep DIR "
+               "keeps them)");
+    if (!processes) refuse("missing -p N");
+    if (!model) refuse("missing -f MODEL");
+    command.process_counts = parse_process_counts(*processes, checking);
+    command.model_path = std::string(*model);
     return command;
 }
 

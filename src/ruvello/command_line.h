@@ -1,30 +1,52 @@
-// The command line:  ruvello -p N -f MODEL  (the two pairs in either order).
+// The command line:  ruvello -p N -f MODEL [-o OUTPUT]  and its flags, or
+// ruvello --check -p FROM..TO -f MODEL  to check the translations.
 #pragma once
 
 #include <optional>
 #include <span>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ruvello {
 
+// A malformed command line; what() names the argument and says why, as in
+// "ruvello: unknown option '--bogus'".
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 struct CommandLine {
-    enum class Action { translate, help, version };
+    enum class Action { translate, check, report, help, version };
     Action action = Action::translate;
-    int process_count = 0;                  // 0 when no -p is given
-    std::optional<std::string> model_path;  // absent when no -f is given; "-" is standard input
+    std::vector<int> process_counts;        // one, unless checking
+    std::string model_path;                 // "-" is standard input
+    std::optional<std::string> output_path;  // -o; "-" is standard output
     bool fatal_warnings = false;            // --fatal-warnings
     bool all_instances = false;             // --all-instances
     bool line_markers = false;              // --line-markers
     bool all_warnings = false;              // --all-warnings
+
+    // --check and --report
+    bool symmetric = false;                    // --symmetric
+    std::optional<std::string> checker;        // --checker PATH
+    std::vector<std::string> checker_options;  // --checker-option OPT, in order
+    std::optional<std::string> keep_directory;  // --keep DIR
+    int jobs = 1;                              // --jobs J
+    std::optional<double> timeout_seconds;     // --timeout SECONDS
+    std::optional<std::string> json_path;      // --json FILE; "-" is standard output
+    std::optional<std::string> junit_path;     // --junit FILE
+    std::optional<std::string> traces_directory;  // --traces DIR
+    std::vector<std::string> report_paths;     // --report FILE.json, repeatable
 };
 
-// The command line after the program name, or nothing when it is malformed:
-// apart from flags, which may come anywhere, not exactly two option/value
-// pairs (or one of -h, --help, --version alone), an unknown option word, or
-// a -p value that is not a whole 32-bit decimal integer. A repeated option:
-// the later one counts.
-std::optional<CommandLine> parse_command_line(std::span<const char* const> args);
+// The command line after the program name. Options take their value as the
+// next argument, joined (-p3, -fMODEL) or after '=' (--processes=3); flags
+// may come anywhere, "--" ends the options, and of a repeated option the
+// later one counts. -h or --help anywhere asks for the help. Throws
+// UsageError.
+CommandLine parse_command_line(std::span<const char* const> args);
 
 // A whole decimal integer, optionally signed, within the 32-bit range.
 std::optional<int> parse_process_count(std::string_view text);

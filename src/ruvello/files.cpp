@@ -79,13 +79,6 @@ void open_standard_descriptors() {
     }
 }
 
-void refuse_standard_output_into_input() {
-    struct stat input {}, output {};
-    if (::fstat(STDIN_FILENO, &input) == 0 && ::fstat(STDOUT_FILENO, &output) == 0 &&
-        S_ISREG(output.st_mode) && input.st_dev == output.st_dev && input.st_ino == output.st_ino)
-        throw OpenError("standard output is the model itself");
-}
-
 FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept {
     if (this != &other) {
         close();
@@ -148,6 +141,12 @@ bool InputFile::is_file_at(const std::string& path) const {
     struct stat other {};
     return ::stat(path.c_str(), &other) == 0 && other.st_dev == status_.st_dev &&
            other.st_ino == status_.st_ino;
+}
+
+bool InputFile::is_standard_output() const {
+    struct stat output {};
+    return ::fstat(STDOUT_FILENO, &output) == 0 && S_ISREG(output.st_mode) &&
+           output.st_dev == status_.st_dev && output.st_ino == status_.st_ino;
 }
 
 bool InputFile::changed_since_opened() const {

@@ -23,10 +23,6 @@ struct OpenError : std::runtime_error {
 // that no file the run opens takes the place of standard output or error.
 void open_standard_descriptors();
 
-// Throws OpenError when standard output is the regular file standard input
-// reads: writing the translation there would feed it back to itself.
-void refuse_standard_output_into_input();
-
 // Owns an open file descriptor.
 class FileDescriptor {
 public:
@@ -80,6 +76,8 @@ public:
     std::optional<std::uint64_t> size() const;
     // Whether `path` names this very file, through any spelling or link.
     bool is_file_at(const std::string& path) const;
+    // Whether standard output writes into this very file.
+    bool is_standard_output() const;
     // Whether a regular file's size or modification time is no longer what
     // it was when it was opened.
     bool changed_since_opened() const;
