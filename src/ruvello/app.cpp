@@ -12,7 +12,8 @@
 #include "command_line.h"
 #include "files.h"
 #include "signals.h"
-#include "translator.h"
+#include "sweep.h"
+#include "translation.h"
 
 #ifndef RUVELLO_VERSION
 #define RUVELLO_VERSION "unknown"
@@ -25,6 +26,7 @@ namespace {
 constexpr int exit_success = 0;
 constexpr int exit_file_error = 1;
 constexpr int exit_usage_error = 2;
+constexpr int exit_no_verdict = 3;
 
 constexpr const char* usage_text =
     "Usage: ruvello [OPTION]... -p N -f MODEL [-o OUTPUT]\n"
@@ -139,6 +141,30 @@ void translate_model(const std::string& model_path, const std::string& output_pa
     output.commit();
 }
 
+// --check and --report: a failure leaves properties without a verdict.
+int run_check(const CommandLine& command) {
+    const auto why = [](const std::exception& error) { return "ruvello: " + std::string(error.what()); };
+    try {
+        if (command.action == CommandLine::Action::report) return check::report_checks(command);
+        return check::check_model(command);
+    } catch (const UsageError& error) {
+        return fail("PARAMETER ERROR!", error.what(), exit_usage_error);
+    } catch (const check::WarningsAreFatal& error) {
+        std::fprintf(stderr, "%s\n", why(error).c_str());
+        return exit_no_verdict;
+    } catch (const check::Interrupted& interrupted) {
+        end_as_by(interrupted.signal);
+    } catch (const OpenError& error) {
+        return fail("FILE OPENED ERROR!", why(error), exit_no_verdict);
+    } catch (const ReadError& error) {
+        return fail("FILE READ ERROR!", why(error), exit_no_verdict);
+    } catch (const WriteError& error) {
+        return fail("FILE WRITE ERROR!", why(error), exit_no_verdict);
+    } catch (const std::bad_alloc&) {
+        return fail("OUT OF MEMORY!", "ruvello: " + std::string(std::strerror(ENOMEM)), exit_no_verdict);
+    }
+}
+
 }  // namespace
 
 int run_command(std::span<const char* const> args) {
@@ -158,7 +184,7 @@ int run_command(std::span<const char* const> args) {
         return print(version_text);
     case CommandLine::Action::check:
     case CommandLine::Action::report:
-        return fail("PARAMETER ERROR!", "ruvello: checking is not built yet", exit_usage_error);
+        return run_check(command);
     case CommandLine::Action::translate:
         break;
     }

@@ -5,11 +5,13 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <random>
 #include <utility>
 
+#include "command_line.h"
 #include "signals.h"
 
 namespace ruvello {
@@ -192,9 +194,10 @@ OutputFile OutputFile::create(const std::string& path, const std::string& shown)
     remove_on_signal(file.directory_.get(), file.temporary_name_.c_str());
     if (exists) {
         // As root, the file keeps its owner; otherwise at least its group,
-        // where the user belongs to it.
-        if (::fchown(file.fd(), existing.st_uid, existing.st_gid) != 0)
-            (void)::fchown(file.fd(), static_cast<uid_t>(-1), existing.st_gid);
+        // where the user belongs to it, and else it stays the user's own.
+        const bool owner_kept = ::fchown(file.fd(), existing.st_uid, existing.st_gid) == 0;
+        [[maybe_unused]] const bool group_kept =
+            owner_kept || ::fchown(file.fd(), static_cast<uid_t>(-1), existing.st_gid) == 0;
         // The permission bits only: a set-user-ID bit must not come to a file
         // whose content and owner are new.
         if (::fchmod(file.fd(), existing.st_mode & 0777) != 0) refuse(errno);
@@ -250,6 +253,33 @@ bool OutputFile::swap_with_existing_file() {
         fail_to_commit(error);
     }
     return true;
+}
+
+void write_whole_file(const std::string& path, std::string_view text) {
+    const std::string shown = printable(path);
+    OutputFile output = OutputFile::create(path, shown);
+    FileSink(output.fd(), "'" + shown + "'").write(text);
+    output.commit();
+}
+
+TemporaryFolder::TemporaryFolder() {
+    const char* const root = std::getenv("TMPDIR");
+    std::string pattern = std::string(root != nullptr && *root != '\0' ? root : "/tmp") +
+                          "/ruvello-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw OpenError(failure("cannot make a temporary folder in", quoted(printable(pattern)),
+                                errno));
+    path_ = pattern;
+}
+
+TemporaryFolder::~TemporaryFolder() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+void make_folder(const std::string& path) {
+    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+        throw OpenError(failure("cannot make the folder", quoted(printable(path)), errno));
 }
 
 }  // namespace ruvello

@@ -116,4 +116,25 @@ private:
     FileDescriptor fd_;
 };
 
+// Writes `text` to `path` as OutputFile does: complete, or not at all.
+// Throws OpenError and WriteError.
+void write_whole_file(const std::string& path, std::string_view text);
+
+// A private folder under TMPDIR (else /tmp), removed with what is in it.
+class TemporaryFolder {
+public:
+    // Throws OpenError.
+    TemporaryFolder();
+    ~TemporaryFolder();
+    TemporaryFolder(const TemporaryFolder&) = delete;
+    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+// Makes the folder `path` unless it is there. Throws OpenError.
+void make_folder(const std::string& path);
+
 }  // namespace ruvello

@@ -310,6 +310,19 @@ void Translator::check_forall_word(std::string_view line) {
 // it under the header, which tells whether NuSMV can still read the file.
 void Translator::drop_forall(const std::string& reason) {
     module_.in_section.forall_line = 0;
+    if (settings_.name_instances && module_.section == Section::properties) {
+        const std::size_t line = input_.line_number();
+        if (module_.in_section.has_property) {
+            mark(line);
+            put(module_.header);
+            put("\n");
+        }
+        mark(line);
+        put("\tNAME ruvello_" + std::to_string(line) + "_none := TRUE\n");
+        module_.in_section.has_property = true;
+        warnings_.warn(line, "property not translated", reason + "; property not translated");
+        return;
+    }
     if (module_.section != Section::properties || module_.in_section.has_property) {
         warnings_.warn(input_.line_number(), "property not translated",
                        reason + "; property not translated");
@@ -361,7 +374,18 @@ void Translator::write_instances(std::string_view line, std::string_view body,
             put("\n");
             mark(input_.line_number());
         }
-        put(quantifier.prefix);
+        if (settings_.name_instances) {
+            put("\tNAME ruvello_");
+            put(ProcessNumber(static_cast<std::int64_t>(input_.line_number())).digits());
+            for (const int process : tuples_.tuple()) {
+                put("_");
+                put(ProcessNumber(process).digits());
+            }
+            put(" := ");
+            put(quantifier.prefix.substr(1));
+        } else {
+            put(quantifier.prefix);
+        }
         if (plain) {
             write_instance(body, tuples_.tuple());
         } else {

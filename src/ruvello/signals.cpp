@@ -86,4 +86,51 @@ SignalsHeld::SignalsHeld() {
 
 SignalsHeld::~SignalsHeld() { ::pthread_sigmask(SIG_SETMASK, &before_, nullptr); }
 
+namespace {
+
+volatile std::sig_atomic_t caught_signal = 0;
+
+extern "C" void note_signal(int signal) {
+    if (signal != SIGCHLD) caught_signal = signal;
+}
+
+constexpr int caught_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGCHLD};
+
+}  // namespace
+
+SignalsCaught::SignalsCaught() {
+    sigset_t held = ending_signal_set();
+    sigaddset(&held, SIGCHLD);
+    ::sigprocmask(SIG_BLOCK, &held, &before_);
+    struct sigaction note {};
+    note.sa_handler = note_signal;
+    note.sa_mask = held;
+    for (std::size_t i = 0; i < std::size(caught_signals); ++i) {
+        ::sigaction(caught_signals[i], nullptr, &actions_before_[i]);
+        // A signal that whoever started the run ignores stays ignored.
+        if (actions_before_[i].sa_handler != SIG_IGN || caught_signals[i] == SIGCHLD)
+            ::sigaction(caught_signals[i], &note, nullptr);
+    }
+}
+
+SignalsCaught::~SignalsCaught() {
+    for (std::size_t i = 0; i < std::size(caught_signals); ++i)
+        ::sigaction(caught_signals[i], &actions_before_[i], nullptr);
+    ::sigprocmask(SIG_SETMASK, &before_, nullptr);
+}
+
+int SignalsCaught::ending_signal() { return caught_signal; }
+
+void end_as_by(int signal) {
+    struct sigaction default_action {};
+    default_action.sa_handler = SIG_DFL;
+    ::sigaction(signal, &default_action, nullptr);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    ::sigprocmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(signal);
+    ::_exit(128 + signal);
+}
+
 }  // namespace ruvello

@@ -36,4 +36,30 @@ private:
     sigset_t before_;
 };
 
+// For a run that waits for child processes: while it lives, SIGINT, SIGTERM
+// and SIGHUP (unless ignored when the run started) and SIGCHLD are held
+// back, except while waiting with the mask from before; one that came is
+// then noted instead of ending the process, so that the run can stop its
+// children and clean up before it ends.
+class SignalsCaught {
+public:
+    SignalsCaught();
+    ~SignalsCaught();
+    SignalsCaught(const SignalsCaught&) = delete;
+    SignalsCaught& operator=(const SignalsCaught&) = delete;
+
+    // The ending signal that came, or 0.
+    static int ending_signal();
+    // The mask from before: to wait with, which lets the signals in, and
+    // for a child to start with.
+    const sigset_t& original_mask() const { return before_; }
+
+private:
+    sigset_t before_;
+    struct sigaction actions_before_[4];
+};
+
+// Ends the process as `signal` would have.
+[[noreturn]] void end_as_by(int signal);
+
 }  // namespace ruvello

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "pieces.h"
 #include "textops/textops.h"
 
 namespace ruvello {
@@ -334,19 +333,6 @@ void Translator::copy_module_header(std::string_view header) {
     put_lines("DEFINE\n", 1);
     mark(header_line);
     put_lines(define_line_, 1);
-}
-
-void translate(ByteSource& model, ByteSink& sink, Warnings& warnings,
-               const TranslationSettings& settings) {
-    if (const std::optional<PiecePlan> plan = pieces_that_pay(settings, model.size())) {
-        translate_in_pieces(model, sink, warnings, settings, *plan);
-        return;
-    }
-    LineReader input(model);
-    OutputBuffer output(sink);
-    output.put(banner(settings.source_name));
-    Translator(input, output, warnings, settings).translate_lines();
-    output.flush();
 }
 
 }  // namespace ruvello

@@ -23,6 +23,10 @@ struct TranslationSettings {
     std::string_view source_name;  // the model as named on the command line
     bool all_instances = false;    // FORALL for every tuple of processes, not just 1 and 2
     bool line_markers = false;     // "# L" lines that give NuSMV the lines of the model
+    // Each FORALL instance named for its line and processes, NAME ruvello_14_1_3 := ...,
+    // and a FORALL line without instances written as NAME ruvello_14_none := TRUE, so
+    // that a checker's verdicts can be told apart and the file stays valid.
+    bool name_instances = false;
 };
 
 // What the lines of a section are, and so what a header line opens.
@@ -333,11 +337,5 @@ private:
     std::string instance_;
     std::string scratch_;
 };
-
-// Translates a whole model: the banner, then its lines, on threads where
-// that pays (a large model on several cores), otherwise by the line loop
-// on this thread. The output is the same either way.
-void translate(ByteSource& model, ByteSink& sink, Warnings& warnings,
-               const TranslationSettings& settings);
 
 }  // namespace ruvello

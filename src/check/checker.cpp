@@ -1,0 +1,180 @@
+#include "checker.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <sstream>
+#include <utility>
+
+namespace ruvello::check {
+
+namespace {
+
+std::vector<std::string_view> lines_of(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
+
+std::optional<int> leading_number(std::string_view text) {
+    int number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (error != std::errc()) return std::nullopt;
+    return number;
+}
+
+constexpr std::string_view marker = "@@ruvello ";
+
+}  // namespace
+
+std::optional<std::string> refused_checker_option(std::string_view option) {
+    static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> refused{{
+        {"-AG", "checks only properties of the form AG p and skips every other"},
+        {"-bmc", "checks up to a bound only, and gives no verdict on many properties"},
+        {"-df", "does without the reachable states, and runs for hours where it need not"},
+        {"-n", "checks one property only and skips the others"},
+        {"-source", "replaces the script through which ruvello reads the verdicts"},
+        {"-lp", "lists the properties instead of checking them"},
+        {"-int", "waits for commands instead of checking"},
+    }};
+    for (const auto& [refused_option, why] : refused)
+        if (option == refused_option)
+            return "--checker-option " + std::string(option) + " is refused: it " + std::string(why);
+    return std::nullopt;
+}
+
+const std::vector<std::string> fast_options = {"-dynamic", "-dcx"};
+
+std::vector<ListedProperty> read_listing(std::string_view output) {
+    std::vector<ListedProperty> listed;
+    const std::vector<std::string_view> lines = lines_of(output);
+    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
+        // "003 :AG x IN c1" then "  [CTL  Unchecked  N/A  c1.u]"
+        const std::string_view head = lines[i];
+        const std::size_t colon = head.find(" :");
+        const std::optional<int> index = leading_number(head);
+        if (!index || colon == std::string_view::npos ||
+            !std::all_of(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(colon),
+                         [](char c) { return c >= '0' && c <= '9'; }))
+            continue;
+        std::string_view details = lines[i + 1];
+        const std::size_t open = details.find('[');
+        const std::size_t close = details.rfind(']');
+        if (open == std::string_view::npos || close == std::string_view::npos || close < open)
+            continue;
+        std::istringstream fields(std::string(details.substr(open + 1, close - open - 1)));
+        std::vector<std::string> words;
+        for (std::string word; fields >> word;) words.push_back(word);
+        if (words.size() < 2) continue;
+        ListedProperty property{*index, words.front(), words.back(), ""};
+        const std::string_view formula = head.substr(colon + 2);
+        if (const std::size_t in = formula.rfind(" IN "); in != std::string_view::npos) {
+            std::string_view instance = formula.substr(in + 4);
+            while (!instance.empty() && instance.back() == ' ') instance.remove_suffix(1);
+            property.instance = instance;
+        }
+        listed.push_back(std::move(property));
+        ++i;
+    }
+    return listed;
+}
+
+std::optional<std::string> read_version(std::string_view output) {
+    for (const std::string_view line : lines_of(output)) {
+        const std::size_t at = line.find("This is ");
+        if (!line.starts_with("*** ") || at == std::string_view::npos) continue;
+        std::string_view version = line.substr(at + 8);
+        version = version.substr(0, std::min(version.find(" ("), version.size()));
+        return std::string(version);
+    }
+    return std::nullopt;
+}
+
+std::string verdict_script(const std::string& model, const std::vector<int>& indices) {
+    std::string script = "set on_failure_script_quits\nread_model -i \"" + model + "\"\ngo\n";
+    for (const int index : indices) {
+        const std::string number = std::to_string(index);
+        script += "echo " + std::string(marker) + number + "\ncheck_property -n " + number + "\n";
+    }
+    return script + "quit\n";
+}
+
+std::map<int, CheckerVerdict> read_verdicts(std::string_view output) {
+    std::map<int, CheckerVerdict> verdicts;
+    std::optional<int> index;  // whose output this is
+    for (const std::string_view line : lines_of(output)) {
+        if (line.starts_with(marker)) {
+            index = leading_number(line.substr(marker.size()));
+            continue;
+        }
+        if (!index) continue;
+        const auto found = verdicts.find(*index);
+        if (found != verdicts.end()) {
+            found->second.text.append(line).push_back('\n');
+            continue;
+        }
+        if (!line.starts_with("-- ")) continue;
+        CheckerVerdict verdict;
+        const std::size_t is = line.rfind(" is ");
+        if (is == std::string_view::npos) continue;
+        std::string_view outcome = line.substr(is + 4);
+        while (!outcome.empty() && (outcome.back() == ' ' || outcome.back() == '\r'))
+            outcome.remove_suffix(1);
+        if (line.starts_with("-- the result of ")) {
+            verdict.verdict = "true";
+            verdict.value = std::string(outcome);
+        } else if (outcome == "true" || outcome == "false") {
+            verdict.verdict = std::string(outcome);
+        } else {
+            continue;
+        }
+        verdict.text.append(line).push_back('\n');
+        verdicts.emplace(*index, std::move(verdict));
+    }
+    return verdicts;
+}
+
+std::string read_error(std::string_view errors) {
+    std::string message;
+    int kept = 0;
+    for (const std::string_view line : lines_of(errors)) {
+        // What NuSMV says after the reason, as it ends.
+        if (line == "Aborting batch mode" || line == "NuSMV terminated by a signal") break;
+        if (line.empty() || line.starts_with("***") || line.starts_with("WARNING ***")) continue;
+        if (!message.empty()) message += '\n';
+        message += line;
+        if (++kept == 3) break;
+    }
+    return message;
+}
+
+std::string instance_as_in_model(std::string_view path) {
+    std::string shown;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t dot = std::min(path.find('.', start), path.size());
+        const std::string_view part = path.substr(start, dot - start);
+        if (!shown.empty()) shown += '.';
+        // The translation names the instance of process K of c "NK_c".
+        const std::size_t underscore = part.find('_');
+        const bool numbered = part.size() > 2 && part.front() == 'N' &&
+                              underscore != std::string_view::npos && underscore > 1 &&
+                              underscore + 1 < part.size() &&
+                              std::all_of(part.begin() + 1, part.begin() + static_cast<std::ptrdiff_t>(underscore),
+                                          [](char c) { return c >= '0' && c <= '9'; });
+        if (numbered)
+            shown.append(part.substr(underscore + 1))
+                .append("[")
+                .append(part.substr(1, underscore - 1))
+                .append("]");
+        else
+            shown += part;
+        start = dot + 1;
+    }
+    return shown;
+}
+
+}  // namespace ruvello::check

@@ -1,0 +1,57 @@
+// What ruvello knows of NuSMV: how to ask it for its list of properties and
+// for a verdict on each, and how to read what it prints.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ruvello::check {
+
+// Why an option may not be passed to the checker, or nothing when it may.
+std::optional<std::string> refused_checker_option(std::string_view option);
+
+// Options that check the same properties faster than NuSMV's defaults.
+extern const std::vector<std::string> fast_options;
+
+// A property as NuSMV lists it (-lp): its index, its kind, its name with the
+// path of the module instance it belongs to (c1.u), and the instance that
+// follows " IN " in its formula, for a property that has no name.
+struct ListedProperty {
+    int index = 0;
+    std::string kind;
+    std::string name;  // "N/A" for a property without a name
+    std::string instance;
+};
+
+std::vector<ListedProperty> read_listing(std::string_view output);
+
+// "NuSMV 2.6.0", from the banner NuSMV prints on every run, or nothing.
+std::optional<std::string> read_version(std::string_view output);
+
+// A script for -source that reads `model` once and checks the properties of
+// `indices`, each after a marker line that read_verdicts finds.
+std::string verdict_script(const std::string& model, const std::vector<int>& indices);
+
+struct CheckerVerdict {
+    std::string verdict;               // "true" or "false"
+    std::optional<std::string> value;  // what a COMPUTE found
+    std::string text;                  // all it printed for the property
+};
+
+// The verdicts found in the output of a run of verdict_script, by index:
+// those printed before the run ended, however it ended.
+std::map<int, CheckerVerdict> read_verdicts(std::string_view output);
+
+// What NuSMV said about a model it could not read or check: its first
+// lines of substance, without its banner and warnings.
+std::string read_error(std::string_view errors);
+
+// A module instance as the model names it: the processes' instances of a
+// module, N1_c and N2_c, are c[1] and c[2]; a.N2_c.b is a.c[2].b.
+std::string instance_as_in_model(std::string_view path);
+
+}  // namespace ruvello::check

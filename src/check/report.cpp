@@ -1,0 +1,161 @@
+#include "report.h"
+
+#include <algorithm>
+#include <optional>
+
+namespace ruvello::check {
+
+namespace {
+
+std::string tuple_text(const std::vector<int>& processes) {
+    std::string text = "(";
+    for (std::size_t i = 0; i < processes.size(); ++i)
+        text += (i > 0 ? "," : "") + std::to_string(processes[i]);
+    return text + ")";
+}
+
+// Which instance a verdict is on: "c[2] (1,3)", "(1,3)", "c[2]" or "".
+std::string instance_text(const Verdict& verdict) {
+    std::string text = verdict.instance.value_or("");
+    if (verdict.processes) text += (text.empty() ? "" : " ") + tuple_text(*verdict.processes);
+    return text;
+}
+
+// What a cell of the table says, and how it counts in the summary.
+struct Cell {
+    std::string text;
+    enum class Count { none, holds, fails, no_verdict } count = Count::none;
+};
+
+Cell cell_for(const Results& results, const Property& property, const Run& run) {
+    std::vector<const Verdict*> verdicts;
+    for (const Verdict& verdict : results.verdicts)
+        if (verdict.n == run.n && verdict.line == property.line) verdicts.push_back(&verdict);
+    if (verdicts.empty()) {
+        if (run.outcome == "done") return {"-"};
+        return {run.outcome, Cell::Count::no_verdict};
+    }
+    std::vector<const Verdict*> failing;
+    for (const Verdict* verdict : verdicts)
+        if (verdict->verdict == "false") failing.push_back(verdict);
+    if (!failing.empty()) {
+        std::string text = "false";
+        if (const std::string first = instance_text(*failing.front()); !first.empty())
+            text += " " + first;
+        if (failing.size() > 1) text += " +" + std::to_string(failing.size() - 1);
+        return {text, Cell::Count::fails};
+    }
+    for (const char* missing : {"error", "timeout"})
+        for (const Verdict* verdict : verdicts)
+            if (verdict->verdict == missing) return {missing, Cell::Count::no_verdict};
+    if (verdicts.front()->value) {
+        std::string text = *verdicts.front()->value;
+        const bool same = std::all_of(verdicts.begin(), verdicts.end(), [&](const Verdict* verdict) {
+            return verdict->value == verdicts.front()->value;
+        });
+        return {same ? text : text + " ...", Cell::Count::holds};
+    }
+    return {"true", Cell::Count::holds};
+}
+
+// N = 2..5, or N = 2, 3, 5.
+std::string counts_text(const std::vector<Run>& runs) {
+    if (runs.empty()) return "N = none";
+    bool contiguous = true;
+    for (std::size_t i = 1; i < runs.size(); ++i) contiguous &= runs[i].n == runs[i - 1].n + 1;
+    if (runs.size() == 1) return "N = " + std::to_string(runs.front().n);
+    if (contiguous)
+        return "N = " + std::to_string(runs.front().n) + ".." + std::to_string(runs.back().n);
+    std::string text = "N = ";
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        text += (i > 0 ? ", " : "") + std::to_string(runs[i].n);
+    return text;
+}
+
+std::string padded(std::string text, std::size_t width) {
+    if (text.size() < width) text.append(width - text.size(), ' ');
+    return text;
+}
+
+constexpr std::size_t property_width = 44;
+
+std::string shortened(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    std::string shown;
+    for (const char c : text) shown += c == '\t' ? ' ' : c;
+    if (shown.size() > property_width) shown = shown.substr(0, property_width - 3) + "...";
+    return shown;
+}
+
+}  // namespace
+
+int exit_status(const Results& results) {
+    const auto has = [&](const char* verdict) {
+        return std::any_of(results.verdicts.begin(), results.verdicts.end(),
+                           [&](const Verdict& each) { return each.verdict == verdict; });
+    };
+    if (has("false")) return 1;
+    const bool run_failed = std::any_of(results.runs.begin(), results.runs.end(),
+                                        [](const Run& run) { return run.outcome != "done"; });
+    if (has("error") || has("timeout") || run_failed) return 3;
+    return 0;
+}
+
+std::string table(const Results& results) {
+    std::string out = "ruvello --check " + results.model + ", " + counts_text(results.runs) + ", " +
+                      (results.every_tuple ? "every tuple of distinct processes"
+                                           : "processes 1 and 2 only (--symmetric)") +
+                      ", " + (results.checker_version.empty() ? "checker unknown" : results.checker_version) +
+                      "\n";
+    std::vector<std::vector<Cell>> rows;
+    std::vector<std::size_t> widths;
+    for (const Run& run : results.runs) widths.push_back(("N = " + std::to_string(run.n)).size());
+    for (const Property& property : results.properties) {
+        std::vector<Cell> row;
+        for (std::size_t column = 0; column < results.runs.size(); ++column) {
+            row.push_back(cell_for(results, property, results.runs[column]));
+            widths[column] = std::max(widths[column], row.back().text.size());
+        }
+        rows.push_back(std::move(row));
+    }
+    out += " line  " + padded("property", property_width);
+    for (std::size_t column = 0; column < results.runs.size(); ++column)
+        out += "  " + padded("N = " + std::to_string(results.runs[column].n), widths[column]);
+    while (out.back() == ' ') out.pop_back();
+    out += "\n";
+    std::size_t holds = 0, fails = 0, no_verdict = 0;
+    std::optional<int> first_failing_n;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const std::string line = std::to_string(results.properties[i].line);
+        out += std::string(line.size() < 5 ? 5 - line.size() : 0, ' ') + line + "  " +
+               padded(shortened(results.properties[i].text), property_width);
+        for (std::size_t column = 0; column < rows[i].size(); ++column) {
+            const Cell& cell = rows[i][column];
+            out += "  " + padded(cell.text, widths[column]);
+            holds += cell.count == Cell::Count::holds;
+            no_verdict += cell.count == Cell::Count::no_verdict;
+            if (cell.count == Cell::Count::fails) {
+                ++fails;
+                const int n = results.runs[column].n;
+                if (!first_failing_n || n < *first_failing_n) first_failing_n = n;
+            }
+        }
+        while (!out.empty() && out.back() == ' ') out.pop_back();
+        out += "\n";
+    }
+    out += std::to_string(results.properties.size()) + " properties, " +
+           counts_text(results.runs) + ": " + std::to_string(holds) + " true, " +
+           std::to_string(fails) + " false" +
+           (first_failing_n ? " (from N = " + std::to_string(*first_failing_n) + ")" : "") + ", " +
+           std::to_string(no_verdict) + " without verdict\n";
+    out += "Checked for these N only: nothing is shown for any other N.\n";
+    for (const Run& run : results.runs) {
+        if (!run.message) continue;
+        out += "N = " + std::to_string(run.n) + ": " + run.outcome + ": ";
+        for (const char c : *run.message) out += c == '\n' ? std::string("\n    ") : std::string(1, c);
+        out += "\n";
+    }
+    return out;
+}
+
+}  // namespace ruvello::check
