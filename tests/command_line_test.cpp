@@ -57,6 +57,7 @@ TEST(CommandLine, ReadsEveryFormOfTheOptionsAndNamesWhatIsWrong) {
         {"--check -p 2..4,6,3 -f m.in", "check 2 3 4 6 m.in"},
         {"-p 5 --check -f m.in --symmetric --jobs 2", "check 5 m.in"},
         {"--report a.json --report b.json --json -", "report "},
+        {"--report a.json b.json c.json", "report "},
         {"-p 3 --bogus -f m.in --help", "help"},
         {"-f m.in -h", "help"},
         {"--version -p x", "version"},

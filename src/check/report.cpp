@@ -82,7 +82,9 @@ constexpr std::size_t property_width = 44;
 std::string shortened(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
     std::string shown;
-    for (const char c : text) shown += c == '\t' ? ' ' : c;
+    // A control character could move the terminal's cursor: it shows as '?'.
+    for (const char c : text)
+        shown += c == '\t' ? ' ' : (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) ? '?' : c;
     if (shown.size() > property_width) shown = shown.substr(0, property_width - 3) + "...";
     return shown;
 }

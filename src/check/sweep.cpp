@@ -231,6 +231,14 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
             return fail("timeout", "the checker did not list the properties within " + limit_text() + " s");
         job.listing = read_listing(output);
         if (end.exit_status != 0) return fail("error", how_it_ended());
+        // Every property of main is the checker's to list, under its name.
+        for (const NamedProperty& property : translations_[job.column].properties) {
+            const bool listed = std::any_of(job.listing.begin(), job.listing.end(),
+                                            [&](const ListedProperty& each) { return each.name == property.name; });
+            if (property.module == "main" && !property.name.empty() && !listed)
+                return fail("error", "the checker did not list the property of line " +
+                                         std::to_string(property.line) + ", " + property.name);
+        }
         job.listed = true;
         if (job.listing.empty()) return false;
         start_stage(job, Job::Stage::verdicts);

@@ -146,6 +146,7 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
     std::optional<std::string_view> model;
     std::optional<std::string_view> check_option;   // the first option only a check reads
     std::optional<std::string_view> report_option;  // the first that a report reads too
+    std::vector<std::string_view> operands;  // words that are no options
     bool version = false;
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -154,8 +155,10 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
             options_ended = true;
             continue;
         }
-        if (options_ended || arg == "-" || !arg.starts_with('-'))
-            refuse(quoted(arg) + ": a model is given with -f MODEL");
+        if (options_ended || arg == "-" || !arg.starts_with('-')) {
+            operands.push_back(arg);
+            continue;
+        }
         auto [name, value] = option_of(arg);
         if (!name->takes_value && value)
             refuse(quoted(name->long_name) + " takes no value, not " + quoted(*value));
@@ -193,6 +196,10 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
         return command;
     }
     const bool checking = command.action == CommandLine::Action::check;
+    // The documents to merge may follow --report as words of their own.
+    if (!command.report_paths.empty()) command.report_paths.insert(command.report_paths.end(),
+                                                                   operands.begin(), operands.end());
+    else if (!operands.empty()) refuse(quoted(operands.front()) + ": a model is given with -f MODEL");
     if (!command.report_paths.empty()) {
         if (checking || processes || model || check_option || command.output_path)
             refuse("--report merges the documents of earlier checks, and takes only --json and "

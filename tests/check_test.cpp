@@ -1,0 +1,199 @@
+// The check's own rules, without a model checker: naming the properties of
+// a translation, reading NuSMV's output, and the report in its formats.
+#include <gtest/gtest.h>
+
+#include "checker.h"
+#include "formats.h"
+#include "naming.h"
+#include "report.h"
+
+namespace {
+
+using namespace ruvello::check;
+
+std::string described(const NamedProperty& property) {
+    std::string text = property.name + " line " + std::to_string(property.line) + " " + property.kind +
+                       " in " + property.module;
+    if (property.processes)
+        for (const int process : *property.processes) text += " " + std::to_string(process);
+    if (property.stand_in) text += " (stand-in)";
+    return text;
+}
+
+TEST(Naming, NamesEveryPropertyByItsModelLineAndKeepsTheModelsOwnNames) {
+    const std::string translation =
+        "--Source file: m.in , by ruvello--\n"  // the model's line 1 is the next
+        "MODULE main\n"
+        "SPEC AG x -- SPEC in a comment\n"
+        "CTLSPEC NAME mine := AG y\n"
+        "LTLSPEC\n"
+        "  -- the formula on the next line of code\n"
+        "  G z\n"
+        "SPEC\n"
+        "\tNAME ruvello_8_1_3 := AG (!(s[1] & s[3]))\n"
+        "# 12 \"m.in\"\n"
+        "SPEC\n"
+        "\tNAME ruvello_12_none := TRUE\n"
+        "MODULE user(id)\n"
+        "PSLSPEC always (id > 0);\n"
+        "INVARSPEC (id > 0) COMPUTE MIN [ a , b ]\n"
+        "SPEC\n"
+        "VAR x : boolean;\n";
+    const NamedTranslation named = name_properties(translation);
+    EXPECT_EQ(named.text, "--Source file: m.in , by ruvello--\n"
+                          "MODULE main\n"
+                          "SPEC NAME ruvello_2 := AG x -- SPEC in a comment\n"
+                          "CTLSPEC NAME mine := AG y\n"
+                          "LTLSPEC\n"
+                          "  -- the formula on the next line of code\n"
+                          "  NAME ruvello_6 := G z\n"
+                          "SPEC\n"
+                          "\tNAME ruvello_8_1_3 := AG (!(s[1] & s[3]))\n"
+                          "# 12 \"m.in\"\n"
+                          "SPEC\n"
+                          "\tNAME ruvello_12_none := TRUE\n"
+                          "MODULE user(id)\n"
+                          "PSLSPEC always (id > 0);\n"
+                          "INVARSPEC NAME ruvello_16 := (id > 0) COMPUTE NAME ruvello_16_p2 := MIN [ a , b ]\n"
+                          "SPEC\n"
+                          "VAR x : boolean;\n");
+    std::vector<std::string> properties;
+    for (const NamedProperty& property : named.properties) properties.push_back(described(property));
+    EXPECT_EQ(properties, (std::vector<std::string>{
+                              "ruvello_2 line 2 CTL in main",
+                              "mine line 3 CTL in main",
+                              "ruvello_6 line 6 LTL in main",
+                              "ruvello_8_1_3 line 8 CTL in main 1 3",
+                              "ruvello_12_none line 12 CTL in main (stand-in)",
+                              " line 15 PSL in user",
+                              "ruvello_16 line 16 INVAR in user",
+                              "ruvello_16_p2 line 16 COMPUTE in user",
+                          }));
+}
+
+TEST(Checker, ReadsNuSMVsListingVerdictsVersionAndErrors) {
+    const std::vector<ListedProperty> listing = read_listing(
+        "*** This is NuSMV 2.6.0 (compiled on Thu Jan  1 00:00:00 2026)\n"
+        "001 :AG (z | v) IN N2_c\n"
+        "  [CTL            Unchecked      N/A    N2_c.ruvello_30]\n"
+        "002 :always ((x | !x)) IN a.b\n"
+        "  [PSL            Unchecked      N/A    N/A]\n"
+        "003 :G x \n"
+        "  [LTL            Unchecked      N/A    own]\n");
+    ASSERT_EQ(listing.size(), 3u);
+    EXPECT_EQ(listing[0].index, 1);
+    EXPECT_EQ(listing[0].kind, "CTL");
+    EXPECT_EQ(listing[0].name, "N2_c.ruvello_30");
+    EXPECT_EQ(listing[1].instance, "a.b");
+    EXPECT_EQ(listing[2].name, "own");
+    EXPECT_EQ(read_version("*** This is NuSMV 2.6.0 (compiled on Thu Jan  1)\n"), "NuSMV 2.6.0");
+    EXPECT_EQ(read_version("garbage\n"), std::nullopt);
+
+    const std::map<int, CheckerVerdict> verdicts = read_verdicts(
+        "WARNING *** Processes are still supported, but deprecated. ***\n"
+        "@@ruvello 3 \n"
+        "-- specification AG x  is false\n"
+        "-- as demonstrated by the following execution sequence\n"
+        "@@ruvello 5 \n"
+        "-- the result of MIN [ x , !x ]  is 1\n"
+        "@@ruvello 7 \n"
+        "-- specification  F z IN N2_c is true\n"
+        "@@ruvello 9 \n"
+        "-- invariant x  is true\n"
+        "@@ruvello 10 \n");
+    ASSERT_EQ(verdicts.size(), 4u);
+    EXPECT_EQ(verdicts.at(3).verdict, "false");
+    EXPECT_EQ(verdicts.at(3).text,
+              "-- specification AG x  is false\n-- as demonstrated by the following execution sequence\n");
+    EXPECT_EQ(verdicts.at(5).value, "1");
+    EXPECT_EQ(verdicts.at(7).verdict, "true");
+    EXPECT_EQ(verdicts.at(9).verdict, "true");
+    EXPECT_EQ(verdicts.count(10), 0u);
+
+    EXPECT_EQ(read_error("*** banner\n\nfile m.in: line 6: \"u\" undefined\nAborting batch mode\nmore\n"),
+              "file m.in: line 6: \"u\" undefined");
+    const std::pair<const char*, const char*> instances[] = {
+        {"N1_c", "c[1]"}, {"a.N12_user.b", "a.user[12].b"}, {"a", "a"}, {"N_x", "N_x"}, {"Nx_y", "Nx_y"}};
+    for (const auto& [path, shown] : instances) EXPECT_EQ(instance_as_in_model(path), shown) << path;
+    EXPECT_TRUE(refused_checker_option("-AG"));
+    EXPECT_TRUE(refused_checker_option("-n"));
+    EXPECT_FALSE(refused_checker_option("-coi"));
+}
+
+Results sample() {
+    Results results;
+    results.model = "m.in";
+    results.checker_path = "NuSMV";
+    results.checker_version = "NuSMV 2.6.0";
+    results.runs = {{2, "done", 0.5, std::nullopt}, {3, "done", 0.7, std::nullopt},
+                    {4, "timeout", 9, "stopped after 9 s"}};
+    results.properties = {{14, "CTL", "main", "  FORALL (i, j) AG (i != j -> !(c[i] & c[j]))"},
+                          {17, "COMPUTE", "main", "COMPUTE MIN [ a , b ]"},
+                          {20, "CTL", "user", "SPEC AG ok -- \"quoted\" & <odd>\x01"}};
+    const auto verdict = [](int n, std::size_t line, std::optional<std::vector<int>> processes,
+                            std::optional<std::string> instance, std::string outcome) {
+        return Verdict{n, line, std::move(processes), std::move(instance), std::move(outcome), std::nullopt, std::nullopt};
+    };
+    results.verdicts = {verdict(2, 14, std::vector<int>{1, 2}, std::nullopt, "true"),
+                        verdict(2, 14, std::vector<int>{2, 1}, std::nullopt, "true"),
+                        verdict(3, 14, std::vector<int>{1, 3}, std::nullopt, "false"),
+                        verdict(3, 14, std::vector<int>{2, 3}, std::nullopt, "false"),
+                        verdict(3, 14, std::vector<int>{3, 1}, std::nullopt, "false"),
+                        verdict(3, 17, std::nullopt, std::nullopt, "true"),
+                        verdict(3, 20, std::nullopt, "u[2]", "false"),
+                        verdict(4, 14, std::vector<int>{1, 2}, std::nullopt, "true"),
+                        verdict(4, 14, std::vector<int>{1, 3}, std::nullopt, "timeout")};
+    results.verdicts[5].value = "4";
+    return results;
+}
+
+TEST(Report, SaysForEachPropertyAndNWhatHoldsWhereItFailsAndWhatIsUnknown) {
+    EXPECT_EQ(table(sample()),
+              "ruvello --check m.in, N = 2..4, every tuple of distinct processes, NuSMV 2.6.0\n"
+              " line  property                                      N = 2  N = 3           N = 4\n"
+              "   14  FORALL (i, j) AG (i != j -> !(c[i] & c[j]))   true   false (1,3) +2  timeout\n"
+              "   17  COMPUTE MIN [ a , b ]                         -      4               timeout\n"
+              "   20  SPEC AG ok -- \"quoted\" & <odd>?               -      false u[2]      timeout\n"
+              "3 properties, N = 2..4: 2 true, 2 false (from N = 3), 3 without verdict\n"
+              "Checked for these N only: nothing is shown for any other N.\n"
+              "N = 4: timeout: stopped after 9 s\n");
+    Results results = sample();
+    EXPECT_EQ(exit_status(results), 1);
+    for (Verdict& verdict : results.verdicts)
+        if (verdict.verdict == "false") verdict.verdict = "true";
+    EXPECT_EQ(exit_status(results), 3);
+    results.runs.pop_back();
+    results.verdicts.resize(results.verdicts.size() - 2);
+    EXPECT_EQ(exit_status(results), 0);
+}
+
+TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
+    const Results results = sample();
+    const Results read = from_json(to_json(results));
+    EXPECT_EQ(to_json(read), to_json(results));
+    EXPECT_THROW(from_json("{\"model\": 3}"), std::runtime_error);
+
+    // Each N as the last document that has it says.
+    Results early = results, late = results;
+    early.runs.resize(2);
+    late.runs.erase(late.runs.begin(), late.runs.begin() + 2);
+    late.runs[0].outcome = "done";
+    std::erase_if(early.verdicts, [](const Verdict& verdict) { return verdict.n == 4; });
+    const Results all = merged({results, early, late});
+    EXPECT_EQ(all.runs.size(), 3u);
+    EXPECT_EQ(all.runs[2].outcome, "done");
+    EXPECT_EQ(all.verdicts.size(), results.verdicts.size());
+    Results other = late;
+    other.model = "other.in";
+    EXPECT_THROW(merged({results, other}), std::runtime_error);
+
+    const std::string junit = to_junit(results);
+    EXPECT_NE(junit.find("<testsuite name=\"N=3\" tests=\"5\" failures=\"4\" errors=\"0\""), std::string::npos);
+    EXPECT_NE(junit.find("name=\"N=3 line 20 u[2]\""), std::string::npos);
+    EXPECT_NE(junit.find("<testsuite name=\"N=4\" tests=\"2\" failures=\"0\" errors=\"2\""), std::string::npos);
+    Results odd = results;
+    odd.model = "m<\x01>\".in";
+    EXPECT_NE(to_junit(odd).find("classname=\"m&lt;\\x01&gt;&quot;.in\""), std::string::npos);
+}
+
+}  // namespace

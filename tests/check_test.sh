@@ -1,0 +1,119 @@
+#!/bin/sh
+# check_test.sh RUVELLO SOURCE: ruvello --check end to end. First with
+# stand-in checkers (tests/check/standin_nusmv) for the faults the real one
+# cannot be made to show; then, with the real NuSMV (RUVELLO_NUSMV, or
+# NuSMV on PATH; skipped with status 77 without one), the examples' tables,
+# a model with every kind of property, a checker error at a model line, a
+# timeout, a signal during the runs, the JSON and JUnit files, and a sweep
+# spread by GNU parallel and merged with --report.
+set -eu
+ruvello=$1 source=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAILED: $*"; exit 1; }
+cd "$work"
+cp "$source"/tests/check/*.in "$source"/examples/*.in .
+standin=$source/tests/check/standin_nusmv
+
+# expect STATUS WORDS... -- COMMAND...: the command ends with STATUS and its
+# standard output holds each of WORDS.
+expect() {
+    status=$1
+    shift
+    words=
+    while [ "$1" != -- ]; do words="$words
+$1"
+        shift
+    done
+    shift
+    set +e
+    "$@" >out 2>err
+    got=$?
+    set -e
+    [ "$got" = "$status" ] || fail "$*: status $got, not $status; $(cat out err)"
+    echo "$words" | while IFS= read -r word; do
+        [ -z "$word" ] || grep -qF -- "$word" out || fail "$*: no '$word' in $(cat out)"
+    done
+}
+
+# A checker that crashes, prints garbage, lists nothing, never ends, or
+# cannot be started: an error for that N, never a verdict.
+for fault in crash garbage silent; do
+    STANDIN_FAULT=$fault expect 3 "SPEC AG !x                                    error" "N = 2: error:" -- \
+        "$ruvello" --check -p 2 --checker "$standin" -f one.in
+done
+STANDIN_FAULT=hang expect 3 "timeout" "N = 2: timeout: stopped after 0.5 s" -- \
+    "$ruvello" --check -p 2 --timeout 0.5 --checker "$standin" -f one.in
+expect 3 "cannot start '$work/none'" -- "$ruvello" --check -p 2 --checker "$work/none" -f one.in
+expect 2 -- "$ruvello" --check -p 2 --checker-option -AG -f one.in
+grep -q "it checks only properties of the form AG p" err || fail "-AG refused without its reason"
+
+nusmv=${RUVELLO_NUSMV:-$(command -v NuSMV || true)}
+if [ -z "$nusmv" ] || [ ! -x "$nusmv" ]; then
+    echo "SKIPPED: the tests with NuSMV: no NuSMV (set RUVELLO_NUSMV, or put NuSMV on PATH)"
+    exit 77
+fi
+echo "NuSMV: $nusmv"
+export RUVELLO_NUSMV="$nusmv"
+
+# The examples say on their first line what holds; priority_mutex's mutual
+# exclusion fails from N = 3 on, exactly for the pairs with process 3.
+for example in mutex semaphore token_ring ticket_lock; do
+    expect 0 ", 0 false, 0 without verdict" -- "$ruvello" --check -p 2..4 -f $example.in
+    expect 0 ", 0 false, 0 without verdict" -- "$ruvello" --check --symmetric -p 2..4 -f $example.in
+done
+expect 0 "processes 1 and 2 only (--symmetric)" "2 properties, N = 2..4: 6 true, 0 false" -- \
+    "$ruvello" --check --symmetric -p 2..4 -f priority_mutex.in
+expect 1 "false (1,3) +3" "2 properties, N = 2..4: 4 true, 2 false (from N = 3)" -- \
+    "$ruvello" --check -p 2..4 -f priority_mutex.in --json pm.json --junit pm.xml
+python3 -m json.tool pm.json >/dev/null || fail "the JSON does not parse"
+python3 - pm.json pm.xml <<'EOF' || fail "the verdicts of priority_mutex in JSON or JUnit"
+import json, sys, xml.etree.ElementTree as tree
+document = json.load(open(sys.argv[1]))
+for verdict in document["verdicts"]:
+    if verdict["line"] == 13:
+        assert (verdict["verdict"] == "false") == (3 in verdict["processes"]), verdict
+suites = tree.parse(sys.argv[2]).getroot().findall("testsuite")
+assert [suite.get("name") for suite in suites] == ["N=2", "N=3", "N=4"]
+names = [case.get("name") for suite in suites for case in suite.findall("testcase")]
+assert len(names) == len(set(names)) == len(document["verdicts"])
+assert sum(len(case.findall("failure")) for suite in suites for case in suite) == 10
+EOF
+
+# Every kind of property, in main and in modules instantiated once and per process.
+expect 1 -- "$ruvello" --check -p 1..3 -f mixed.in
+diff "$source/tests/check/mixed.p1-3.table" out || fail "mixed.in: the table differs"
+diff "$source/tests/check/mixed.p1-3.err" err || fail "mixed.in: the warnings differ"
+
+# NuSMV's message names the model's line; a timeout keeps what it found.
+printf 'MODULE main\nVAR\n  s[Proc] : boolean;\nASSIGN\n  init(s[Proc]) := FALSE;\n  next(s[Proc]) := undefined_thing;\nSPEC\n  FORALL (i) AG !s[i]\n' >bad.in
+expect 3 'N = 2: error: file bad.in: line 6: "undefined_thing" undefined' -- "$ruvello" --check -p 2 -f bad.in
+expect 3 "timeout" "N = 7: timeout: stopped after 1 s" -- \
+    "$ruvello" --check -p 2,7 --timeout 1 -f ticket_lock.in
+
+# A signal during the runs stops every checker and leaves no file behind.
+mkdir private
+for signal in INT TERM; do
+    TMPDIR=$work/private python3 - "$ruvello" $signal <<'EOF' || fail "SIG$signal during the runs"
+import os, signal, subprocess, sys, time
+run = subprocess.Popen([sys.argv[1], "--check", "-p", "7", "-f", "ticket_lock.in", "--json", "s.json"],
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+time.sleep(1.5)
+run.send_signal(getattr(signal, "SIG" + sys.argv[2]))
+assert run.wait() == -getattr(signal, "SIG" + sys.argv[2]), run.returncode
+time.sleep(0.2)
+assert subprocess.run(["pgrep", "-f", "ticket_lock.7.smv"], capture_output=True).returncode == 1
+assert os.listdir(os.environ["TMPDIR"]) == [] and not os.path.exists("s.json")
+EOF
+done
+
+# A sweep spread over processes (or machines) and merged gives the same table.
+"$ruvello" --check -p 2..4 -f priority_mutex.in >whole || true
+if command -v parallel >/dev/null; then
+    parallel --will-cite "$ruvello" --check -p {} --json r{}.json -f priority_mutex.in ::: 2 3 4 >/dev/null || true
+    expect 1 -- "$ruvello" --report r4.json r2.json r3.json
+    diff whole out || fail "the merged report differs from the sweep's"
+else
+    echo "SKIPPED: the sweep with GNU parallel: no parallel"
+fi
+echo "passed"
