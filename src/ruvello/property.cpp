@@ -226,7 +226,9 @@ void ProcessTuples::fill_after(std::size_t k) {
 
 void Translator::translate_property(std::string_view line) {
     const std::string_view words = textops::ltrim(line);
-    const bool is_code = has_code(words);
+    // Past its blanks, a line is code unless it is empty or starts a comment.
+    const bool is_code = !words.empty() && words.front() != '\n' &&
+                         ((words.front() != '-' && words.front() != '\r') || has_code(words));
     const bool forall = textops::contains(line, "FORALL");
     if (is_code) {
         note_property_start(words, forall);
@@ -293,6 +295,10 @@ void Translator::note_property_start(std::string_view words, bool forall) {
 // FORALL takes its parameters in parentheses; "FORALL i. p", as logic books
 // write it, leaves the list to whatever parentheses come later.
 void Translator::check_forall_word(std::string_view line) {
+    // The common form, FORALL and its list, needs no closer look.
+    if (const std::size_t at = textops::find(line, "FORALL"); at != std::string_view::npos &&
+                                                              textops::ltrim(line.substr(at + 6)).starts_with('('))
+        return;
     const std::string_view code = code_of(line);
     const std::size_t forall = textops::find_name(code, "FORALL");
     if (forall == std::string_view::npos) return;
@@ -607,14 +613,18 @@ void Translator::check_property(std::string_view line, std::string_view list,
     }
     // A process instance named through a parameter, as u[i]: it is written
     // N1_u, N2_u, and u[1] names nothing.
-    if (const std::string instance = excerpt(scan.instance_named); !instance.empty())
+    if (!scan.instance_named.empty()) {
+        const std::string instance = excerpt(scan.instance_named);
         warn("process instance named through brackets", "the process instance " + instance + " is written as N1_" + instance + ", N2_" +
              instance + ", ..., so " + instance + "[1] names nothing; pass what a property needs "
              "to the instance as variables declared with [Proc], and name those");
+    }
     // A parameter left standing: only "[i]" is replaced, not "[ i ]", "i + 1" or "i".
-    if (const std::string name = excerpt(scan.standing_parameter); !name.empty())
+    if (!scan.standing_parameter.empty()) {
+        const std::string name = excerpt(scan.standing_parameter);
         warn("parameter left standing", "the parameter " + name + " is left standing in the instances, where it names "
              "nothing; use a parameter only alone in brackets, as in x[" + name + "]");
+    }
 }
 
 }  // namespace ruvello

@@ -59,27 +59,25 @@ const std::vector<std::string_view>& split_at_proc(std::string_view text,
 // What a statement needs to know of each of its lines: whether it holds the
 // ';' that ends the statement, and whether it may hold a Proc. One pass.
 struct LineMarks {
-    bool semicolon = false;
-    bool capital_p = false;
-    bool bracketed_p = false;  // "[p", which may start a "[proc]" meant as "[Proc]"
+    bool semicolon;
+    bool capital_p;
 };
 
 LineMarks marks_of(std::string_view line) {
-    LineMarks marks;
-    textops::visit_prefixes<";", "P", "[p">(line, 0, [&](std::size_t at) {
-        (line[at] == ';' ? marks.semicolon : line[at] == 'P' ? marks.capital_p : marks.bracketed_p) = true;
-        return !(marks.semicolon && marks.capital_p);
-    });
-    return marks;
+    const std::size_t hit = textops::find_prefix<";", "P">(line);
+    if (hit == std::string_view::npos) return {false, false};
+    const std::string_view rest = line.substr(hit + 1);
+    if (line[hit] == ';') return {true, textops::contains(rest, proc.front())};
+    return {textops::contains(rest, ';'), true};
 }
 
-// The first bracketed name that is Proc but for the case of its letters,
-// as "[proc]" or "[PROC]": it is left as it is.
+// The first bracketed name that is Proc but for the case of its letters and
+// begins with a small p, as "[proc]": it is left as it is.
 std::string_view misspelt_proc(std::string_view text) {
-    for (std::size_t at = textops::find_prefix<"[p", "[P">(text); at != std::string_view::npos;
-         at = textops::find_prefix<"[p", "[P">(text, at + 1)) {
+    for (std::size_t at = textops::find_prefix<"[p">(text); at != std::string_view::npos;
+         at = textops::find_prefix<"[p">(text, at + 1)) {
         const std::string_view word = text.substr(at + 1, proc.size() + 1);
-        if (word.size() == proc.size() + 1 && word.back() == ']' && !word.starts_with(proc) &&
+        if (word.size() == proc.size() + 1 && word.back() == ']' &&
             std::equal(proc.begin(), proc.end(), word.begin(), [](char a, char b) {
                 return std::tolower(static_cast<unsigned char>(a)) ==
                        std::tolower(static_cast<unsigned char>(b));
@@ -133,14 +131,14 @@ Translator::StatementScan Translator::scan_statement(std::string_view text,
 void Translator::translate_statement(std::string_view first_line, std::string_view words) {
     const Statement statement = gather_statement(first_line, words);
     const std::string_view text = statement.text;
-    if (statement.may_hold_proc || statement.may_misspell_proc)
+    // Most statements mention no process at all, and are copied as they are;
+    // "[proc]" meant as "[Proc]" is what makes one of them look so.
+    if (!statement.may_hold_proc) {
         if (const std::string_view misspelt = misspelt_proc(text); !misspelt.empty())
             warnings_.warn(line_of(statement, misspelt.data() - text.data()), "Proc misspelt",
                            std::string(misspelt) + " is not [Proc], which is written with a "
                                                    "capital P and the rest in small letters: it "
                                                    "is left as it is; write [Proc]");
-    // Most statements mention no process at all, and are copied as they are.
-    if (!statement.may_hold_proc) {
         put_lines(text, statement.line_ends);
         return;
     }
@@ -150,7 +148,7 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
         put_lines(text, statement.line_ends);
         return;
     }
-    explained_by_unopened_header();
+    if (module_.unopened.line != 0) explained_by_unopened_header();
     check_names_around_proc(statement, parts);
     check_computed_indices(statement, parts);
     if (settings_.process_count <= 0)
@@ -163,9 +161,11 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
         return;
     }
     check_process_indexed(statement, scan, parts);
-    if (module_.header == "VAR" && !scan.declares_processes)
-        module_.indexed_names.emplace_back(
-            textops::rtrim(instance_name(text.substr(0, scan.head_size))));
+    if (module_.header == "VAR" && !scan.declares_processes) {
+        if (module_.indexed_names.empty()) module_.indexed_names = '\n';
+        module_.indexed_names.append(textops::rtrim(instance_name(text.substr(0, scan.head_size))))
+            .push_back('\n');
+    }
     if (!scan.declares_processes) {
         write_process_instances(statement, parts, scan.array);
     } else if (textops::contains(text, ':')) {
@@ -187,14 +187,13 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
     if (may_declare(words)) check_statement_line(words, first_line_number);
     // Every line of it ends with a line end, but maybe the last of the input.
     const auto statement = [&](std::string_view text, std::string_view cut_by, bool complete,
-                               bool may_hold_proc, bool may_misspell_proc) {
+                               bool may_hold_proc) {
         const std::size_t lines = input_.line_number() - first_line_number + 1;
         return Statement{text, first_line_number, cut_by, complete, may_hold_proc,
-                         may_misspell_proc, lines - (text.back() != '\n')};
+                         lines - (text.back() != '\n')};
     };
     LineMarks marks = marks_of(first_line);
-    bool may_misspell_proc = marks.bracketed_p;
-    if (marks.semicolon) return statement(first_line, {}, true, marks.capital_p, may_misspell_proc);
+    if (marks.semicolon) return statement(first_line, {}, true, marks.capital_p);
     statement_.assign(first_line);
     bool may_hold_proc = marks.capital_p;
     std::string_view line;
@@ -206,17 +205,16 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
             const auto header = header_keyword(line);
             const bool module_header = header && header->opens == Section::module;
             return statement(statement_, module_header ? "" : mentioned_section_keyword(line),
-                             false, may_hold_proc, may_misspell_proc);
+                             false, may_hold_proc);
         }
         if (const std::string_view line_words = textops::ltrim(line); may_declare(line_words))
             check_statement_line(line_words, input_.line_number());
         statement_ += line;
         marks = marks_of(line);
         may_hold_proc |= marks.capital_p;
-        may_misspell_proc |= marks.bracketed_p;
-        if (marks.semicolon) return statement(statement_, {}, true, may_hold_proc, may_misspell_proc);
+        if (marks.semicolon) return statement(statement_, {}, true, may_hold_proc);
     }
-    return statement(statement_, {}, false, may_hold_proc, may_misspell_proc);
+    return statement(statement_, {}, false, may_hold_proc);
 }
 
 // In a process-indexed statement the word "array " becomes a tab: an array
@@ -345,21 +343,25 @@ void Translator::check_statement_line(std::string_view words, std::size_t line_n
 // as in x[Proc mod N + 1], names none of them.
 void Translator::check_computed_indices(const Statement& statement,
                                         const std::vector<std::string_view>& parts) {
+    if (module_.indexed_names.empty()) return;
     const std::string_view text = statement.text;
+    const auto ends_index = [](char c) { return c == '[' || c == ']' || c == '\n' || c == ';'; };
     for (std::size_t i = 1; i < parts.size(); ++i) {
         const std::size_t at = parts[i].data() - proc.size() - text.data();
-        const std::size_t open = text.find_last_of("[]\n;", at);
-        const std::size_t close = text.find_first_of("[]\n;", at);
-        if (open == std::string_view::npos || text[open] != '[' || close == std::string_view::npos ||
-            text[close] != ']' || (open + 1 == at && close == at + proc.size()) || !in_code(text, at))
+        // x[Proc], the index as it is meant, is the common case.
+        if (at > 0 && text[at - 1] == '[' && textops::holds_at(text, at + proc.size(), "]")) continue;
+        std::size_t open = at;
+        while (open > 0 && !ends_index(text[open - 1])) --open;
+        std::size_t close = at + proc.size();
+        while (close < text.size() && !ends_index(text[close])) ++close;
+        if (open == 0 || text[--open] != '[' || close == text.size() || text[close] != ']' ||
+            !in_code(text, at))
             continue;
         const std::string_view before = textops::rtrim(text.substr(0, open));
         std::size_t start = before.size();
         while (start > 0 && textops::is_name_char(before[start - 1])) --start;
         const std::string name(before.substr(start));
-        if (std::find(module_.indexed_names.begin(), module_.indexed_names.end(), name) ==
-            module_.indexed_names.end())
-            continue;
+        if (!textops::contains(module_.indexed_names, "\n" + name + "\n")) continue;
         warnings_.warn(line_of(statement, at), "index computed from Proc",
                        excerpt(name + std::string(text.substr(open, close + 1 - open))) +
                            " names nothing: " + name + "[Proc] declares the names " + name +

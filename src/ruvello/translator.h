@@ -199,7 +199,6 @@ private:
         std::string_view cut_by;
         bool complete;            // it ends with the line holding its ';'
         bool may_hold_proc;       // it holds a 'P'
-        bool may_misspell_proc;   // it holds "[p"
         std::size_t line_ends;    // one for each of its lines with a line end
     };
     // What one pass over a statement that mentions a process finds. Its head
@@ -306,8 +305,9 @@ private:
         // The names of the module's process instances, declared with
         // transition and written N1_name, N2_name, ...
         std::vector<std::string> process_instances;
-        // The names declared x[Proc] in the module's VAR sections.
-        std::vector<std::string> indexed_names;
+        // The names declared x[Proc] in the module's VAR sections, each
+        // between line ends: "\nx\ny\n".
+        std::string indexed_names;
         // A line that would open a section but for the blanks before its
         // keyword or the carriage return after it, while no header has come
         // since: what it leaves untranslated is warned about at that line.
