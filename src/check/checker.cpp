@@ -10,16 +10,6 @@ namespace ruvello::check {
 
 namespace {
 
-std::vector<std::string_view> lines_of(std::string_view text) {
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 std::optional<int> leading_number(std::string_view text) {
     int number = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
@@ -30,6 +20,16 @@ std::optional<int> leading_number(std::string_view text) {
 constexpr std::string_view marker = "@@ruvello ";
 
 }  // namespace
+
+std::vector<std::string_view> lines_of(std::string_view text) {
+    std::vector<std::string_view> lines;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return lines;
+}
 
 std::optional<std::string> refused_checker_option(std::string_view option) {
     static constexpr std::array<std::pair<std::string_view, std::string_view>, 7> refused{{

@@ -11,6 +11,9 @@
 
 namespace ruvello::check {
 
+// The lines of a text, without their line ends.
+std::vector<std::string_view> lines_of(std::string_view text);
+
 // Why an option may not be passed to the checker, or nothing when it may.
 std::optional<std::string> refused_checker_option(std::string_view option);
 

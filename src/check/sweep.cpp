@@ -59,17 +59,6 @@ std::string read_file(const std::string& path) {
     return text.str();
 }
 
-// The model's lines, for the text of each property's row.
-std::vector<std::string_view> lines_of(std::string_view text) {
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
-    }
-    return lines;
-}
-
 // A name made safe for a file name.
 std::string file_name_part(std::string_view text) {
     std::string safe;
