@@ -80,6 +80,25 @@ assert len(names) == len(set(names)) == len(document["verdicts"])
 assert sum(len(case.findall("failure")) for suite in suites for case in suite) == 10
 EOF
 
+# Several N at once keep their order; the translations kept and the
+# counterexamples are named by N, line and tuple.
+"$ruvello" --check -p 2..4 -f priority_mutex.in >one_job || true
+expect 1 -- "$ruvello" --check --jobs 3 -p 2..4 -f priority_mutex.in --keep kept --traces traces --json t.json
+diff one_job out || fail "--jobs 3 changed the table"
+[ "$(ls kept)" = "$(printf 'priority_mutex.2.smv\npriority_mutex.3.smv\npriority_mutex.4.smv')" ] ||
+    fail "--keep kept $(ls kept)"
+[ "$(ls traces | wc -l)" = 10 ] || fail "not a trace for each of the 10 false verdicts: $(ls traces)"
+head -1 traces/priority_mutex.N3.L13.1-3.trace | grep -qF -- "-- ruvello: in this trace N1_p is p[1], N2_p is p[2], N3_p is p[3]" ||
+    fail "the trace does not say which instance is which process"
+grep -q "is false" traces/priority_mutex.N4.L13.4-3.trace || fail "the trace of (4,3) at N = 4"
+grep -q '"trace": ".*priority_mutex.N3.L13.3-1.trace"' t.json || fail "the JSON does not name the trace"
+# No progress on what is not a terminal; --fatal-warnings runs no checker.
+if grep -q "$(printf '\r')" err; then fail "progress written where standard error is no terminal"; fi
+printf 'MODULE main\nVAR\n  x : boolean;\nSPEC\n  FORALL i. AG x\n' >warns.in
+expect 3 -- "$ruvello" --check -p 2 --fatal-warnings --checker "$work/none" -f warns.in
+grep -q "warnings are fatal (--fatal-warnings); no checker was run" err || fail "--fatal-warnings: $(cat err)"
+if grep -q "cannot start" out err; then fail "--fatal-warnings started the checker"; fi
+
 # Every kind of property, in main and in modules instantiated once and per process.
 expect 1 -- "$ruvello" --check -p 1..3 -f mixed.in
 diff "$source/tests/check/mixed.p1-3.table" out || fail "mixed.in: the table differs"
