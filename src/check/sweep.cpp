@@ -123,13 +123,12 @@ private:
     }
 
     const CommandLine& command_;
-    Children children_;
     std::optional<TemporaryFolder> folder_;
+    Children children_;  // stopped before the folder they write in is removed
     std::string stem_;
     std::string checker_;
     std::vector<NamedTranslation> translations_;
     std::vector<std::string> translation_paths_;
-    std::vector<std::string_view> model_lines_;
     Results results_;
 };
 
@@ -382,15 +381,15 @@ Results Sweep::run() {
     FileSource source(input.fd(), from_standard_input ? "standard input" : "'" + shown_model + "'",
                       input.size());
     const std::string model = read_all(source);
-    model_lines_ = lines_of(model);
     translate_for_each_n(model, shown_model);
 
     // The properties, one row for each line of the model that has some.
+    const std::vector<std::string_view> model_lines = lines_of(model);
     std::map<std::size_t, Property> rows;
     for (const NamedTranslation& translation : translations_)
         for (const NamedProperty& property : translation.properties) {
-            std::string_view text = property.line >= 1 && property.line <= model_lines_.size()
-                                        ? model_lines_[property.line - 1]
+            std::string_view text = property.line >= 1 && property.line <= model_lines.size()
+                                        ? model_lines[property.line - 1]
                                         : std::string_view();
             rows.emplace(property.line, Property{property.line, property.kind, property.module,
                                                  std::string(text.substr(0, 200))});
