@@ -151,6 +151,7 @@ void Translator::translate_lines() {
     // Every input begins at the model's first line or at a MODULE header.
     if (input_.next_line_or_start(line)) {
         // Some editors write a byte-order mark at the start of a UTF-8 file.
+        if (line.size() < 3 && input_.line_goes_on()) line = input_.whole_line();
         if (line.starts_with("\xEF\xBB\xBF"))
             warnings_.warn(1, "byte-order mark",
                            "the model starts with a UTF-8 byte-order mark, so its first line is "
