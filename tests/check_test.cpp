@@ -25,7 +25,7 @@ TEST(Naming, NamesEveryPropertyByItsModelLineAndKeepsTheModelsOwnNames) {
         "--Source file: m.in , by ruvello--\n"  // the model's line 1 is the next
         "MODULE main\n"
         "SPEC AG x -- SPEC in a comment\n"
-        "CTLSPEC NAME mine := AG y\n"
+        "CTLSPEC NAME my$own#1 := AG y\n"
         "LTLSPEC\n"
         "  -- the formula on the next line of code\n"
         "  G z\n"
@@ -43,7 +43,7 @@ TEST(Naming, NamesEveryPropertyByItsModelLineAndKeepsTheModelsOwnNames) {
     EXPECT_EQ(named.text, "--Source file: m.in , by ruvello--\n"
                           "MODULE main\n"
                           "SPEC NAME ruvello_2 := AG x -- SPEC in a comment\n"
-                          "CTLSPEC NAME mine := AG y\n"
+                          "CTLSPEC NAME my$own#1 := AG y\n"
                           "LTLSPEC\n"
                           "  -- the formula on the next line of code\n"
                           "  NAME ruvello_6 := G z\n"
@@ -61,7 +61,7 @@ TEST(Naming, NamesEveryPropertyByItsModelLineAndKeepsTheModelsOwnNames) {
     for (const NamedProperty& property : named.properties) properties.push_back(described(property));
     EXPECT_EQ(properties, (std::vector<std::string>{
                               "ruvello_2 line 2 CTL in main",
-                              "mine line 3 CTL in main",
+                              "my$own#1 line 3 CTL in main",
                               "ruvello_6 line 6 LTL in main",
                               "ruvello_8_1_3 line 8 CTL in main 1 3",
                               "ruvello_12_none line 12 CTL in main (stand-in)",

@@ -45,6 +45,11 @@ done
 STANDIN_FAULT=hang expect 3 "timeout" "N = 2: timeout: stopped after 0.5 s" -- \
     "$ruvello" --check -p 2 --timeout 0.5 --checker "$standin" -f one.in
 expect 3 "cannot start '$work/none'" -- "$ruvello" --check -p 2 --checker "$work/none" -f one.in
+# The options given reach both runs of the checker, after ruvello's own.
+STANDIN_ARGS=$work/args STANDIN_FAULT=garbage expect 3 -- \
+    "$ruvello" --check -p 2 --checker "$standin" --checker-option -coi -f one.in
+grep -q '^-lp -coi .*one.2.smv$' args && grep -q '^-dynamic -dcx -coi -source ' args ||
+    fail "the checker's options: $(cat args)"
 expect 2 -- "$ruvello" --check -p 2 --checker-option -AG -f one.in
 grep -q "it checks only properties of the form AG p" err || fail "-AG refused without its reason"
 
@@ -67,6 +72,14 @@ expect 0 "processes 1 and 2 only (--symmetric)" "2 properties, N = 2..4: 6 true,
 expect 1 "false (1,3) +3" "2 properties, N = 2..4: 4 true, 2 false (from N = 3)" -- \
     "$ruvello" --check -p 2..4 -f priority_mutex.in --json pm.json --junit pm.xml
 python3 -m json.tool pm.json >/dev/null || fail "the JSON does not parse"
+expect 1 -- "$ruvello" --check -p 2..4 -f priority_mutex.in --json -
+python3 - out pm.json <<'EOF' || fail "--json - does not write the document on standard output"
+import json, sys
+documents = [json.load(open(name)) for name in sys.argv[1:]]
+for document in documents:
+    for run in document["runs"]: del run["seconds"]
+assert documents[0] == documents[1]
+EOF
 python3 - pm.json pm.xml <<'EOF' || fail "the verdicts of priority_mutex in JSON or JUnit"
 import json, sys, xml.etree.ElementTree as tree
 document = json.load(open(sys.argv[1]))

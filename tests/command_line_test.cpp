@@ -56,6 +56,7 @@ TEST(CommandLine, ReadsEveryFormOfTheOptionsAndNamesWhatIsWrong) {
         {"-p 3 -f m.in --", "translate 3 m.in"},
         {"--check -p 2..4,6,3 -f m.in", "check 2 3 4 6 m.in"},
         {"-p 5 --check -f m.in --symmetric --jobs 2", "check 5 m.in"},
+        {"--check -p 1 -f m.in --jobs 1 --timeout 0.5", "check 1 m.in"},
         {"--report a.json --report b.json --json -", "report "},
         {"--report a.json b.json c.json", "report "},
         {"-p 3 --bogus -f m.in --help", "help"},
