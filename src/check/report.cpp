@@ -85,7 +85,7 @@ std::string shortened(std::string_view text) {
     // A control character could move the terminal's cursor: it shows as '?'.
     for (const char c : text)
         shown += c == '\t' ? ' ' : (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) ? '?' : c;
-    if (shown.size() > property_width) shown = shown.substr(0, property_width - 3) + "...";
+    if (shown.size() > property_width) shown.replace(property_width - 3, std::string::npos, "...");
     return shown;
 }
 

@@ -419,12 +419,13 @@ Results Sweep::run() {
             job.run_started = Clock::now();
             try {
                 start_stage(job, Job::Stage::listing);
-                jobs.push_back(std::move(job));
             } catch (const StartError& error) {
                 results_.runs[job.column].outcome = "error";
                 results_.runs[job.column].message = error.what();
                 record_verdicts(job);
+                continue;
             }
+            jobs.push_back(std::move(job));
         }
         show_progress(jobs, false);
         for (const ChildEnd& end : children_.wait(std::chrono::milliseconds(200))) {
