@@ -46,7 +46,7 @@ constexpr const char* usage_text =
     "  --line-markers     mark the output with lines \"# L\" so that NuSMV reports\n"
     "                     the lines of the model\n"
     "  --fatal-warnings   end with status 1 when there is a warning, and leave the\n"
-    "                     output as it was (with --check: before any checker runs)\n"
+    "                     output as it was (with --check: status 3, no checker run)\n"
     "  --all-warnings     show every warning, not only the first 100 of each kind\n"
     "  -h, --help         show this help and exit\n"
     "  --version          show the version and exit\n"
