@@ -348,11 +348,14 @@ void Translator::check_computed_indices(const Statement& statement,
     const auto ends_index = [](char c) { return c == '[' || c == ']' || c == '\n' || c == ';'; };
     for (std::size_t i = 1; i < parts.size(); ++i) {
         const std::size_t at = parts[i].data() - proc.size() - text.data();
-        // x[Proc], the index as it is meant, is the common case.
-        if (at > 0 && text[at - 1] == '[' && textops::holds_at(text, at + proc.size(), "]")) continue;
+        // x[Proc], the index as it is meant, is the common case; a Proc
+        // before ',' or ';' (an argument, a type) is in no index.
+        const std::size_t after = at + proc.size();
+        if (after < text.size() && (text[after] == ',' || text[after] == ';')) continue;
+        if (at > 0 && text[at - 1] == '[' && textops::holds_at(text, after, "]")) continue;
         std::size_t open = at;
         while (open > 0 && !ends_index(text[open - 1])) --open;
-        std::size_t close = at + proc.size();
+        std::size_t close = after;
         while (close < text.size() && !ends_index(text[close])) ++close;
         if (open == 0 || text[--open] != '[' || close == text.size() || text[close] != ']' ||
             !in_code(text, at))
