@@ -87,6 +87,13 @@ int fail(const char* first_line, const std::string& why, int status = exit_file_
     return status;
 }
 
+// A bad command line: what is wrong, and where to read how it goes.
+int refuse_command_line(const UsageError& error) {
+    std::fprintf(stderr, "PARAMETER ERROR!\n%s\nTry 'ruvello --help' for more information.\n",
+                 error.what());
+    return exit_usage_error;
+}
+
 // Help and version; a write that fails is reported as for a translation.
 int print(const char* text) {
     if (std::fputs(text, stdout) < 0 || std::fflush(stdout) != 0)
@@ -148,7 +155,7 @@ int run_check(const CommandLine& command) {
         if (command.action == CommandLine::Action::report) return check::report_checks(command);
         return check::check_model(command);
     } catch (const UsageError& error) {
-        return fail("PARAMETER ERROR!", error.what(), exit_usage_error);
+        return refuse_command_line(error);
     } catch (const check::WarningsAreFatal& error) {
         std::fprintf(stderr, "%s\n", why(error).c_str());
         return exit_no_verdict;
@@ -173,9 +180,7 @@ int run_command(std::span<const char* const> args) {
     try {
         command = parse_command_line(args);
     } catch (const UsageError& error) {
-        std::fprintf(stderr, "PARAMETER ERROR!\n%s\nTry 'ruvello --help' for more information.\n",
-                     error.what());
-        return exit_usage_error;
+        return refuse_command_line(error);
     }
     switch (command.action) {
     case CommandLine::Action::help:
