@@ -115,6 +115,9 @@ TEST(Checker, ReadsNuSMVsListingVerdictsVersionAndErrors) {
     const std::pair<const char*, const char*> instances[] = {
         {"N1_c", "c[1]"}, {"a.N12_user.b", "a.user[12].b"}, {"a", "a"}, {"N_x", "N_x"}, {"Nx_y", "Nx_y"}};
     for (const auto& [path, shown] : instances) EXPECT_EQ(instance_as_in_model(path), shown) << path;
+    EXPECT_EQ(instance_path("N2_c.ruvello_30", "ruvello_30"), "N2_c");
+    EXPECT_EQ(instance_path("ruvello_30", "ruvello_30"), "");
+    EXPECT_EQ(instance_path("ruvello_130", "ruvello_30"), std::nullopt);
     EXPECT_TRUE(refused_checker_option("-AG"));
     EXPECT_TRUE(refused_checker_option("-n"));
     EXPECT_FALSE(refused_checker_option("-coi"));

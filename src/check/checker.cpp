@@ -152,6 +152,14 @@ std::string read_error(std::string_view errors) {
     return message;
 }
 
+std::optional<std::string_view> instance_path(std::string_view listed, std::string_view name) {
+    if (name.empty() || !listed.ends_with(name)) return std::nullopt;
+    if (listed.size() == name.size()) return std::string_view();
+    const std::size_t dot = listed.size() - name.size() - 1;
+    if (listed[dot] != '.') return std::nullopt;
+    return listed.substr(0, dot);
+}
+
 std::string instance_as_in_model(std::string_view path) {
     std::string shown;
     for (std::size_t start = 0; start <= path.size();) {

@@ -53,6 +53,11 @@ std::map<int, CheckerVerdict> read_verdicts(std::string_view output);
 // lines of substance, without its banner and warnings.
 std::string read_error(std::string_view errors);
 
+// Whether NuSMV's name for a property, `listed` (N2_c.ruvello_30), is that
+// of the property named `name`, and then the path of the module instance it
+// belongs to: empty for a property of main, nothing for another property.
+std::optional<std::string_view> instance_path(std::string_view listed, std::string_view name);
+
 // A module instance as the model names it: the processes' instances of a
 // module, N1_c and N2_c, are c[1] and c[2]; a.N2_c.b is a.c[2].b.
 std::string instance_as_in_model(std::string_view path);

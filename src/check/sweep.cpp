@@ -115,6 +115,10 @@ private:
     void stop_late_runs(std::vector<Job>& jobs);
     void show_progress(const std::vector<Job>& jobs, bool done);
     void record_verdicts(const Job& job);
+    // What a stage's files are named after.
+    static std::string stage_name(Job::Stage stage) {
+        return stage == Job::Stage::listing ? "list" : stage == Job::Stage::verdicts ? "check" : "traces";
+    }
     std::string stage_file(const Job& job, std::string_view what) const;
     std::string limit_text() const {
         std::ostringstream text;
@@ -158,15 +162,13 @@ void Sweep::start_stage(Job& job, Job::Stage stage) {
     job.stage_started = Clock::now();
     job.stop_sent.reset();
     const std::string& model = translation_paths_[job.column];
+    const std::string name = stage_name(stage);
     ChildCommand child{checker_, {}, "", ""};
-    std::string name;
     if (stage == Job::Stage::listing) {
-        name = "list";
         child.args.push_back("-lp");
         child.args.insert(child.args.end(), command_.checker_options.begin(), command_.checker_options.end());
         child.args.push_back(model);
     } else {
-        name = stage == Job::Stage::verdicts ? "check" : "traces";
         std::vector<int> indices;
         if (stage == Job::Stage::verdicts) {
             for (const ListedProperty& property : job.listing) indices.push_back(property.index);
@@ -191,9 +193,7 @@ void Sweep::start_stage(Job& job, Job::Stage stage) {
 bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     Run& run = results_.runs[job.column];
     const bool timed_out = job.stop_sent.has_value();
-    const std::string name = job.stage == Job::Stage::listing   ? "list"
-                             : job.stage == Job::Stage::verdicts ? "check"
-                                                                 : "traces";
+    const std::string name = stage_name(job.stage);
     const std::string output = read_file(stage_file(job, name + ".out"));
     const std::string errors = read_file(stage_file(job, name + ".err"));
     const auto fail = [&](const std::string& outcome, std::string message) {
@@ -253,18 +253,13 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
         for (const ListedProperty& listed : job.listing) {
             if (listed.index != index) continue;
             for (const NamedProperty& property : translations_[job.column].properties) {
-                const std::string& name = listed.name;
-                if (property.name.empty() || !name.ends_with(property.name) ||
-                    (name.size() > property.name.size() &&
-                     name[name.size() - property.name.size() - 1] != '.'))
-                    continue;
+                const std::optional<std::string_view> path = instance_path(listed.name, property.name);
+                if (!path) continue;
                 file += ".L" + std::to_string(property.line);
                 if (property.processes)
                     for (std::size_t i = 0; i < property.processes->size(); ++i)
                         file += (i == 0 ? "." : "-") + std::to_string((*property.processes)[i]);
-                if (name.size() > property.name.size())
-                    file += "." + file_name_part(instance_as_in_model(
-                                      std::string_view(name).substr(0, name.size() - property.name.size() - 1)));
+                if (!path->empty()) file += "." + file_name_part(instance_as_in_model(*path));
                 break;
             }
         }
@@ -305,15 +300,10 @@ void Sweep::record_verdicts(const Job& job) {
             continue;
         }
         for (const ListedProperty& listed : job.listing) {
-            const std::string& name = listed.name;
-            const bool own = name == property.name;
-            const bool of_instance = name.size() > property.name.size() &&
-                                     name.ends_with("." + property.name);
-            if (!own && !of_instance) continue;
+            const std::optional<std::string_view> path = instance_path(listed.name, property.name);
+            if (!path) continue;
             Verdict each = verdict;
-            if (of_instance)
-                each.instance = instance_as_in_model(
-                    std::string_view(name).substr(0, name.size() - property.name.size() - 1));
+            if (!path->empty()) each.instance = instance_as_in_model(*path);
             if (const auto found = job.verdicts.find(listed.index); found != job.verdicts.end()) {
                 each.verdict = found->second.verdict;
                 each.value = found->second.value;
