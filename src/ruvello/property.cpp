@@ -124,8 +124,6 @@ bool is_digit(char c) { return std::isdigit(static_cast<unsigned char>(c)); }
 }  // namespace
 
 void ParameterNames::assign(std::string_view list, std::size_t count) {
-    // The FORALL lines of a model mostly repeat one or two lists.
-    if (list == list_ && count == bracketed_.size()) return;
     list_.assign(list);
     bracketed_.resize(count);
     by_name_.clear();
@@ -249,10 +247,14 @@ void Translator::translate_property(std::string_view line) {
         drop_forall(*reason);
         return;
     }
-    parameters_.assign(*list, count);
+    // The FORALL lines of a model mostly repeat one or two lists.
+    if (!parameters().taken_from(*list, count)) {
+        latest_parameters_ ^= 1;
+        if (!parameters().taken_from(*list, count)) parameters().assign(*list, count);
+    }
     const Quantifier& quantifier = quantifier_for(count);
     const int processes = settings_.all_instances ? settings_.process_count : 2;
-    const bool plain = plain_names(parameters_, quantifier.formula_after);
+    const bool plain = plain_names(parameters(), quantifier.formula_after);
     const std::optional<std::string_view> body = formula(line, quantifier);
     if (!body || (!plain && !every_instance_has_formula(line, quantifier.formula_after, processes))) {
         drop_forall(count == 1 ? "FORALL property has no ')' to end its parameter list"
@@ -372,7 +374,7 @@ void Translator::check_instance_count(std::size_t count) {
 // --all-instances those of 1..N.
 void Translator::write_instances(std::string_view line, std::string_view body,
                                  const Quantifier& quantifier, int processes, bool plain) {
-    tuples_.reset(parameters_.size(), processes);
+    tuples_.reset(parameters().size(), processes);
     for (bool first = true;; first = false) {
         if (!first) {
             mark(input_.line_number());
@@ -395,7 +397,7 @@ void Translator::write_instances(std::string_view line, std::string_view body,
         if (plain) {
             write_instance(body, tuples_.tuple());
         } else {
-            instantiate(line, parameters_.bracketed(), tuples_.tuple(), instance_, scratch_);
+            instantiate(line, parameters().bracketed(), tuples_.tuple(), instance_, scratch_);
             put(*formula(instance_, quantifier));
         }
         if (!tuples_.next()) return;
@@ -409,7 +411,7 @@ void Translator::write_instance(std::string_view body, const std::vector<int>& p
     for (const ParameterUse& use : uses_) {
         put(body.substr(done, use.at - done));
         put(ProcessNumber(processes[use.parameter]).bracketed());
-        done = use.at + parameters_.bracketed()[use.parameter].size();
+        done = use.at + parameters().bracketed()[use.parameter].size();
     }
     put(body.substr(done));
 }
@@ -420,11 +422,11 @@ bool Translator::every_instance_has_formula(std::string_view line, char formula_
         return textops::contains(name, formula_after);
     };
     // The line has one: replacing names without it leaves that one in place.
-    if (std::none_of(parameters_.bracketed().begin(), parameters_.bracketed().end(), holds_it))
+    if (std::none_of(parameters().bracketed().begin(), parameters().bracketed().end(), holds_it))
         return true;
-    tuples_.reset(parameters_.size(), processes);
+    tuples_.reset(parameters().size(), processes);
     do {
-        instantiate(line, parameters_.bracketed(), tuples_.tuple(), instance_, scratch_);
+        instantiate(line, parameters().bracketed(), tuples_.tuple(), instance_, scratch_);
         if (!textops::contains(instance_, formula_after)) return false;
     } while (tuples_.next());
     return true;
@@ -439,9 +441,9 @@ FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
     std::size_t uses_from = 0;  // a use starts at or after the end of the one before
     const auto note_use = [&](std::size_t at) {
         if (!find_uses || at < uses_from) return;
-        if (const auto parameter = parameters_.bracketed_at(body.substr(at))) {
+        if (const auto parameter = parameters().bracketed_at(body.substr(at))) {
             uses_.push_back({at, *parameter});
-            uses_from = at + parameters_.bracketed()[*parameter].size();
+            uses_from = at + parameters().bracketed()[*parameter].size();
         }
     };
     const std::string_view code = body.substr(0, textops::find(body, "--"));
@@ -461,12 +463,12 @@ FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
             if (c == 'x' && (name == "xor" || name == "xnor")) operator_found(name);
             const bool bracketed = at > 0 && code[at - 1] == '[' && end < code.size() && code[end] == ']';
             if (!bracketed && found.standing_parameter.empty() && !is_digit(c) &&
-                parameters_.named(name))
+                parameters().named(name))
                 found.standing_parameter = name;
             // A process instance named through a parameter or a number.
             if (found.instance_named.empty() && end + 1 < code.size() && code[end] == '[' &&
                 !module_.process_instances.empty() &&
-                (is_digit(code[end + 1]) || parameters_.bracketed_at(code.substr(end))) &&
+                (is_digit(code[end + 1]) || parameters().bracketed_at(code.substr(end))) &&
                 std::find(module_.process_instances.begin(), module_.process_instances.end(),
                           name) != module_.process_instances.end())
                 found.instance_named = name;
@@ -531,10 +533,10 @@ bool is_inequality(std::string_view guard, const ParameterNames& parameters) {
 
 // A model's FORALL lines mostly repeat one guard over the same parameters.
 bool Translator::guard_is_inequality(std::string_view guard) {
-    if (guard != last_guard_.text || parameters_.list() != last_guard_.list) {
+    if (guard != last_guard_.text || parameters().list() != last_guard_.list) {
         last_guard_.text.assign(guard);
-        last_guard_.list.assign(parameters_.list());
-        last_guard_.is_inequality = is_inequality(guard, parameters_);
+        last_guard_.list.assign(parameters().list());
+        last_guard_.is_inequality = is_inequality(guard, parameters());
     }
     return last_guard_.is_inequality;
 }

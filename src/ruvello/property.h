@@ -21,6 +21,10 @@ namespace ruvello {
 class ParameterNames {
 public:
     void assign(std::string_view list, std::size_t count);
+    // Whether the names are those of `list`, over `count` parameters.
+    bool taken_from(std::string_view list, std::size_t count) const {
+        return list == list_ && count == bracketed_.size();
+    }
 
     std::size_t size() const { return bracketed_.size(); }
     std::string_view list() const { return list_; }

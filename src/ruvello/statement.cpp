@@ -180,41 +180,44 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
 
 // Joins further lines to the statement until one holds a ';'. A further line
 // that mentions a section keyword is not joined: it is left to be read again
-// as a line of its own.
+// as a line of its own. The lines are held where the input has them.
 Translator::Statement Translator::gather_statement(std::string_view first_line,
                                                    std::string_view words) {
     const std::size_t first_line_number = input_.line_number();
     if (may_declare(words)) check_statement_line(words, first_line_number);
+    LineMarks marks = marks_of(first_line);
+    bool may_hold_proc = marks.capital_p;
     // Every line of it ends with a line end, but maybe the last of the input.
-    const auto statement = [&](std::string_view text, std::string_view cut_by, bool complete,
-                               bool may_hold_proc) {
+    const auto statement = [&](std::string_view text, std::string_view cut_by, bool complete) {
         const std::size_t lines = input_.line_number() - first_line_number + 1;
         return Statement{text, first_line_number, cut_by, complete, may_hold_proc,
                          lines - (text.back() != '\n')};
     };
-    LineMarks marks = marks_of(first_line);
-    if (marks.semicolon) return statement(first_line, {}, true, marks.capital_p);
-    statement_.assign(first_line);
-    bool may_hold_proc = marks.capital_p;
+    if (marks.semicolon) return statement(first_line, {}, true);
+    input_.hold();
+    const struct Release {
+        LineReader& input;
+        ~Release() { input.release(); }
+    } release{input_};
     std::string_view line;
     while (input_.next_line(line)) {
         if (mentions_section_keyword(line)) {
+            const std::string_view joined = input_.held();
             input_.step_back();
             // A MODULE header ends the input of a piece of the model: to the
             // statement, it is the end.
             const auto header = header_keyword(line);
             const bool module_header = header && header->opens == Section::module;
-            return statement(statement_, module_header ? "" : mentioned_section_keyword(line),
-                             false, may_hold_proc);
+            return statement(joined.substr(0, joined.size() - line.size()),
+                             module_header ? "" : mentioned_section_keyword(line), false);
         }
         if (const std::string_view line_words = textops::ltrim(line); may_declare(line_words))
             check_statement_line(line_words, input_.line_number());
-        statement_ += line;
         marks = marks_of(line);
         may_hold_proc |= marks.capital_p;
-        if (marks.semicolon) return statement(statement_, {}, true, may_hold_proc);
+        if (marks.semicolon) return statement(input_.held(), {}, true);
     }
-    return statement(statement_, {}, false, may_hold_proc);
+    return statement(input_.held(), {}, false);
 }
 
 // In a process-indexed statement the word "array " becomes a tab: an array

@@ -83,13 +83,15 @@ void LineReader::step_back() {
     --line_number_;
 }
 
-// Moves the unread part of the current line to the front of the buffer,
-// doubling the buffer when that part fills it, and reads more after it.
+// Moves the unread part of the current line, and the lines held before it,
+// to the front of the buffer, doubling the buffer when they fill it, and
+// reads more after them.
 void LineReader::refill() {
-    if (begin_ > 0) {
-        std::memmove(buffer_.get(), buffer_.get() + begin_, end_ - begin_);
-        end_ -= begin_;
-        begin_ = 0;
+    if (const std::size_t kept = std::min(begin_, held_from_); kept > 0) {
+        std::memmove(buffer_.get(), buffer_.get() + kept, end_ - kept);
+        end_ -= kept;
+        begin_ -= kept;
+        if (held_from_ != not_held) held_from_ -= kept;
     }
     if (end_ == capacity_) {
         std::unique_ptr<char[]> larger(new char[capacity_ * 2]);

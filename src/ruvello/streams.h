@@ -112,6 +112,13 @@ public:
     // Makes the next call of next_line return the line it returned last.
     void step_back();
 
+    // Keeps the line returned last, and every line after it, where they lie
+    // until release(): held() is then their text, joined as in the input,
+    // to the end of the line returned last (a line stepped back included).
+    void hold() { held_from_ = static_cast<std::size_t>(last_line_.data() - data_); }
+    std::string_view held() const { return {data_ + held_from_, begin_ - held_from_}; }
+    void release() { held_from_ = not_held; }
+
     // 1-based number of the line returned last (0 before the first).
     std::size_t line_number() const { return line_number_; }
 
@@ -157,6 +164,8 @@ private:
     std::size_t cut_at_size_;  // the buffer's first size
     bool goes_on_ = false;     // last_line_ is a piece of a line that goes on after it
     std::size_t cut_at_ = 0;   // the size of the pieces of that line
+    static constexpr std::size_t not_held = SIZE_MAX;
+    std::size_t held_from_ = not_held;  // where the lines held start
 };
 
 // Collects output in a large buffer and hands it to the sink in big writes.

@@ -322,12 +322,15 @@ private:
 
     // Storage reused from statement to statement and from property to
     // property, so that the loop allocates only while its texts grow.
-    std::string statement_;                // gathered over several lines
     std::string rewritten_;                // with "array " rewritten
     std::string declaration_;              // a process declaration
     std::vector<std::string_view> parts_;  // the texts between the Procs of a statement
     textops::NumberedText numbered_;       // an instance of a statement
-    ParameterNames parameters_;
+    // The parameters of the last two lists, as the FORALL lines of a model
+    // mostly alternate between two; the latest is the current line's.
+    ParameterNames parameter_lists_[2];
+    unsigned latest_parameters_ = 0;
+    ParameterNames& parameters() { return parameter_lists_[latest_parameters_]; }
     ProcessTuples tuples_;
     std::vector<ParameterUse> uses_;  // of the parameters in a FORALL line's formula
     struct {
