@@ -127,6 +127,8 @@ Translator::Translator(LineReader& input, OutputBuffer& output, Warnings& warnin
         marker_end_ += c;
     }
     marker_end_ += "\"\n";
+    marker_.parts = {"# ", marker_end_};
+    marker_.numbered.assign(marker_.parts);
     // The banner is line 1, and what the line loop writes starts at line 2.
     if (line_markers_) {
         output_.count_line_ends();
@@ -139,10 +141,12 @@ void Translator::write_marker(std::size_t line) {
     if (!output_.at_line_start()) return;
     const std::size_t line_ends = output_.line_ends();
     if (numbered_from_.line + (line_ends - numbered_from_.line_ends) == line) return;
-    char number[24] = "# ";
-    const char* const end = std::to_chars(number + 2, number + sizeof number, line).ptr;
-    put_lines(std::string_view(number, static_cast<std::size_t>(end - number)), 0);
-    put_lines(marker_end_, 1);
+    // The copies of a process-indexed statement all count as its line.
+    if (line != marker_.line) {
+        marker_.line = line;
+        marker_.text = marker_.numbered.with(ProcessNumber(static_cast<std::int64_t>(line)).digits());
+    }
+    put_lines(marker_.text, 1);
     numbered_from_ = {line, line_ends + 1};
 }
 

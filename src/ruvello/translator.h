@@ -273,6 +273,13 @@ private:
     const std::string define_line_;  // "\tN := 3;"
     const bool line_markers_;
     std::string marker_end_;  // ' "MODEL"' and a line end, the rest of a marker
+    // The marker of the last line marked: "# ", the number, and marker_end_.
+    struct {
+        std::vector<std::string_view> parts;
+        textops::NumberedText numbered;
+        std::size_t line = 0;
+        std::string_view text;
+    } marker_;
     // The line NuSMV counts as `line` the output line that follows
     // `line_ends` line ends of the output, as the last marker set it.
     struct {
