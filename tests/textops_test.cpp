@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <random>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -63,6 +65,33 @@ TEST(Find, AgreesWithTheStandardSearchWithoutLookingPastTheText) {
                 for (std::size_t from = 0; from <= length + 1; from += 1 + length / 8)
                     EXPECT_EQ(textops::find(text, match, from), text.find(match, from))
                         << text << " / " << match << " from " << from;
+        }
+    }
+}
+
+// Lengths around the 16-byte steps and around the 255 blocks that the count
+// sums at a time, texts made of the bytes looked for only (where each of the
+// count's counters fills up) or of a few bytes at random; each text alone in
+// its allocation, so that a sanitizer build catches a look past its end.
+TEST(CountAndHeldBytes, AgreeWithALookAtEachByte) {
+    std::mt19937 random(5);
+    std::vector<std::size_t> lengths;
+    for (std::size_t length = 0; length <= 70; ++length) lengths.push_back(length);
+    for (const std::size_t length : {255 * 16 - 1, 255 * 16, 255 * 16 + 1, 255 * 16 + 17, 9000})
+        lengths.push_back(length);
+    for (const std::size_t length : lengths) {
+        for (const std::string_view alphabet : {"\n", "ab;", "abcdefgh;P[\n"}) {
+            const std::unique_ptr<char[]> storage(new char[length]);
+            for (std::size_t i = 0; i < length; ++i) storage[i] = alphabet[random() % alphabet.size()];
+            const std::string_view text(storage.get(), length);
+            EXPECT_EQ(textops::count_byte(text, '\n'),
+                      static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')))
+                << "length " << length << ", bytes " << alphabet;
+            const unsigned expected = unsigned{text.find(';') != text.npos} |
+                                      unsigned{text.find('P') != text.npos} << 1 |
+                                      unsigned{text.find('[') != text.npos} << 2;
+            EXPECT_EQ((textops::bytes_held<';', 'P', '['>(text)), expected)
+                << "length " << length << ", bytes " << alphabet;
         }
     }
 }

@@ -225,8 +225,8 @@ void ProcessTuples::fill_after(std::size_t k) {
 void Translator::translate_property(std::string_view line) {
     const std::string_view words = textops::ltrim(line);
     // Past its blanks, a line is code unless it is empty or starts a comment.
-    const bool is_code = !words.empty() && words.front() != '\n' &&
-                         ((words.front() != '-' && words.front() != '\r') || has_code(words));
+    const bool is_code = !words.empty() && words.front() != '\n' && !words.starts_with("--") &&
+                         (words.front() != '\r' || has_code(words));
     const bool forall = textops::contains(line, "FORALL");
     if (is_code) {
         note_property_start(words, forall);

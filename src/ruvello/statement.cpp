@@ -33,9 +33,10 @@ bool may_declare(std::string_view words) {
 // first '[' (opening brackets at the very start do not end it), without its
 // leading blanks.
 std::string_view instance_name(std::string_view declaration) {
-    const std::size_t start = declaration.find_first_not_of('[');
-    if (start == std::string_view::npos) return textops::ltrim(declaration);
-    return textops::ltrim(declaration.substr(0, declaration.find('[', start)));
+    std::size_t start = 0;
+    while (start < declaration.size() && declaration[start] == '[') ++start;
+    if (start == declaration.size()) return textops::ltrim(declaration);
+    return textops::ltrim(declaration.substr(0, textops::find(declaration, '[', start)));
 }
 
 // `text` with every `match` replaced: `text` itself when it holds none,
@@ -57,18 +58,15 @@ const std::vector<std::string_view>& split_at_proc(std::string_view text,
 }
 
 // What a statement needs to know of each of its lines: whether it holds the
-// ';' that ends the statement, and whether it may hold a Proc. One pass.
+// ';' that ends the statement, whether it may hold a Proc, and whether it
+// may hold a bracket, as a misspelt "[proc]" does. One pass.
 struct LineMarks {
-    bool semicolon;
-    bool capital_p;
+    bool semicolon, capital_p, bracket;
 };
 
 LineMarks marks_of(std::string_view line) {
-    const std::size_t hit = textops::find_prefix<";", "P">(line);
-    if (hit == std::string_view::npos) return {false, false};
-    const std::string_view rest = line.substr(hit + 1);
-    if (line[hit] == ';') return {true, textops::contains(rest, proc.front())};
-    return {textops::contains(rest, ';'), true};
+    const unsigned held = textops::bytes_held<';', proc.front(), '['>(line);
+    return {(held & 1) != 0, (held & 2) != 0, (held & 4) != 0};
 }
 
 // The first bracketed name that is Proc but for the case of its letters and
@@ -134,7 +132,9 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
     // Most statements mention no process at all, and are copied as they are;
     // "[proc]" meant as "[Proc]" is what makes one of them look so.
     if (!statement.may_hold_proc) {
-        if (const std::string_view misspelt = misspelt_proc(text); !misspelt.empty())
+        if (const std::string_view misspelt =
+                statement.holds_bracket ? misspelt_proc(text) : std::string_view();
+            !misspelt.empty())
             warnings_.warn(line_of(statement, misspelt.data() - text.data()), "Proc misspelt",
                            std::string(misspelt) + " is not [Proc], which is written with a "
                                                    "capital P and the rest in small letters: it "
@@ -186,11 +186,11 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
     const std::size_t first_line_number = input_.line_number();
     if (may_declare(words)) check_statement_line(words, first_line_number);
     LineMarks marks = marks_of(first_line);
-    bool may_hold_proc = marks.capital_p;
+    bool may_hold_proc = marks.capital_p, holds_bracket = marks.bracket;
     // Every line of it ends with a line end, but maybe the last of the input.
     const auto statement = [&](std::string_view text, std::string_view cut_by, bool complete) {
         const std::size_t lines = input_.line_number() - first_line_number + 1;
-        return Statement{text, first_line_number, cut_by, complete, may_hold_proc,
+        return Statement{text, first_line_number, cut_by, complete, may_hold_proc, holds_bracket,
                          lines - (text.back() != '\n')};
     };
     if (marks.semicolon) return statement(first_line, {}, true);
@@ -215,6 +215,7 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
             check_statement_line(line_words, input_.line_number());
         marks = marks_of(line);
         may_hold_proc |= marks.capital_p;
+        holds_bracket |= marks.bracket;
         if (marks.semicolon) return statement(input_.held(), {}, true);
     }
     return statement(input_.held(), {}, false);

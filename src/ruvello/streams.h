@@ -217,6 +217,7 @@ public:
 private:
     void put_through(std::string_view text);
     void count_to(std::size_t end) {
+        if (end == counted_) return;
         line_ends_ += textops::count_byte(std::string_view(buffer_.get() + counted_, end - counted_), '\n');
         counted_ = end;
     }

@@ -96,13 +96,15 @@ void Translator::warn_of(const DeclarationsOfN& declarations, std::size_t line_n
                                     "declarations here instead of the ISA");
 }
 
+// A line has code when the first of its bytes other than blanks and carriage
+// returns does not start a comment.
 bool has_code(std::string_view text) {
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        if (code_of(text.substr(start, end - start)).find_first_not_of(" \t\r") !=
-            std::string_view::npos)
-            return true;
-        start = end + 1;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
+        if (textops::is_blank(c) || c == '\r' || c == '\n') continue;
+        if (!textops::holds_at(text, at, "--")) return true;
+        at = textops::find(text, '\n', at);
+        if (at == std::string_view::npos) return false;
     }
     return false;
 }
@@ -142,12 +144,16 @@ void Translator::write_marker(std::size_t line) {
     const std::size_t line_ends = output_.line_ends();
     if (numbered_from_.line + (line_ends - numbered_from_.line_ends) == line) return;
     // The copies of a process-indexed statement all count as its line.
-    if (line != marker_.line) {
-        marker_.line = line;
-        marker_.text = marker_.numbered.with(ProcessNumber(static_cast<std::int64_t>(line)).digits());
-    }
+    if (line != marker_.line) number_marker(line);
     put_lines(marker_.text, 1);
     numbered_from_ = {line, line_ends + 1};
+}
+
+// Apart from write_marker, which most lines leave at once, so that it stays
+// small.
+void Translator::number_marker(std::size_t line) {
+    marker_.line = line;
+    marker_.text = marker_.numbered.with(ProcessNumber(static_cast<std::int64_t>(line)).digits());
 }
 
 void Translator::translate_lines() {

@@ -2,7 +2,6 @@
 // keeping track of the section each line belongs to.
 #pragma once
 
-#include <charconv>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -53,9 +52,13 @@ inline constexpr SectionKeyword section_keywords[] = {
 
 // Whether `c` is the first letter of a section keyword.
 constexpr bool starts_section_keyword(char c) {
-    for (const SectionKeyword& keyword : section_keywords)
-        if (keyword.word.front() == c) return true;
-    return false;
+    constexpr auto first_letters = [] {
+        std::uint32_t letters = 0;
+        for (const SectionKeyword& keyword : section_keywords)
+            letters |= std::uint32_t{1} << (keyword.word.front() - 'A');
+        return letters;
+    }();
+    return c >= 'A' && c <= 'Z' && ((first_letters >> (c - 'A')) & 1);
 }
 
 // The keyword of a section header: a line that starts, in its first column,
@@ -121,18 +124,28 @@ bool ends_module_header(std::string_view line, bool first_line);
 // that counting up to N = 2147483647 ends.
 class ProcessNumber {
 public:
+    // The digits are written from the right: the numbers are mostly small,
+    // and std::to_chars costs several times this loop on them.
     explicit ProcessNumber(std::int64_t number) {
-        text_[0] = '[';
-        char* const end = std::to_chars(text_ + 1, text_ + sizeof text_ - 1, number).ptr;
-        *end = ']';
-        digits_ = static_cast<std::size_t>(end - text_ - 1);
+        char* start = text_ + sizeof text_ - 1;
+        *start = ']';
+        const bool negative = number < 0;
+        std::uint64_t rest = negative ? 0 - static_cast<std::uint64_t>(number)
+                                      : static_cast<std::uint64_t>(number);
+        do {
+            *--start = static_cast<char>('0' + rest % 10);
+            rest /= 10;
+        } while (rest != 0);
+        if (negative) *--start = '-';
+        *--start = '[';
+        start_ = static_cast<std::size_t>(start - text_);
     }
-    std::string_view digits() const { return {text_ + 1, digits_}; }
-    std::string_view bracketed() const { return {text_, digits_ + 2}; }
+    std::string_view digits() const { return {text_ + start_ + 1, sizeof text_ - start_ - 2}; }
+    std::string_view bracketed() const { return {text_ + start_, sizeof text_ - start_}; }
 
 private:
     char text_[24];
-    std::size_t digits_;
+    std::size_t start_;  // of the bracketed number, which ends the text
 };
 
 // The first line of every translation.
@@ -157,7 +170,9 @@ private:
     // of N starts with: they cost one pass and a glance.
     void check_copied_code(std::string_view line, std::size_t line_number,
                            const WarningText& forall_warning) {
-        if (textops::find_prefix<"F", "P">(line) != std::string_view::npos)
+        // Names in a comment do not count: the pass ends at one.
+        if (const std::size_t at = textops::find_prefix<"F", "P", "--">(line);
+            at != std::string_view::npos && line[at] != '-')
             check_copied_names(line, line_number, forall_warning);
         check_declarations(line, line_number);
     }
@@ -199,6 +214,7 @@ private:
         std::string_view cut_by;
         bool complete;            // it ends with the line holding its ';'
         bool may_hold_proc;       // it holds a 'P'
+        bool holds_bracket;       // it holds a '['
         std::size_t line_ends;    // one for each of its lines with a line end
     };
     // What one pass over a statement that mentions a process finds. Its head
@@ -265,6 +281,7 @@ private:
         if (line_markers_) write_marker(line);
     }
     void write_marker(std::size_t line);
+    [[gnu::noinline]] void number_marker(std::size_t line);
 
     LineReader& input_;
     OutputBuffer& output_;
