@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -204,6 +205,24 @@ template <char... bytes>
         return held;
     }
 #endif
+    // A shorter text, as most lines of a model are, is looked at in two
+    // words that overlap and cover it, all of their bytes at once.
+    const auto held_in_words = [&]<class Word>(Word) {
+        Word first, last;
+        std::memcpy(&first, text.data(), sizeof first);
+        std::memcpy(&last, text.data() + text.size() - sizeof last, sizeof last);
+        constexpr Word ones = static_cast<Word>(~Word{0}) / 0xFF, highs = ones << 7;
+        // Whether a byte of `word` is zero: exact, with no false finds.
+        const auto has_zero = [&](Word word) { return ((word - ones) & ~word & highs) != 0; };
+        unsigned k = 0;
+        ((held |= static_cast<unsigned>(has_zero(first ^ ones * static_cast<unsigned char>(bytes)) ||
+                                        has_zero(last ^ ones * static_cast<unsigned char>(bytes)))
+                  << k++),
+         ...);
+        return held;
+    };
+    if (text.size() >= 8) return held_in_words(std::uint64_t{});
+    if (text.size() >= 4) return held_in_words(std::uint32_t{});
     for (; at < text.size(); ++at) {
         unsigned k = 0;
         ((held |= static_cast<unsigned>(text[at] == bytes) << k++), ...);
