@@ -227,7 +227,8 @@ void Translator::translate_property(std::string_view line) {
     // Past its blanks, a line is code unless it is empty or starts a comment.
     const bool is_code = !words.empty() && words.front() != '\n' && !words.starts_with("--") &&
                          (words.front() != '\r' || has_code(words));
-    const bool forall = textops::contains(line, "FORALL");
+    const std::size_t forall_at = textops::find(line, "FORALL");
+    const bool forall = forall_at != std::string_view::npos;
     if (is_code) {
         note_property_start(words, forall);
         // A FORALL line that was not translated leaves the header without a
@@ -242,7 +243,7 @@ void Translator::translate_property(std::string_view line) {
     }
     const std::optional<std::string_view> list = parameter_list(line);
     const std::size_t count = list ? count_parameters(*list) : 0;
-    check_forall_word(line);
+    check_forall_word(line, forall_at);
     if (const auto reason = unsupported(list, count, settings_)) {
         drop_forall(*reason);
         return;
@@ -296,11 +297,9 @@ void Translator::note_property_start(std::string_view words, bool forall) {
 
 // FORALL takes its parameters in parentheses; "FORALL i. p", as logic books
 // write it, leaves the list to whatever parentheses come later.
-void Translator::check_forall_word(std::string_view line) {
+void Translator::check_forall_word(std::string_view line, std::size_t first_forall) {
     // The common form, FORALL and its list, needs no closer look.
-    if (const std::size_t at = textops::find(line, "FORALL"); at != std::string_view::npos &&
-                                                              textops::ltrim(line.substr(at + 6)).starts_with('('))
-        return;
+    if (textops::ltrim(line.substr(first_forall + 6)).starts_with('(')) return;
     const std::string_view code = code_of(line);
     const std::size_t forall = textops::find_name(code, "FORALL");
     if (forall == std::string_view::npos) return;

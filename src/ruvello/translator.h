@@ -253,7 +253,8 @@ private:
     // SPEC sections.
     void translate_property(std::string_view line);
     void note_property_start(std::string_view words, bool forall);
-    void check_forall_word(std::string_view line);
+    // `first_forall`: where the line's first "FORALL" stands.
+    void check_forall_word(std::string_view line, std::size_t first_forall);
     void drop_forall(const std::string& reason);
     void check_instance_count(std::size_t count);
     static const WarningText property_goes_on;
