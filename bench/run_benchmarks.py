@@ -9,7 +9,10 @@ gives their median wall times, ruvello's as a ratio to the floor's, the
 markers' cost as a ratio to ruvello without them, ruvello's time when it may
 use every CPU, and its peak resident memory. Further rows time models made
 of one long line, and the rate at which the instances of a FORALL over many
-parameters are written.
+parameters are written. With --baseline, another build of ruvello runs in
+the same turns, with and without --line-markers, and each row gives
+ruvello's time as a ratio to it: the machine's speed drifts too much for
+tables run apart to be compared.
 """
 
 import argparse
@@ -81,6 +84,9 @@ def measure(args, size, count, kind):
         "markers": ONE_CPU + [args.ruvello, "--line-markers"] + ruvello[1:],
         "threads": ruvello,
     }
+    if args.baseline:
+        commands["baseline"] = ONE_CPU + [args.baseline] + ruvello[1:]
+        commands["baseline markers"] = ONE_CPU + [args.baseline, "--line-markers"] + ruvello[1:]
     times = {name: [] for name in commands}
     for _ in range(args.runs):
         for name, command in commands.items():
@@ -134,11 +140,14 @@ def main():
     parser.add_argument("--parameters", default="3,1000,4000",
                         help="numbers of parameters of a FORALL whose instance rate is measured")
     parser.add_argument("--runs", type=int, default=7)
+    parser.add_argument("--baseline", help="another build of ruvello to compare with, run in turn")
     args = parser.parse_args()
     os.makedirs(args.data, exist_ok=True)
 
     header = ("in MB", "N", "out MB", "floor s", "ruvello s", "ruvello/floor", "markers s",
               "markers/ruvello", "all CPUs s", "peak MB")
+    if args.baseline:
+        header += ("baseline/floor", "ruvello/baseline", "baseline markers/baseline")
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
     first_count = args.counts.split(",")[0]
@@ -152,6 +161,10 @@ def main():
                f"{median['ruvello']:.3f}", f"{median['ruvello'] / median['floor']:.2f}",
                f"{median['markers']:.3f}", f"{median['markers'] / median['ruvello']:.2f}",
                f"{median['threads']:.3f}", f"{peak_mb:.1f}")
+        if args.baseline:
+            row += (f"{median['baseline'] / median['floor']:.2f}",
+                    f"{median['ruvello'] / median['baseline']:.2f}",
+                    f"{median['baseline markers'] / median['baseline']:.2f}")
         print("| " + " | ".join(row) + " |", flush=True)
 
     print()
