@@ -161,7 +161,7 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
         return;
     }
     check_process_indexed(statement, scan, parts);
-    if (module_.header == "VAR" && !scan.declares_processes) {
+    if (module_.in_var && !scan.declares_processes) {
         if (module_.indexed_names.empty()) module_.indexed_names = '\n';
         module_.indexed_names.append(textops::rtrim(instance_name(text.substr(0, scan.head_size))))
             .push_back('\n');
@@ -429,7 +429,7 @@ void Translator::check_process_indexed(const Statement& statement, const Stateme
     // spares most declarations the full look.
     const bool proc_after_head =
         parts.back().data() - proc.size() - text.data() > static_cast<std::ptrdiff_t>(scan.head_size);
-    if (!scan.declares_processes && proc_after_head && module_.header == "VAR" &&
+    if (!scan.declares_processes && proc_after_head && module_.in_var &&
         type_names_proc(text))
         warnings_.warn(statement.first_line, "the type Proc",
                        "the type Proc becomes the process number in each declaration; write "

@@ -218,6 +218,7 @@ void Translator::translate_line(std::string_view line) {
 void Translator::open_section(const SectionKeyword& header) {
     module_.section = header.opens;
     module_.header = header.word;
+    module_.in_var = header.word == "VAR";
     module_.in_section = {};
     module_.unopened = {};
 }

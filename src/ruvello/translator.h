@@ -312,6 +312,7 @@ private:
     struct ModuleState {
         Section section = Section::module;
         std::string_view header;  // the keyword that opened the section
+        bool in_var = false;      // it is VAR: its process-indexed statements declare names
         // What a section header starts afresh, within a SPEC section: whether
         // a FORALL property has been written, and the keyword (LTLSPEC, ...)
         // of the last line that started a property of another kind.
