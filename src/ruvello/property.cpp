@@ -466,10 +466,9 @@ FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
                 found.standing_parameter = name;
             // A process instance named through a parameter or a number.
             if (found.instance_named.empty() && end + 1 < code.size() && code[end] == '[' &&
-                !module_.process_instances.empty() &&
-                (is_digit(code[end + 1]) || parameters().bracketed_at(code.substr(end))) &&
                 std::find(module_.process_instances.begin(), module_.process_instances.end(),
-                          name) != module_.process_instances.end())
+                          name) != module_.process_instances.end() &&
+                (is_digit(code[end + 1]) || parameters().bracketed_at(code.substr(end))))
                 found.instance_named = name;
             at = end;
             continue;
