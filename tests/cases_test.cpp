@@ -8,9 +8,11 @@
 // state surviving a MODULE header shows.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <sstream>
+#include <string>
 
 #include "pieces.h"
 #include "read_file.h"
@@ -168,6 +170,25 @@ TEST(Translation, KeepsThePropertiesOfEveryKeptFuzzInput) {
                       "")
                 << entry.path();
         }
+    }
+}
+
+// The numbers written for processes, FORALL instances and line markers, at
+// every width the digits are written in: one, and each pair after.
+TEST(ProcessNumber, WritesEveryWidthOfNumber) {
+    const struct {
+        std::uint64_t number;
+        const char* digits;
+    } cases[] = {
+        {0, "0"},           {7, "7"},           {10, "10"},
+        {99, "99"},         {100, "100"},       {101, "101"},
+        {1009, "1009"},     {12345, "12345"},   {2147483647, "2147483647"},
+        {UINT64_MAX, "18446744073709551615"},
+    };
+    for (const auto& c : cases) {
+        const ruvello::ProcessNumber number(c.number);
+        EXPECT_EQ(number.digits(), c.digits);
+        EXPECT_EQ(number.bracketed(), "[" + std::string(c.digits) + "]");
     }
 }
 

@@ -383,7 +383,7 @@ void Translator::write_instances(std::string_view line, std::string_view body,
         }
         if (settings_.name_instances) {
             put("\tNAME ruvello_");
-            put(ProcessNumber(static_cast<std::int64_t>(input_.line_number())).digits());
+            put(ProcessNumber(input_.line_number()).digits());
             for (const int process : tuples_.tuple()) {
                 put("_");
                 put(ProcessNumber(process).digits());

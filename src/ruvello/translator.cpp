@@ -153,7 +153,7 @@ void Translator::write_marker(std::size_t line) {
 // small.
 void Translator::number_marker(std::size_t line) {
     marker_.line = line;
-    marker_.text = marker_.numbered.with(ProcessNumber(static_cast<std::int64_t>(line)).digits());
+    marker_.text = marker_.numbered.with(ProcessNumber(line).digits());
 }
 
 void Translator::translate_lines() {

@@ -2,9 +2,11 @@
 // keeping track of the section each line belongs to.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -124,19 +126,30 @@ bool ends_module_header(std::string_view line, bool first_line);
 // that counting up to N = 2147483647 ends.
 class ProcessNumber {
 public:
-    // The digits are written from the right: the numbers are mostly small,
-    // and std::to_chars costs several times this loop on them.
-    explicit ProcessNumber(std::int64_t number) {
+    // The digits are written from the right, two at a time: the numbers
+    // are mostly small, and std::to_chars costs several times this on them.
+    explicit ProcessNumber(std::uint64_t number) {
+        static constexpr auto pairs = [] {
+            std::array<char, 200> digits{};
+            for (int i = 0; i < 100; ++i) {
+                digits[2 * i] = static_cast<char>('0' + i / 10);
+                digits[2 * i + 1] = static_cast<char>('0' + i % 10);
+            }
+            return digits;
+        }();
         char* start = text_ + sizeof text_ - 1;
         *start = ']';
-        const bool negative = number < 0;
-        std::uint64_t rest = negative ? 0 - static_cast<std::uint64_t>(number)
-                                      : static_cast<std::uint64_t>(number);
-        do {
-            *--start = static_cast<char>('0' + rest % 10);
-            rest /= 10;
-        } while (rest != 0);
-        if (negative) *--start = '-';
+        std::uint64_t rest = number;
+        for (; rest >= 100; rest /= 100) {
+            start -= 2;
+            std::memcpy(start, &pairs[2 * (rest % 100)], 2);
+        }
+        if (rest >= 10) {
+            start -= 2;
+            std::memcpy(start, &pairs[2 * rest], 2);
+        } else {
+            *--start = static_cast<char>('0' + rest);
+        }
         *--start = '[';
         start_ = static_cast<std::size_t>(start - text_);
     }
