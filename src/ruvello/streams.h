@@ -115,6 +115,8 @@ public:
     // Keeps the line returned last, and every line after it, where they lie
     // until release(): held() is then their text, joined as in the input,
     // to the end of the line returned last (a line stepped back included).
+    // Like a line, that text stays valid after release() until the next
+    // line is read.
     void hold() { held_from_ = static_cast<std::size_t>(last_line_.data() - data_); }
     std::string_view held() const { return {data_ + held_from_, begin_ - held_from_}; }
     void release() { held_from_ = not_held; }
