@@ -6,20 +6,11 @@
 #include <map>
 #include <utility>
 
+#include "textops/textops.h"
+
 namespace ruvello::check {
 
 namespace {
-
-bool is_name_char(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-           c == '$' || c == '#';
-}
-
-std::string_view name_at(std::string_view code, std::size_t at) {
-    std::size_t end = at;
-    while (end < code.size() && is_name_char(code[end])) ++end;
-    return code.substr(at, end - at);
-}
 
 // The kind of property a keyword starts, or nothing.
 std::optional<std::string_view> property_kind(std::string_view word) {
@@ -111,7 +102,7 @@ NamedTranslation name_properties(std::string_view translation) {
                 ++at;
                 continue;
             }
-            const std::string_view word = is_name_char(c) ? name_at(code, at) : std::string_view();
+            const std::string_view word = textops::name_at(code, at);  // empty at a non-name
             if (pending && !starts_section(word)) {
                 NamedProperty property{"", line_number, std::string(*pending), module, {}, false};
                 pending.reset();
@@ -119,7 +110,7 @@ NamedTranslation name_properties(std::string_view translation) {
                     std::size_t name_start = at + word.size();
                     while (name_start < code.size() && (code[name_start] == ' ' || code[name_start] == '\t'))
                         ++name_start;
-                    property.name = name_at(code, name_start);
+                    property.name = textops::name_at(code, name_start);
                     at = name_start + property.name.size();
                     decode_instance_name(property);
                     named.properties.push_back(std::move(property));
@@ -145,7 +136,7 @@ NamedTranslation name_properties(std::string_view translation) {
                 std::size_t name_start = at + word.size();
                 while (name_start < code.size() && (code[name_start] == ' ' || code[name_start] == '\t'))
                     ++name_start;
-                module = name_at(code, name_start);
+                module = textops::name_at(code, name_start);
             }
             at += word.size();
         }
