@@ -168,8 +168,10 @@ std::string to_junit(const Results& results) {
             std::string name = suite + " line " + std::to_string(verdict->line);
             if (verdict->processes) {
                 name += " (";
-                for (std::size_t i = 0; i < verdict->processes->size(); ++i)
-                    name += (i > 0 ? "," : "") + std::to_string((*verdict->processes)[i]);
+                for (std::size_t i = 0; i < verdict->processes->size(); ++i) {
+                    if (i > 0) name += ',';
+                    name += std::to_string((*verdict->processes)[i]);
+                }
                 name += ")";
             }
             if (verdict->instance) name += " " + *verdict->instance;
