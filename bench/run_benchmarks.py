@@ -76,6 +76,11 @@ def measure(args, size, count, kind):
     output = model[: -len(".in")] + ".smv"
     floor_output = output + ".floor"
     ruvello = [args.ruvello, "-p", str(count), "-f", model]
+    # Markers add bytes of their own: the time they add is measured against
+    # the bytes they add.
+    subprocess.run(ONE_CPU + [args.ruvello, "--line-markers"] + ruvello[1:], check=True,
+                   stderr=subprocess.DEVNULL)
+    marked_bytes = os.path.getsize(output)
     subprocess.run(ruvello, check=True, stderr=subprocess.DEVNULL)
     output_bytes = os.path.getsize(output)
     commands = {
@@ -97,7 +102,7 @@ def measure(args, size, count, kind):
         if os.path.exists(path):
             os.remove(path)
     median = {name: statistics.median(values) for name, values in times.items()}
-    return os.path.getsize(model) / 1e6, output_bytes / 1e6, median, peak_mb
+    return os.path.getsize(model) / 1e6, output_bytes / 1e6, marked_bytes / output_bytes, median, peak_mb
 
 
 def instance_rate(args, parameters, seconds):
@@ -145,7 +150,7 @@ def main():
     os.makedirs(args.data, exist_ok=True)
 
     header = ("in MB", "N", "out MB", "floor s", "ruvello s", "ruvello/floor", "markers s",
-              "markers/ruvello", "all CPUs s", "peak MB")
+              "markers/ruvello", "marked bytes/bytes", "all CPUs s", "peak MB")
     if args.baseline:
         header += ("baseline/floor", "ruvello/baseline", "baseline markers/baseline")
     print("| " + " | ".join(header) + " |")
@@ -155,11 +160,12 @@ def main():
     for size in filter(None, args.line_sizes.split(",")):
         rows += [(size, first_count, "line"), (size, first_count, "copied")]
     for size, count, kind in rows:
-        input_mb, output_mb, median, peak_mb = measure(args, size, int(count), kind)
+        input_mb, output_mb, marked_ratio, median, peak_mb = measure(args, size, int(count), kind)
         label = f"{input_mb:.0f}" + {"line": " (one declaration)", "copied": " (one copied line)"}.get(kind, "")
         row = (label, count, f"{output_mb:.0f}", f"{median['floor']:.3f}",
                f"{median['ruvello']:.3f}", f"{median['ruvello'] / median['floor']:.2f}",
                f"{median['markers']:.3f}", f"{median['markers'] / median['ruvello']:.2f}",
+               f"{marked_ratio:.2f}",
                f"{median['threads']:.3f}", f"{peak_mb:.1f}")
         if args.baseline:
             row += (f"{median['baseline'] / median['floor']:.2f}",
