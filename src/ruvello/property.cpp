@@ -147,10 +147,11 @@ void ParameterNames::assign(std::string_view list, std::size_t count) {
         for (std::size_t k = 1; k < count && !has_duplicates_; ++k)
             has_duplicates_ = std::find(bracketed_.begin(), bracketed_.begin() + k,
                                         bracketed_[k]) != bracketed_.begin() + k;
-        return;
+    } else {
+        for (std::size_t k = 0; k < count; ++k)
+            has_duplicates_ |= !by_name_.emplace(unbracketed(bracketed_[k]), k).second;
     }
-    for (std::size_t k = 0; k < count; ++k)
-        has_duplicates_ |= !by_name_.emplace(unbracketed(bracketed_[k]), k).second;
+    plain_ = plain_names(*this, quantifier_for(count).formula_after);
 }
 
 std::optional<std::size_t> ParameterNames::bracketed_at(std::string_view text) const {
@@ -255,7 +256,7 @@ void Translator::translate_property(std::string_view line) {
     }
     const Quantifier& quantifier = quantifier_for(count);
     const int processes = settings_.all_instances ? settings_.process_count : 2;
-    const bool plain = plain_names(parameters(), quantifier.formula_after);
+    const bool plain = parameters().plain();
     const std::optional<std::string_view> body = formula(line, quantifier);
     if (!body || (!plain && !every_instance_has_formula(line, quantifier.formula_after, processes))) {
         drop_forall(count == 1 ? "FORALL property has no ')' to end its parameter list"
@@ -450,15 +451,12 @@ FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
     const auto operator_found = [&](std::string_view op) {
         if (depth == 0 && found.top_operator.empty()) found.top_operator = op;
     };
-    for (std::size_t at = 0; at < code.size();) {
+    for (std::size_t at = 0; at < code.size(); ++at) {
         const char c = code[at];
-        if (c == ' ') {
-            ++at;
-            continue;
-        }
         if (textops::is_name_char(c)) {
-            const std::string_view name = textops::name_at(code, at);
-            const std::size_t end = at + name.size();
+            std::size_t end = at + 1;
+            while (end < code.size() && textops::is_name_char(code[end])) ++end;
+            const std::string_view name(code.data() + at, end - at);
             if (c == 'x' && (name == "xor" || name == "xnor")) operator_found(name);
             const bool bracketed = at > 0 && code[at - 1] == '[' && end < code.size() && code[end] == ']';
             if (!bracketed && found.standing_parameter.empty() && !is_digit(c) &&
@@ -470,7 +468,7 @@ FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
                           name) != module_.process_instances.end() &&
                 (is_digit(code[end + 1]) || parameters().bracketed_at(code.substr(end))))
                 found.instance_named = name;
-            at = end;
+            at = end - 1;
             continue;
         }
         switch (c) {
@@ -484,7 +482,6 @@ FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
         case '-': if (textops::holds_at(code, at, "->")) operator_found("->"); break;
         case '<': if (textops::holds_at(code, at, "<->")) operator_found("<->"); break;
         }
-        ++at;
     }
     if (find_uses)
         for (std::size_t at = textops::find(body, '[', code.size()); at != std::string_view::npos;

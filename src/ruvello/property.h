@@ -30,6 +30,9 @@ public:
     std::string_view list() const { return list_; }
     const std::vector<std::string>& bracketed() const { return bracketed_; }
     bool has_duplicates() const { return has_duplicates_; }
+    // Whether an instance is written from the line's formula as it is read,
+    // with the parameters' bracketed uses replaced all at once.
+    bool plain() const { return plain_; }
     // The first parameter whose bracketed name `text` starts with.
     std::optional<std::size_t> bracketed_at(std::string_view text) const;
     // The first parameter named `name`. Most names of a formula are not
@@ -53,6 +56,7 @@ private:
     std::unordered_map<std::string_view, std::size_t> by_name_;  // unbracketed, the first of each
     bool has_duplicates_ = false;
     bool has_closing_bracket_ = false;  // a name holds ']'
+    bool plain_ = false;
 };
 
 // The processes of the instances of a property over `size` parameters, in
