@@ -64,7 +64,7 @@ struct LineMarks {
     bool semicolon, capital_p, bracket;
 };
 
-LineMarks marks_of(std::string_view line) {
+[[gnu::always_inline]] inline LineMarks marks_of(std::string_view line) {
     const unsigned held = textops::bytes_held<';', proc.front(), '['>(line);
     return {(held & 1) != 0, (held & 2) != 0, (held & 4) != 0};
 }

@@ -182,21 +182,29 @@ template <Prefix... prefixes>
     return found;
 }
 
+namespace detail {
+// bytes_held for a long text, searched for each byte in turn, each search
+// ending at its first find: memchr goes through the rest faster than one
+// pass. Out of line, so that the short texts' pass needs no registers kept
+// across calls.
+template <char... bytes>
+[[gnu::noinline]] unsigned long_text_holds(std::string_view text) {
+    unsigned held = 0, k = 0;
+    const char* const end = text.data() + text.size();
+    ((held |= static_cast<unsigned>(find_byte(text.data(), end, bytes) != end) << k++), ...);
+    return held;
+}
+}  // namespace detail
+
 // Which of `bytes` `text` holds: bit k is set when it holds the k-th. One
 // pass, 16 bytes at a time, with no stop at the first found: on the short
 // lines of a model that costs less than stopping.
 template <char... bytes>
 [[gnu::always_inline]] inline unsigned bytes_held(std::string_view text) {
+    if (text.size() > 256) [[unlikely]]
+        return detail::long_text_holds<bytes...>(text);
     unsigned held = 0;
     std::size_t at = 0;
-    // A long text is searched for each byte in turn, each search ending at
-    // its first find: memchr goes through the rest faster than this pass.
-    if (text.size() > 256) {
-        unsigned k = 0;
-        const char* const end = text.data() + text.size();
-        ((held |= static_cast<unsigned>(find_byte(text.data(), end, bytes) != end) << k++), ...);
-        return held;
-    }
 #if defined(__SSE2__)
     if (text.size() >= 16) {
         __m128i found[sizeof...(bytes)] = {};
