@@ -454,9 +454,8 @@ FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
     for (std::size_t at = 0; at < code.size(); ++at) {
         const char c = code[at];
         if (textops::is_name_char(c)) {
-            std::size_t end = at + 1;
-            while (end < code.size() && textops::is_name_char(code[end])) ++end;
-            const std::string_view name(code.data() + at, end - at);
+            const std::string_view name = textops::name_at(code, at);
+            const std::size_t end = at + name.size();
             if (c == 'x' && (name == "xor" || name == "xnor")) operator_found(name);
             const bool bracketed = at > 0 && code[at - 1] == '[' && end < code.size() && code[end] == ']';
             if (!bracketed && found.standing_parameter.empty() && !is_digit(c) &&

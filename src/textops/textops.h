@@ -367,11 +367,12 @@ inline std::size_t find_name(std::string_view text, std::string_view name, std::
     return std::string_view::npos;
 }
 
-// The name that starts at `at` of `text`: the name characters from there on.
+// The name that starts at `at` of `text`, which is at most its size: the
+// name characters from there on.
 inline std::string_view name_at(std::string_view text, std::size_t at) {
     std::size_t end = at;
     while (end < text.size() && is_name_char(text[end])) ++end;
-    return text.substr(at, end - at);
+    return {text.data() + at, end - at};
 }
 
 // Number of non-overlapping occurrences of `match` in `text`, counted left to
