@@ -8,13 +8,18 @@
 // state surviving a MODULE header shows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <numeric>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "pieces.h"
+#include "property.h"
 #include "read_file.h"
 #include "translation_properties.h"
 #include "translator.h"
@@ -189,6 +194,34 @@ TEST(ProcessNumber, WritesEveryWidthOfNumber) {
         const ruvello::ProcessNumber number(c.number);
         EXPECT_EQ(number.digits(), c.digits);
         EXPECT_EQ(number.bracketed(), "[" + std::string(c.digits) + "]");
+    }
+}
+
+// The tuples a FORALL's instances are written for: every ordered tuple of
+// distinct processes, in lexicographic order, each once, which are the
+// first `size` processes of the permutations of 1..N in the order
+// std::next_permutation lists them. A tuple of more than 8 keeps a table of
+// the processes it holds.
+TEST(ProcessTuples, ListEveryTupleOfDistinctProcessesInOrder) {
+    const std::pair<std::size_t, int> shapes[] = {{1, 1}, {1, 3}, {2, 2}, {2, 4}, {3, 5},
+                                                  {7, 8}, {8, 8}, {9, 9}};
+    for (const auto& [size, processes] : shapes) {
+        std::vector<int> permutation(static_cast<std::size_t>(processes));
+        std::iota(permutation.begin(), permutation.end(), 1);
+        ruvello::ProcessTuples tuples;
+        tuples.reset(size, processes);
+        std::vector<int> listed;
+        bool ended = false;
+        do {
+            const auto start = permutation.begin(), end = start + static_cast<std::ptrdiff_t>(size);
+            if (!listed.empty() && std::equal(start, end, listed.begin())) continue;
+            ASSERT_FALSE(ended) << size << " of " << processes << ": the tuples end early";
+            ASSERT_TRUE(std::equal(start, end, tuples.tuple().begin(), tuples.tuple().end()))
+                << size << " of " << processes << ": tuple " << listed.size();
+            listed.assign(start, end);
+            ended = !tuples.next();
+        } while (std::next_permutation(permutation.begin(), permutation.end()));
+        EXPECT_TRUE(ended) << size << " of " << processes << ": the tuples go on";
     }
 }
 

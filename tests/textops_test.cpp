@@ -73,7 +73,7 @@ TEST(Find, AgreesWithTheStandardSearchWithoutLookingPastTheText) {
 // sums at a time, texts made of the bytes looked for only (where each of the
 // count's counters fills up) or of a few bytes at random; each text alone in
 // its allocation, so that a sanitizer build catches a look past its end.
-TEST(CountAndHeldBytes, AgreeWithALookAtEachByte) {
+TEST(CountHeldBytesAndPrefixes, AgreeWithALookAtEachByte) {
     std::mt19937 random(5);
     std::vector<std::size_t> lengths;
     for (std::size_t length = 0; length <= 70; ++length) lengths.push_back(length);
@@ -92,6 +92,14 @@ TEST(CountAndHeldBytes, AgreeWithALookAtEachByte) {
                                       unsigned{text.find('[') != text.npos} << 2;
             EXPECT_EQ((textops::bytes_held<';', 'P', '['>(text)), expected)
                 << "length " << length << ", bytes " << alphabet;
+            std::vector<std::size_t> starts, expected_starts;
+            textops::visit_prefixes<"P", "ab">(text, 0, [&](std::size_t at) {
+                starts.push_back(at);
+                return true;
+            });
+            for (std::size_t at = 0; at < text.size(); ++at)
+                if (text[at] == 'P' || text.substr(at).starts_with("ab")) expected_starts.push_back(at);
+            EXPECT_EQ(starts, expected_starts) << "length " << length << ", bytes " << alphabet;
         }
     }
 }
