@@ -257,14 +257,16 @@ void Translator::write_joined(const std::vector<std::string_view>& parts, std::s
 // a tab and  N1_p : process m(x[1]);  The word "array " is dropped.
 void Translator::write_process_declarations(std::string_view statement, std::size_t line) {
     const std::string_view text = replaced(statement, "array ", "", rewritten_);
-    module_.process_instances.emplace_back(textops::rtrim(instance_name(text)));
+    const std::string_view name = instance_name(text);
+    module_.process_instances.emplace_back(textops::rtrim(name));
     // The number stands after N too, as a Proc of its own. "transition"
     // holds no blank, so it can be replaced on either side of the one that
     // joins the name and the rest.
-    declaration_.assign("\tNProc_");
-    const auto append = [this](std::string_view piece) { declaration_ += piece; };
-    textops::for_each_piece(instance_name(text), "transition", "process", append);
-    declaration_ += ' ';
+    declaration_.clear();
+    declaration_.append("\tNProc_");
+    const auto append = [this](std::string_view piece) { declaration_.append(piece); };
+    textops::for_each_piece(name, "transition", "process", append);
+    declaration_.push_back(' ');
     textops::for_each_piece(text.substr(text.find(':')), "transition", "process", append);
     numbered_.assign(split_at_proc(declaration_, parts_));
     const std::size_t line_ends = textops::count_byte(declaration_, '\n');

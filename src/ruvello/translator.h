@@ -68,10 +68,20 @@ constexpr bool starts_section_keyword(char c) {
 // line. Nothing when the line is no header.
 inline std::optional<SectionKeyword> header_keyword(std::string_view line) {
     if (line.empty() || !starts_section_keyword(line.front())) return std::nullopt;
+    // No two keywords start alike: the first letter picks the one to compare.
+    static_assert([] {
+        for (std::size_t i = 0; i < std::size(section_keywords); ++i)
+            for (std::size_t j = 0; j < i; ++j)
+                if (section_keywords[i].word.front() == section_keywords[j].word.front()) return false;
+        return true;
+    }());
     for (const SectionKeyword& keyword : section_keywords) {
+        if (keyword.word.front() != line.front()) continue;
         const std::size_t size = keyword.word.size();
-        if (!textops::holds_at(line, 0, keyword.word)) continue;
-        if (line.size() == size || line[size] == ' ' || line[size] == '\n') return keyword;
+        if (textops::holds_at(line, 0, keyword.word) &&
+            (line.size() == size || line[size] == ' ' || line[size] == '\n'))
+            return keyword;
+        break;
     }
     return std::nullopt;
 }
