@@ -80,7 +80,7 @@ TEST(CountHeldBytesAndPrefixes, AgreeWithALookAtEachByte) {
     for (const std::size_t length : {255 * 16 - 1, 255 * 16, 255 * 16 + 1, 255 * 16 + 17, 9000})
         lengths.push_back(length);
     for (const std::size_t length : lengths) {
-        for (const std::string_view alphabet : {"\n", "ab;", "abcdefgh;P[\n"}) {
+        for (const std::string_view alphabet : {"\n", "ab;", "abcdefgh;P[\n", "xya;\nxya;\nb"}) {
             const std::unique_ptr<char[]> storage(new char[length]);
             for (std::size_t i = 0; i < length; ++i) storage[i] = alphabet[random() % alphabet.size()];
             const std::string_view text(storage.get(), length);
@@ -100,6 +100,23 @@ TEST(CountHeldBytesAndPrefixes, AgreeWithALookAtEachByte) {
             for (std::size_t at = 0; at < text.size(); ++at)
                 if (text[at] == 'P' || text.substr(at).starts_with("ab")) expected_starts.push_back(at);
             EXPECT_EQ(starts, expected_starts) << "length " << length << ", bytes " << alphabet;
+            // The lines before the first that holds a prefix, each with whether it
+            // holds a ';'; and, stopped by the visit, the first five of them.
+            for (const std::size_t wanted : {SIZE_MAX, std::size_t{5}}) {
+                std::vector<std::pair<std::string_view, bool>> lines, expected_lines;
+                textops::visit_lines_before<';', "P", "ab">(text, [&](std::string_view line, bool holds) {
+                    lines.emplace_back(line, holds);
+                    return lines.size() < wanted;
+                });
+                for (std::size_t start = 0, end; (end = text.find('\n', start)) != text.npos &&
+                                                 expected_lines.size() < wanted;
+                     start = end + 1) {
+                    const std::string_view line = text.substr(start, end + 1 - start);
+                    if (line.find('P') != line.npos || line.find("ab") != line.npos) break;
+                    expected_lines.emplace_back(line, line.find(';') != line.npos);
+                }
+                EXPECT_EQ(lines, expected_lines) << "length " << length << ", bytes " << alphabet;
+            }
         }
     }
 }

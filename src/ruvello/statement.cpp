@@ -140,6 +140,7 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
                                                    "capital P and the rest in small letters: it "
                                                    "is left as it is; write [Proc]");
         put_lines(text, statement.line_ends);
+        if (statement.complete) copy_plain_statements();
         return;
     }
     const StatementScan scan = scan_statement(text, parts_);
@@ -219,6 +220,38 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
         if (marks.semicolon) return statement(input_.held(), {}, true);
     }
     return statement(input_.held(), {}, false);
+}
+
+// The statements that follow one without Proc are mostly like it: those of
+// them that the buffer holds whole and that no rule looks at are copied at
+// once, as far as the last that ends before a line some rule does look at.
+// No rule looks at a line without a 'P' or a '[' whose first letter is none
+// that a section keyword, a declaration of N or a property starts with (a
+// statement without Proc is copied alike when a line that mentions a
+// section keyword cuts it in two); a ';' on it ends its statement, and a
+// blank line leaves the statement as it is.
+void Translator::copy_plain_statements() {
+    const std::string_view ahead = input_.buffered();
+    std::size_t lines = 0, run_size = 0, run_lines = 0;
+    bool statement_open = false;
+    textops::visit_lines_before<';', "P", "[">(
+        ahead, [&](std::string_view line, bool semicolon) {
+            if (const std::string_view words = textops::ltrim(line); words.size() > 1) {
+                if (may_declare(words) || starts_section_keyword(words.front())) return false;
+                statement_open = !semicolon;
+            }
+            ++lines;
+            if (!statement_open) {
+                run_size = static_cast<std::size_t>(line.data() + line.size() - ahead.data());
+                run_lines = lines;
+            }
+            return true;
+        });
+    if (run_lines == 0) return;
+    const std::string_view run = ahead.substr(0, run_size);
+    mark(input_.line_number() + 1);
+    put_lines(run, run_lines);
+    input_.skip(run, run_lines);
 }
 
 // In a process-indexed statement the word "array " becomes a tab: an array

@@ -112,6 +112,21 @@ public:
     // Makes the next call of next_line return the line it returned last.
     void step_back();
 
+    // The unread bytes the buffer holds, as they lie, so that a caller that
+    // only copies lines can take many at once with skip(): whole lines and
+    // maybe the start of one more. Empty while a line stepped back waits.
+    std::string_view buffered() const {
+        if (replay_last_line_) return {};
+        return {data_ + begin_, end_ - begin_};
+    }
+    // Takes `lines`, the first `count` whole lines of buffered(), as read.
+    void skip(std::string_view lines, std::size_t count) {
+        begin_ += lines.size();
+        last_line_ = lines.substr(lines.substr(0, lines.size() - 1).rfind('\n') + 1);
+        line_number_ += count;
+        goes_on_ = false;
+    }
+
     // Keeps the line returned last, and every line after it, where they lie
     // until release(): held() is then their text, joined as in the input,
     // to the end of the line returned last (a line stepped back included).

@@ -255,6 +255,7 @@ private:
     void translate_statement(std::string_view first_line, std::string_view words);
     [[gnu::always_inline]] inline Statement gather_statement(std::string_view first_line,
                                                              std::string_view words);
+    void copy_plain_statements();
     void write_process_instances(const Statement& statement,
                                  const std::vector<std::string_view>& parts, std::size_t array);
     void write_process_declarations(std::string_view statement, std::size_t line);
