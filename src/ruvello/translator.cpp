@@ -193,10 +193,12 @@ void Translator::translate_line(std::string_view line) {
             return;
         }
         open_section(*header);
-        // The rest of a header line is never translated.
-        const std::string_view rest = line.substr(header->word.size());
-        module_.in_section.has_property = has_code(rest);
-        check_copied_code(rest, input_.line_number(), forall_on_header);
+        // The rest of a header line is never translated; most headers have
+        // none, but for their line end.
+        if (const std::string_view rest = line.substr(header->word.size()); rest.size() > 1) {
+            module_.in_section.has_property = has_code(rest);
+            check_copied_code(rest, input_.line_number(), forall_on_header);
+        }
         put_line(line);
         return;
     }
