@@ -259,8 +259,9 @@ void Translator::copy_plain_statements() {
 void Translator::write_process_instances(const Statement& statement,
                                          const std::vector<std::string_view>& parts,
                                          std::size_t array) {
-    if (array != std::string_view::npos && in_code(statement.text, array) &&
-        textops::find_name(statement.text.substr(array), "of") != std::string_view::npos)
+    if (array != std::string_view::npos &&
+        textops::find_name(statement.text.substr(array), "of") != std::string_view::npos &&
+        in_code(statement.text, array))
         warnings_.warn(line_of(statement, array), "array becomes a tab",
                        "\"array \" becomes a tab in a process-indexed statement, and NuSMV "
                        "rejects what is left; declare the elements one by one, or in a module "

@@ -471,7 +471,10 @@ public:
     std::string_view with(std::string_view number) {
         if (number.size() != number_size_) {
             number_size_ = number.size();
-            text_.assign((*parts_)[0]);
+            // Emptied and appended to: assign takes the longer way that lets
+            // its source lie within the string.
+            text_.clear();
+            text_.append((*parts_)[0]);
             places_.clear();
             for (std::size_t i = 1; i < parts_->size(); ++i) {
                 places_.push_back(text_.size());
