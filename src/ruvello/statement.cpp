@@ -254,6 +254,20 @@ void Translator::copy_plain_statements() {
     input_.skip(run, run_lines);
 }
 
+// Writes the parts joined by each process number in turn, every copy
+// counting as line `line` of the model.
+inline void Translator::write_copies(const std::vector<std::string_view>& parts,
+                                     std::size_t line, std::size_t line_ends) {
+    numbered_.assign(parts);
+    for (std::int64_t process = 1; process <= settings_.process_count; ++process) {
+        if (mark(line) && process > 1) {
+            write_marked_copies(line, line_ends, process);
+            return;
+        }
+        put_lines(numbered_.with(ProcessNumber(process).digits()), line_ends);
+    }
+}
+
 // In a process-indexed statement the word "array " becomes a tab: an array
 // type "array R of T" is left as "R of T", which NuSMV rejects.
 void Translator::write_process_instances(const Statement& statement,
@@ -270,11 +284,20 @@ void Translator::write_process_instances(const Statement& statement,
         array == std::string_view::npos
             ? parts
             : split_at_proc(replaced(statement.text, "array ", "\t", rewritten_), parts_);
-    numbered_.assign(instance_parts);
-    for (std::int64_t process = 1; process <= settings_.process_count; ++process) {
-        mark(statement.first_line);
-        put_lines(numbered_.with(ProcessNumber(process).digits()), statement.line_ends);
+    write_copies(instance_parts, statement.first_line, statement.line_ends);
+}
+
+// The copy of process `first` needed a marker after the copy before, which
+// ended its line and left the count `line_ends` past `line`: so does every
+// copy, and the marker is written before each without asking again.
+void Translator::write_marked_copies(std::size_t line, std::size_t line_ends,
+                                     std::int64_t first) {
+    const std::string_view marker = marker_.for_line(line);
+    for (std::int64_t process = first; process <= settings_.process_count; ++process) {
+        if (process != first) put_lines(marker, 1);
+        put_lines(numbered_.with(ProcessNumber(process).digits()), line_ends);
     }
+    numbered_from_ = {line, output_.line_ends() - line_ends};
 }
 
 // Writes the parts with `number` between each two.
@@ -302,12 +325,7 @@ void Translator::write_process_declarations(std::string_view statement, std::siz
     textops::for_each_piece(name, "transition", "process", append);
     declaration_.push_back(' ');
     textops::for_each_piece(text.substr(text.find(':')), "transition", "process", append);
-    numbered_.assign(split_at_proc(declaration_, parts_));
-    const std::size_t line_ends = textops::count_byte(declaration_, '\n');
-    for (std::int64_t process = 1; process <= settings_.process_count; ++process) {
-        mark(line);
-        put_lines(numbered_.with(ProcessNumber(process).digits()), line_ends);
-    }
+    write_copies(split_at_proc(declaration_, parts_), line, textops::count_byte(declaration_, '\n'));
 }
 
 namespace {

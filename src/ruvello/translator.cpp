@@ -117,20 +117,28 @@ std::string banner(std::string_view source_name) {
     return "--Source file: " + std::string(source_name) + " , by ruvello--\n";
 }
 
+LineMarker::LineMarker(std::string_view source_name) : text_(number_room, ' ') {
+    text_ += " \"";
+    for (const char c : source_name) {
+        if (c == '"' || c == '\\') text_ += '\\';
+        text_ += c;
+    }
+    text_ += "\"\n";
+    number(0);
+}
+
+void LineMarker::number(std::uint64_t line) {
+    line_ = line;
+    char* start = write_digits_before(text_.data() + number_room, line) - 2;
+    std::memcpy(start, "# ", 2);
+    start_ = static_cast<std::size_t>(start - text_.data());
+}
+
 Translator::Translator(LineReader& input, OutputBuffer& output, Warnings& warnings,
                        const TranslationSettings& settings)
     : input_(input), output_(output), warnings_(warnings), settings_(settings),
       define_line_("\tN := " + std::to_string(settings.process_count) + ";\n"),
-      line_markers_(settings.line_markers) {
-    // What follows the number of every marker: the model's name, quoted.
-    marker_end_ = " \"";
-    for (const char c : settings.source_name) {
-        if (c == '"' || c == '\\') marker_end_ += '\\';
-        marker_end_ += c;
-    }
-    marker_end_ += "\"\n";
-    marker_.parts = {"# ", marker_end_};
-    marker_.numbered.assign(marker_.parts);
+      line_markers_(settings.line_markers), marker_(settings.source_name) {
     // The banner is line 1, and what the line loop writes starts at line 2.
     if (line_markers_) {
         output_.count_line_ends();
@@ -139,21 +147,13 @@ Translator::Translator(LineReader& input, OutputBuffer& output, Warnings& warnin
 }
 
 // A marker can only stand on a line of its own.
-void Translator::write_marker(std::size_t line) {
-    if (!output_.at_line_start()) return;
+bool Translator::write_marker(std::size_t line) {
+    if (!output_.at_line_start()) return false;
     const std::size_t line_ends = output_.line_ends();
-    if (numbered_from_.line + (line_ends - numbered_from_.line_ends) == line) return;
-    // The copies of a process-indexed statement all count as its line.
-    if (line != marker_.line) number_marker(line);
-    put_lines(marker_.text, 1);
+    if (numbered_from_.line + (line_ends - numbered_from_.line_ends) == line) return false;
+    put_lines(marker_.for_line(line), 1);
     numbered_from_ = {line, line_ends + 1};
-}
-
-// Apart from write_marker, which most lines leave at once, so that it stays
-// small.
-void Translator::number_marker(std::size_t line) {
-    marker_.line = line;
-    marker_.text = marker_.numbered.with(ProcessNumber(line).digits());
+    return true;
 }
 
 void Translator::translate_lines() {

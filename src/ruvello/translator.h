@@ -131,35 +131,41 @@ bool has_code(std::string_view text);
 // whether it is the header line itself.
 bool ends_module_header(std::string_view line, bool first_line);
 
+// Writes `number` in decimal so that its digits end right before `end`, and
+// returns where they start. The digits are written two at a time: the
+// numbers are mostly small, and std::to_chars costs several times this on
+// them.
+inline char* write_digits_before(char* end, std::uint64_t number) {
+    static constexpr auto pairs = [] {
+        std::array<char, 200> digits{};
+        for (int i = 0; i < 100; ++i) {
+            digits[2 * i] = static_cast<char>('0' + i / 10);
+            digits[2 * i + 1] = static_cast<char>('0' + i % 10);
+        }
+        return digits;
+    }();
+    for (; number >= 100; number /= 100) {
+        end -= 2;
+        std::memcpy(end, &pairs[2 * (number % 100)], 2);
+    }
+    if (number >= 10) {
+        end -= 2;
+        std::memcpy(end, &pairs[2 * number], 2);
+    } else {
+        *--end = static_cast<char>('0' + number);
+    }
+    return end;
+}
+
 // A process number as text: its decimal digits, and the same in brackets,
 // "[3]", as FORALL instances write it. Numbers are counted in 64 bits, so
 // that counting up to N = 2147483647 ends.
 class ProcessNumber {
 public:
-    // The digits are written from the right, two at a time: the numbers
-    // are mostly small, and std::to_chars costs several times this on them.
     explicit ProcessNumber(std::uint64_t number) {
-        static constexpr auto pairs = [] {
-            std::array<char, 200> digits{};
-            for (int i = 0; i < 100; ++i) {
-                digits[2 * i] = static_cast<char>('0' + i / 10);
-                digits[2 * i + 1] = static_cast<char>('0' + i % 10);
-            }
-            return digits;
-        }();
         char* start = text_ + sizeof text_ - 1;
         *start = ']';
-        std::uint64_t rest = number;
-        for (; rest >= 100; rest /= 100) {
-            start -= 2;
-            std::memcpy(start, &pairs[2 * (rest % 100)], 2);
-        }
-        if (rest >= 10) {
-            start -= 2;
-            std::memcpy(start, &pairs[2 * rest], 2);
-        } else {
-            *--start = static_cast<char>('0' + rest);
-        }
+        start = write_digits_before(start, number);
         *--start = '[';
         start_ = static_cast<std::size_t>(start - text_);
     }
@@ -169,6 +175,31 @@ public:
 private:
     char text_[24];
     std::size_t start_;  // of the bracketed number, which ends the text
+};
+
+// The line marker that makes the next output line count as a line of the
+// model: "# LINE "MODEL"" and a line end, the model's name escaped for the
+// quotes. The name is written once, and each line's number in place before
+// it.
+class LineMarker {
+public:
+    explicit LineMarker(std::string_view source_name);
+    // The copies of a process-indexed statement all count as its line, so
+    // the number is written only when it changes.
+    std::string_view for_line(std::uint64_t line) {
+        if (line != line_) number(line);
+        return {text_.data() + start_, text_.size() - start_};
+    }
+
+private:
+    // Out of line, so that what calls for_line stays small for the calls
+    // that write no marker.
+    [[gnu::noinline]] void number(std::uint64_t line);
+
+    static constexpr std::size_t number_room = 2 + 20;  // "# " and a 64-bit number
+    std::string text_;  // number_room places, then ' "MODEL"' and a line end
+    std::uint64_t line_ = 0;
+    std::size_t start_ = 0;  // where the marker starts in text_
 };
 
 // The first line of every translation.
@@ -259,6 +290,10 @@ private:
     void write_process_instances(const Statement& statement,
                                  const std::vector<std::string_view>& parts, std::size_t array);
     void write_process_declarations(std::string_view statement, std::size_t line);
+    [[gnu::always_inline]] void write_copies(const std::vector<std::string_view>& parts,
+                                             std::size_t line, std::size_t line_ends);
+    [[gnu::noinline]] void write_marked_copies(std::size_t line, std::size_t line_ends,
+                                               std::int64_t first);
     [[gnu::always_inline]] inline void write_joined(const std::vector<std::string_view>& parts,
                                                     std::string_view number);
     void check_statement_line(std::string_view words, std::size_t line_number);
@@ -301,12 +336,10 @@ private:
         output_.put_counted(text, line_ends);
     }
     // With --line-markers, makes the next output line count as line `line`
-    // of the model, writing "# LINE "MODEL"" where the count departs from it.
-    void mark(std::size_t line) {
-        if (line_markers_) write_marker(line);
-    }
-    void write_marker(std::size_t line);
-    [[gnu::noinline]] void number_marker(std::size_t line);
+    // of the model, writing "# LINE "MODEL"" where the count departs from
+    // it; returns whether it wrote one.
+    bool mark(std::size_t line) { return line_markers_ && write_marker(line); }
+    bool write_marker(std::size_t line);
 
     LineReader& input_;
     OutputBuffer& output_;
@@ -314,14 +347,7 @@ private:
     const TranslationSettings& settings_;
     const std::string define_line_;  // "\tN := 3;"
     const bool line_markers_;
-    std::string marker_end_;  // ' "MODEL"' and a line end, the rest of a marker
-    // The marker of the last line marked: "# ", the number, and marker_end_.
-    struct {
-        std::vector<std::string_view> parts;
-        textops::NumberedText numbered;
-        std::size_t line = 0;
-        std::string_view text;
-    } marker_;
+    LineMarker marker_;
     // The line NuSMV counts as `line` the output line that follows
     // `line_ends` line ends of the output, as the last marker set it.
     struct {
