@@ -159,7 +159,8 @@ def main():
     print("| " + " | ".join(header) + " |")
     print("|" + "---|" * len(header))
     first_count = args.counts.split(",")[0]
-    rows = [(size, count, "1") for size in args.sizes.split(",") for count in args.counts.split(",")]
+    rows = [(size, count, "1") for size in filter(None, args.sizes.split(","))
+            for count in args.counts.split(",")]
     for size in filter(None, args.line_sizes.split(",")):
         rows += [(size, first_count, "line"), (size, first_count, "copied")]
     for size, count, kind in rows:
