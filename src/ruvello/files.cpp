@@ -278,8 +278,12 @@ TemporaryFolder::~TemporaryFolder() {
 }
 
 void make_folder(const std::string& path) {
-    if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
-        throw OpenError(failure("cannot make the folder", quoted(printable(path)), errno));
+    if (::mkdir(path.c_str(), 0777) == 0) return;
+    const int error = errno;
+    struct stat status {};
+    if (error != EEXIST || ::stat(path.c_str(), &status) != 0)
+        throw OpenError(failure("cannot make the folder", quoted(printable(path)), error));
+    if (!S_ISDIR(status.st_mode)) throw OpenError(failure("cannot make the folder", quoted(printable(path)), ENOTDIR));
 }
 
 }  // namespace ruvello

@@ -134,7 +134,8 @@ private:
     std::string path_;
 };
 
-// Makes the folder `path` unless it is there. Throws OpenError.
+// Makes the folder `path` unless it is there. Throws OpenError, also when
+// something other than a folder is there.
 void make_folder(const std::string& path);
 
 }  // namespace ruvello

@@ -3,13 +3,16 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 extern char** environ;
 
@@ -32,6 +35,31 @@ struct SpawnSetup {
 };
 
 }  // namespace
+
+ProgramLookup find_program(const std::string& program) {
+    // A child may run in another folder than ours.
+    const auto absolute = [](const std::string& path) { return std::filesystem::absolute(path).string(); };
+    const auto executable_file = [](const std::string& path) {
+        struct stat status {};
+        return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode) &&
+               ::access(path.c_str(), X_OK) == 0;
+    };
+    if (program.find('/') != std::string::npos) {
+        if (executable_file(program)) return {absolute(program), ""};
+        struct stat status {};
+        if (::stat(program.c_str(), &status) != 0) return {std::nullopt, std::strerror(errno)};
+        return {std::nullopt, S_ISREG(status.st_mode) ? "not executable" : "not a file"};
+    }
+    const char* const path = std::getenv("PATH");
+    const std::string folders = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
+    for (std::size_t start = 0; start <= folders.size();) {
+        const std::size_t colon = std::min(folders.find(':', start), folders.size());
+        const std::string folder = colon == start ? "." : folders.substr(start, colon - start);
+        if (executable_file(folder + "/" + program)) return {absolute(folder + "/" + program), ""};
+        start = colon + 1;
+    }
+    return {std::nullopt, "not on PATH (" + folders + ")"};
+}
 
 Children::~Children() {
     for (const pid_t pid : pids_) ::kill(-pid, SIGKILL);
@@ -56,6 +84,9 @@ pid_t Children::start(const ChildCommand& command) {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP, SIGCHLD, SIGPIPE, SIGXFSZ})
         sigaddset(&defaults, signal);
     posix_spawnattr_setsigdefault(&setup.attributes, &defaults);
+    // After the files above are opened, whose paths may be relative to ours.
+    if (!command.working_directory.empty())
+        posix_spawn_file_actions_addchdir_np(&setup.actions, command.working_directory.c_str());
 
     std::vector<char*> argv;
     argv.push_back(const_cast<char*>(command.program.c_str()));
@@ -65,7 +96,7 @@ pid_t Children::start(const ChildCommand& command) {
     const int error = ::posix_spawnp(&pid, command.program.c_str(), &setup.actions,
                                      &setup.attributes, argv.data(), environ);
     if (error != 0)
-        throw StartError("cannot start '" + command.program + "': " + std::strerror(error));
+        throw StartError(command.program, std::strerror(error));
     pids_.push_back(pid);
     return pid;
 }

@@ -16,9 +16,11 @@
 
 namespace ruvello {
 
-// A program that cannot be started; what() says which and why.
+// A program that cannot be started; what() says which and why, `reason` why.
 struct StartError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    StartError(const std::string& program, const std::string& why)
+        : std::runtime_error("cannot start '" + program + "': " + why), reason(why) {}
+    std::string reason;
 };
 
 struct ChildCommand {
@@ -26,7 +28,17 @@ struct ChildCommand {
     std::vector<std::string> args;  // after the program's name
     std::string output_path;        // standard output goes here
     std::string error_path;         // standard error goes here
+    std::string working_directory;  // where it runs; empty: where ruvello runs
 };
+
+// Where `program` is found as a child would be started with it, as an
+// absolute path: a path with a '/' as it is, another name on PATH.
+// Nothing, with why_not set, when no executable file is there.
+struct ProgramLookup {
+    std::optional<std::string> path;
+    std::string why_not;
+};
+ProgramLookup find_program(const std::string& program);
 
 // How a child ended.
 struct ChildEnd {

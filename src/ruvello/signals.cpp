@@ -121,6 +121,15 @@ SignalsCaught::~SignalsCaught() {
 
 int SignalsCaught::ending_signal() { return caught_signal; }
 
+int SignalsCaught::ending_signal_pending() {
+    if (caught_signal != 0) return caught_signal;
+    sigset_t pending;
+    if (::sigpending(&pending) != 0) return 0;
+    for (const int signal : ending_signals)
+        if (sigismember(&pending, signal) == 1) return signal;
+    return 0;
+}
+
 void end_as_by(int signal) {
     struct sigaction default_action {};
     default_action.sa_handler = SIG_DFL;

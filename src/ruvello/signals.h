@@ -50,6 +50,9 @@ public:
 
     // The ending signal that came, or 0.
     static int ending_signal();
+    // The ending signal that came or waits to be let in, or 0: for a long
+    // step between waits.
+    static int ending_signal_pending();
     // The mask from before: to wait with, which lets the signals in, and
     // for a child to start with.
     const sigset_t& original_mask() const { return before_; }
