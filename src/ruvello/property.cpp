@@ -62,17 +62,25 @@ std::optional<std::string_view> formula(std::string_view instance, const Quantif
     return textops::ltrim(instance.substr(at + 1));
 }
 
-// Why a FORALL line cannot be translated, or nothing when it can.
-std::optional<std::string> unsupported(const std::optional<std::string_view>& list,
-                                       std::size_t count, const TranslationSettings& settings) {
-    if (!list) return "FORALL without a parameter list";
-    if (count == 0) return "FORALL with no parameter names";
+// Why a FORALL line cannot be translated, with the kind of its warning, or
+// nothing when it can. Too few processes for a tuple is a kind of its own:
+// the property has nothing to state at that N, and is not lost.
+struct Untranslatable {
+    std::string_view kind;
+    std::string reason;
+};
+std::optional<Untranslatable> unsupported(const std::optional<std::string_view>& list,
+                                          std::size_t count, const TranslationSettings& settings) {
+    constexpr std::string_view not_translated = "property not translated";
+    if (!list) return Untranslatable{not_translated, "FORALL without a parameter list"};
+    if (count == 0) return Untranslatable{not_translated, "FORALL with no parameter names"};
     if (count > 2 && !settings.all_instances)
-        return "FORALL over " + std::to_string(count) +
-               " parameters (at most 2 are supported without --all-instances)";
+        return Untranslatable{not_translated, "FORALL over " + std::to_string(count) +
+                                                  " parameters (at most 2 are supported without --all-instances)"};
     if (settings.all_instances && static_cast<std::int64_t>(count) > settings.process_count)
-        return "FORALL over " + std::to_string(count) + " parameters has no instance with N = " +
-               std::to_string(settings.process_count) + ", which has fewer processes";
+        return Untranslatable{"too few processes for FORALL",
+                              "FORALL over " + std::to_string(count) + " parameters has no instance with N = " +
+                                  std::to_string(settings.process_count) + ", which has fewer processes"};
     return std::nullopt;
 }
 
@@ -245,8 +253,8 @@ void Translator::translate_property(std::string_view line) {
     const std::optional<std::string_view> list = parameter_list(line);
     const std::size_t count = list ? count_parameters(*list) : 0;
     check_forall_word(line, forall_at);
-    if (const auto reason = unsupported(list, count, settings_)) {
-        drop_forall(*reason);
+    if (const std::optional<Untranslatable> why = unsupported(list, count, settings_)) {
+        drop_forall(why->kind, why->reason);
         return;
     }
     // The FORALL lines of a model mostly repeat one or two lists.
@@ -259,7 +267,8 @@ void Translator::translate_property(std::string_view line) {
     const bool plain = parameters().plain();
     const std::optional<std::string_view> body = formula(line, quantifier);
     if (!body || (!plain && !every_instance_has_formula(line, quantifier.formula_after, processes))) {
-        drop_forall(count == 1 ? "FORALL property has no ')' to end its parameter list"
+        drop_forall("property not translated",
+                    count == 1 ? "FORALL property has no ')' to end its parameter list"
                                : "FORALL property over two parameters has no '>' ending its "
                                  "guard (as in i != j ->)");
         return;
@@ -316,9 +325,9 @@ void Translator::check_forall_word(std::string_view line, std::size_t first_fora
 
 // A FORALL line that is not translated: its warning waits for what follows
 // it under the header, which tells whether NuSMV can still read the file.
-void Translator::drop_forall(const std::string& reason) {
+void Translator::drop_forall(std::string_view kind, const std::string& reason) {
     module_.in_section.forall_line = 0;
-    if (settings_.name_instances && module_.section == Section::properties) {
+    if (!settings_.instance_name_prefix.empty() && module_.section == Section::properties) {
         const std::size_t line = input_.line_number();
         if (module_.in_section.has_property) {
             mark(line);
@@ -326,22 +335,23 @@ void Translator::drop_forall(const std::string& reason) {
             put("\n");
         }
         mark(line);
-        put("\tNAME ruvello_" + std::to_string(line) + "_none := TRUE\n");
+        put("\tNAME ");
+        put(settings_.instance_name_prefix);
+        put(std::to_string(line) + "_none := TRUE\n");
         module_.in_section.has_property = true;
-        warnings_.warn(line, "property not translated", reason + "; property not translated");
+        warnings_.warn(line, kind, reason + "; property not translated");
         return;
     }
     if (module_.section != Section::properties || module_.in_section.has_property) {
-        warnings_.warn(input_.line_number(), "property not translated",
-                       reason + "; property not translated");
+        warnings_.warn(input_.line_number(), kind, reason + "; property not translated");
         return;
     }
-    module_.in_section.dropped.push_back({input_.line_number(), reason});
+    module_.in_section.dropped.push_back({input_.line_number(), kind, reason});
 }
 
 void Translator::give_dropped_forall_warning(bool header_left_empty) {
-    for (const auto& [line, reason] : module_.in_section.dropped)
-        warnings_.warn(line, "property not translated",
+    for (const auto& [line, kind, reason] : module_.in_section.dropped)
+        warnings_.warn(line, kind,
                        reason + "; property not translated" +
                            (header_left_empty
                                 ? ", and the " + std::string(module_.header) +
@@ -382,8 +392,9 @@ void Translator::write_instances(std::string_view line, std::string_view body,
             put("\n");
             mark(input_.line_number());
         }
-        if (settings_.name_instances) {
-            put("\tNAME ruvello_");
+        if (!settings_.instance_name_prefix.empty()) {
+            put("\tNAME ");
+            put(settings_.instance_name_prefix);
             put(ProcessNumber(input_.line_number()).digits());
             for (const int process : tuples_.tuple()) {
                 put("_");

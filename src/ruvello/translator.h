@@ -24,10 +24,11 @@ struct TranslationSettings {
     std::string_view source_name;  // the model as named on the command line
     bool all_instances = false;    // FORALL for every tuple of processes, not just 1 and 2
     bool line_markers = false;     // "# L" lines that give NuSMV the lines of the model
-    // Each FORALL instance named for its line and processes, NAME ruvello_14_1_3 := ...,
-    // and a FORALL line without instances written as NAME ruvello_14_none := TRUE, so
-    // that a checker's verdicts can be told apart and the file stays valid.
-    bool name_instances = false;
+    // With a prefix, each FORALL instance is named for its line and processes,
+    // NAME ruvello_14_1_3 := ..., and a FORALL line without instances is written
+    // as NAME ruvello_14_none := TRUE, so that a checker's verdicts can be told
+    // apart and the file stays valid.
+    std::string_view instance_name_prefix = {};
 };
 
 // What the lines of a section are, and so what a header line opens.
@@ -314,7 +315,7 @@ private:
     void note_property_start(std::string_view words, bool forall);
     // `first_forall`: where the line's first "FORALL" stands.
     void check_forall_word(std::string_view line, std::size_t first_forall);
-    void drop_forall(const std::string& reason);
+    void drop_forall(std::string_view kind, const std::string& reason);
     void check_instance_count(std::size_t count);
     static const WarningText property_goes_on;
     bool every_instance_has_formula(std::string_view line, char formula_after, int processes);
@@ -376,7 +377,12 @@ private:
             // a FORALL line not translated, given when it is known whether
             // that leaves the header without one.
             bool has_property = false;
-            std::vector<std::pair<std::size_t, std::string>> dropped;  // line, reason
+            struct Dropped {
+                std::size_t line;
+                std::string_view kind;
+                std::string reason;
+            };
+            std::vector<Dropped> dropped;
         } in_section;
         // The names of the module's process instances, declared with
         // transition and written N1_name, N2_name, ...
