@@ -22,7 +22,7 @@ enum class Option {
     processes, file, output, help, version, all_instances, line_markers, fatal_warnings,
     all_warnings, check,
     // only for a check
-    symmetric, checker, checker_option, keep, jobs, timeout, traces,
+    symmetric, checker, checker_option, keep, jobs, timeout, traces, accept_warnings,
     // for a check and a report of checks
     json, junit, report,
 };
@@ -32,12 +32,14 @@ struct OptionName {
     char short_name;  // 0 when it has none
     Option option;
     bool takes_value;
+    // What a value names, for an option whose value is a file or a folder.
+    std::string_view names = {};
 };
 
 constexpr OptionName option_names[] = {
     {"--processes", 'p', Option::processes, true},
-    {"--file", 'f', Option::file, true},
-    {"--output", 'o', Option::output, true},
+    {"--file", 'f', Option::file, true, "a file"},
+    {"--output", 'o', Option::output, true, "a file"},
     {"--help", 'h', Option::help, false},
     {"--version", 0, Option::version, false},
     {"--all-instances", 0, Option::all_instances, false},
@@ -46,24 +48,54 @@ constexpr OptionName option_names[] = {
     {"--all-warnings", 0, Option::all_warnings, false},
     {"--check", 0, Option::check, false},
     {"--symmetric", 0, Option::symmetric, false},
-    {"--checker", 0, Option::checker, true},
+    {"--checker", 0, Option::checker, true, "a program"},
     {"--checker-option", 0, Option::checker_option, true},
-    {"--keep", 0, Option::keep, true},
+    {"--keep", 0, Option::keep, true, "a folder"},
     {"--jobs", 0, Option::jobs, true},
     {"--timeout", 0, Option::timeout, true},
-    {"--json", 0, Option::json, true},
-    {"--junit", 0, Option::junit, true},
-    {"--traces", 0, Option::traces, true},
-    {"--report", 0, Option::report, true},
+    {"--json", 0, Option::json, true, "a file"},
+    {"--junit", 0, Option::junit, true, "a file"},
+    {"--traces", 0, Option::traces, true, "a folder"},
+    {"--accept-warnings", 0, Option::accept_warnings, false},
+    {"--report", 0, Option::report, true, "a file"},
 };
 
 // The options that only a check reads, and those that a report of checks reads too.
-bool is_for_checking(Option option) { return option >= Option::symmetric && option < Option::json; }
+bool is_for_checking(Option option) { return option >= Option::symmetric && option <= Option::accept_warnings; }
 bool is_for_reports(Option option) { return option == Option::json || option == Option::junit; }
 
 std::string quoted(std::string_view text) { return "'" + printable(text) + "'"; }
 
 [[noreturn]] void refuse(const std::string& why) { throw UsageError("ruvello: " + why); }
+
+// How many single-character edits turn `a` into `b`.
+std::size_t edit_distance(std::string_view a, std::string_view b) {
+    std::vector<std::size_t> row(b.size() + 1);
+    for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        std::size_t diagonal = row[0];
+        row[0] = i;
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+// "; did you mean '--traces'?" for a long option near one of ours.
+std::string did_you_mean(std::string_view name) {
+    if (!name.starts_with("--") || name.size() > 40) return "";
+    const OptionName* nearest = nullptr;
+    std::size_t distance = 3;  // farther is no typing slip
+    for (const OptionName& option : option_names)
+        if (const std::size_t d = edit_distance(name, option.long_name); d < distance) {
+            distance = d;
+            nearest = &option;
+        }
+    return nearest == nullptr ? "" : "; did you mean " + quoted(nearest->long_name) + "?";
+}
 
 // The option an argument names, and the value joined to it: -p3, --file=m.in.
 std::pair<const OptionName*, std::optional<std::string_view>> option_of(std::string_view arg) {
@@ -82,8 +114,19 @@ std::pair<const OptionName*, std::optional<std::string_view>> option_of(std::str
         if (name == option.long_name ||
             (option.short_name != 0 && name.size() == 2 && name[1] == option.short_name))
             return {&option, joined};
-    refuse("unknown option " + quoted(name));
+    refuse("unknown option " + quoted(name) + did_you_mean(name));
 }
+
+// Whether `text` is a whole number too large for an int: said so, rather
+// than that it is no number.
+bool too_large(std::string_view text) {
+    if (text.starts_with('+') || text.starts_with('-')) text.remove_prefix(1);
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }) &&
+           !parse_process_count(text);
+}
+
+// At most this many N in one check, which is more than NuSMV gets through.
+constexpr long long most_process_counts = 1000;
 
 // The N of -p: one, or with --check a range FROM..TO or a list of both
 // (2,3,5 or 2..4,6), in increasing order without repeats.
@@ -92,6 +135,7 @@ std::vector<int> parse_process_counts(std::string_view text, bool checking) {
         if (text.find("..") != std::string_view::npos || text.find(',') != std::string_view::npos)
             refuse("-p takes a range or a list only with --check, not " + quoted(text));
         const std::optional<int> count = parse_process_count(text);
+        if (!count && too_large(text)) refuse("-p " + quoted(text) + " is too large: at most 2147483647");
         if (!count) refuse("-p needs a whole number, not " + quoted(text));
         return {*count};
     }
@@ -100,14 +144,24 @@ std::vector<int> parse_process_counts(std::string_view text, bool checking) {
         const std::size_t comma = std::min(text.find(',', start), text.size());
         const std::string_view item = text.substr(start, comma - start);
         const std::size_t dots = item.find("..");
-        const std::optional<int> from = parse_process_count(item.substr(0, dots));
-        const std::optional<int> to =
-            dots == std::string_view::npos ? from : parse_process_count(item.substr(dots + 2));
+        const std::string_view from_text = item.substr(0, dots);
+        const std::string_view to_text = dots == std::string_view::npos ? from_text : item.substr(dots + 2);
+        const std::optional<int> from = parse_process_count(from_text);
+        const std::optional<int> to = parse_process_count(to_text);
+        if (too_large(from_text) || too_large(to_text))
+            refuse("-p " + quoted(text) + " is too large: at most " + std::to_string(most_process_counts) +
+                   " values of N in one check");
         if (!from || !to || *from < 1 || *to < 1)
             refuse("-p needs numbers of processes of 1 or more, a range FROM..TO or a list "
                    "2,3,5, not " + quoted(text));
         if (*from > *to) refuse("-p range " + quoted(item) + " is empty");
-        for (int n = *from; n <= *to; ++n) counts.push_back(n);
+        if (static_cast<long long>(*to) - *from + 1 + static_cast<long long>(counts.size()) > most_process_counts)
+            refuse("-p " + quoted(text) + " asks for more than " + std::to_string(most_process_counts) +
+                   " values of N in one check; check a part of them at a time");
+        for (int n = *from;; ++n) {
+            counts.push_back(n);
+            if (n == *to) break;
+        }
         start = comma + 1;
     }
     std::sort(counts.begin(), counts.end());
@@ -165,6 +219,14 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
         if (name->takes_value && !value) {
             if (i + 1 == args.size()) refuse("missing the value of " + quoted(arg));
             value = args[++i];
+            // A forgotten value would take the next option as a file's name.
+            const bool standard_stream = *value == "-" && (name->option == Option::file ||
+                                                           name->option == Option::output ||
+                                                           name->option == Option::json);
+            if (!name->names.empty() && value->starts_with('-') && !standard_stream)
+                refuse(quoted(arg) + " takes " + std::string(name->names) + ", not the option " + quoted(*value) +
+                       "; for " + std::string(name->names) + " of that name write " +
+                       std::string(name->long_name) + "=" + printable(*value) + " or ./" + printable(*value));
         }
         if (is_for_checking(name->option) && !check_option) check_option = name->long_name;
         if (is_for_reports(name->option) && !report_option) report_option = name->long_name;
@@ -188,6 +250,7 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
         case Option::json: command.json_path = std::string(*value); break;
         case Option::junit: command.junit_path = std::string(*value); break;
         case Option::traces: command.traces_directory = std::string(*value); break;
+        case Option::accept_warnings: command.accept_warnings = true; break;
         case Option::report: command.report_paths.emplace_back(*value); break;
         }
     }

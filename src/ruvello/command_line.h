@@ -38,6 +38,7 @@ struct CommandLine {
     std::optional<std::string> json_path;      // --json FILE; "-" is standard output
     std::optional<std::string> junit_path;     // --junit FILE
     std::optional<std::string> traces_directory;  // --traces DIR
+    bool accept_warnings = false;              // --accept-warnings
     std::vector<std::string> report_paths;     // --report FILE.json, repeatable
 };
 
