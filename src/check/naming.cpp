@@ -3,10 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
-#include <map>
+#include <set>
 #include <utility>
-
-#include "textops/textops.h"
 
 namespace ruvello::check {
 
@@ -35,6 +33,13 @@ bool starts_section(std::string_view word) {
     return std::find(words.begin(), words.end(), word) != words.end() || property_kind(word);
 }
 
+// Types that are no module, though written as a word.
+bool is_type_keyword(std::string_view word) {
+    static constexpr std::array<std::string_view, 8> words{
+        "boolean", "integer", "real", "clock", "word", "unsigned", "signed", "process"};
+    return std::find(words.begin(), words.end(), word) != words.end();
+}
+
 // The line of a marker "# 14 "m.in"", or nothing for any other line.
 std::optional<std::size_t> marker_line(std::string_view line) {
     if (!line.starts_with("# ")) return std::nullopt;
@@ -44,13 +49,258 @@ std::optional<std::size_t> marker_line(std::string_view line) {
     return number;
 }
 
+std::optional<long long> whole_number(std::string_view text) {
+    long long number = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    return number;
+}
+
+}  // namespace
+
+bool starts_identifier(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
+
+bool continues_identifier(char c) {
+    return starts_identifier(c) || (c >= '0' && c <= '9') || c == '$' || c == '#' || c == '\\' || c == '-';
+}
+
+std::string name_prefix_for(std::string_view model) {
+    // Only a name that starts "ruvello", some x and '_' can collide, and
+    // then only with the prefix of exactly that many x.
+    std::set<std::size_t> taken;
+    for (std::size_t at = 0; at < model.size();) {
+        if (!starts_identifier(model[at]) || (at > 0 && continues_identifier(model[at - 1]))) {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < model.size() && continues_identifier(model[end])) ++end;
+        const std::string_view name = model.substr(at, end - at);
+        if (name.starts_with("ruvello")) {
+            const std::size_t xs = std::min(name.find_first_not_of('x', 7), name.size()) - 7;
+            if (7 + xs < name.size() && name[7 + xs] == '_') taken.insert(xs);
+        }
+        at = end;
+    }
+    std::size_t xs = 0;
+    while (taken.contains(xs)) ++xs;
+    return "ruvello" + std::string(xs, 'x') + "_";
+}
+
+PropertyNamer::PropertyNamer(ByteSink& out, std::string prefix) : out_(out), prefix_(std::move(prefix)) {}
+
+void PropertyNamer::write(std::string_view bytes) {
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t newline = bytes.find('\n', start);
+        if (newline == std::string_view::npos) {
+            partial_line_.append(bytes.substr(start));
+            return;
+        }
+        const std::string_view rest = bytes.substr(start, newline + 1 - start);
+        if (partial_line_.empty()) {
+            name_line(rest);
+        } else {
+            partial_line_.append(rest);
+            name_line(partial_line_);
+            partial_line_.clear();
+        }
+        start = newline + 1;
+    }
+}
+
+NamedTranslation PropertyNamer::finish() {
+    if (!partial_line_.empty()) name_line(partial_line_);
+    partial_line_.clear();
+    // A declaration names a module instance only if the module is there.
+    for (auto& [module, declarations] : named_.instances)
+        std::erase_if(declarations, [&](const InstanceDeclaration& declaration) {
+            return std::find(named_.modules.begin(), named_.modules.end(), declaration.module) ==
+                   named_.modules.end();
+        });
+    return std::move(named_);
+}
+
+void PropertyNamer::name_line(std::string_view line) {
+    if (const std::optional<std::size_t> marked = marker_line(line)) {
+        out_.write(line);
+        next_line_ = *marked;
+        return;
+    }
+    line_number_ = next_line_++;
+    line_ = line;
+    written_.clear();
+    copied_ = 0;
+    for (std::size_t at = 0; at < line.size();) {
+        const char c = line[at];
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
+            ++at;
+            continue;
+        }
+        if (c == '-' && at + 1 < line.size() && line[at + 1] == '-') break;  // a comment
+        std::size_t end = at + 1;
+        if (starts_identifier(c) || (c >= '0' && c <= '9')) {
+            while (end < line.size() && continues_identifier(line[end])) ++end;
+        } else if ((c == ':' && end < line.size() && line[end] == '=') ||
+                   (c == '.' && end < line.size() && line[end] == '.')) {
+            ++end;
+        }
+        read_word(line.substr(at, end - at), at);
+        at = end;
+    }
+    written_.append(line.substr(copied_));
+    out_.write(written_);
+}
+
+void PropertyNamer::start_property(std::size_t at, bool named) {
+    NamedProperty& property = *pending_;
+    property.line = line_number_;
+    if (!named) property.ordinal = ++properties_on_line_[line_number_];
+    // A property without a NAME gets one, where its formula starts; NuSMV
+    // cannot name a PSL property.
+    if (!named && property.kind != "PSL") {
+        property.name = prefix_ + std::to_string(line_number_) +
+                        (property.ordinal > 1 ? "_p" + std::to_string(property.ordinal) : "");
+        written_.append(line_.substr(copied_, at - copied_)).append("NAME " + property.name + " := ");
+        copied_ = at;
+    }
+}
+
+void PropertyNamer::open_property() {
+    expecting_ = Expecting::nothing;
+    named_.properties.push_back(std::move(*pending_));
+    pending_.reset();
+    open_property_ = named_.properties.size() - 1;
+    named_.properties.back().last_line = line_number_;
+}
+
+void PropertyNamer::read_word(std::string_view word, std::size_t at) {
+    switch (expecting_) {
+    case Expecting::formula:
+        if (starts_section(word)) {
+            pending_.reset();  // a keyword without a formula
+            break;
+        }
+        start_property(at, word == "NAME");
+        if (word == "NAME") {
+            expecting_ = Expecting::name;
+            return;
+        }
+        open_property();
+        return;
+    case Expecting::name:
+        if (starts_identifier(word.front())) {
+            pending_->name = word;
+            decode_instance_name(*pending_);
+            // The instances of a FORALL are one property of the model.
+            if (!pending_->processes && !pending_->stand_in)
+                pending_->ordinal = ++properties_on_line_[pending_->line];
+            expecting_ = Expecting::assignment;
+            return;
+        }
+        open_property();  // not a name: the checker rejects the file
+        break;
+    case Expecting::assignment:
+        open_property();
+        if (word == ":=") return;
+        break;
+    case Expecting::module_name:
+        expecting_ = Expecting::nothing;
+        module_ = word;
+        named_.modules.push_back(module_);
+        return;
+    case Expecting::nothing:
+        break;
+    }
+    expecting_ = Expecting::nothing;
+    if (const std::optional<std::string_view> kind = property_kind(word)) {
+        open_property_.reset();
+        in_declarations_ = false;
+        pending_ = NamedProperty{};
+        pending_->kind = *kind;
+        pending_->module = module_;
+        pending_->keyword_line = line_number_;
+        expecting_ = Expecting::formula;
+        return;
+    }
+    if (starts_section(word)) {
+        open_property_.reset();
+        in_declarations_ = word == "VAR" || word == "IVAR" || word == "FROZENVAR";
+        start_declaration();
+        if (word == "MODULE") expecting_ = Expecting::module_name;
+        return;
+    }
+    if (open_property_) {
+        named_.properties[*open_property_].last_line = line_number_;
+        return;
+    }
+    if (in_declarations_) read_declaration_word(word);
+}
+
+void PropertyNamer::start_declaration() {
+    declaration_ = Declaration::name;
+    declared_name_.clear();
+    array_range_.clear();
+    declared_array_ = false;
+    type_.clear();
+    depth_ = 0;
+}
+
+// NAME : TYPE ; where the type is a module when it is a word other than a
+// type keyword followed by its arguments or by the end of the declaration.
+// `array A .. B of m` declares B - A + 1 instances of m.
+void PropertyNamer::read_declaration_word(std::string_view word) {
+    switch (declaration_) {
+    case Declaration::name:
+        if (word == ";") start_declaration();
+        else if (word == ":") declaration_ = Declaration::type;
+        else declared_name_ += word;
+        return;
+    case Declaration::array_range:
+        if (word == "of") declaration_ = Declaration::type;
+        else array_range_ += word;
+        return;
+    case Declaration::type:
+        if (word == "process") return;
+        if (word == "array" && !declared_array_) {
+            declared_array_ = true;
+            declaration_ = Declaration::array_range;
+            return;
+        }
+        declaration_ = Declaration::rest;
+        if (starts_identifier(word.front()) && !is_type_keyword(word) && word != "array") {
+            type_ = word;
+            return;
+        }
+        break;
+    case Declaration::rest:
+        break;
+    }
+    if (!type_.empty()) {
+        if (word == "(" || word == ";") {
+            InstanceDeclaration instance{declared_name_, type_, 1, declared_array_};
+            if (declared_array_) {
+                const std::size_t dots = array_range_.find("..");
+                const std::optional<long long> from = whole_number(array_range_.substr(0, dots));
+                const std::optional<long long> to =
+                    dots == std::string::npos ? std::nullopt : whole_number(std::string_view(array_range_).substr(dots + 2));
+                instance.count = from && to && *to >= *from ? static_cast<std::size_t>(*to - *from + 1) : 0;
+            }
+            named_.instances[module_].push_back(std::move(instance));
+        }
+        type_.clear();
+    }
+    if (word == "(" || word == "[" || word == "{") ++depth_;
+    else if (word == ")" || word == "]" || word == "}") --depth_;
+    else if (word == ";" && depth_ <= 0) start_declaration();
+}
+
 // What a name that the translation gave a FORALL instance tells:
-// ruvello_14_1_3 is the instance of line 14 for processes 1 and 3,
-// ruvello_14_none stands for line 14's FORALL, which has none.
-void decode_instance_name(NamedProperty& property) {
+// PREFIX14_1_3 is the instance of line 14 for processes 1 and 3,
+// PREFIX14_none stands for line 14's FORALL, which has none.
+void PropertyNamer::decode_instance_name(NamedProperty& property) const {
     std::string_view rest = property.name;
-    if (!rest.starts_with("ruvello_")) return;
-    rest.remove_prefix(8);
+    if (!rest.starts_with(prefix_)) return;
+    rest.remove_prefix(prefix_.size());
     std::size_t line = 0;
     const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), line);
     if (error != std::errc() || end == rest.data() + rest.size()) return;
@@ -73,76 +323,70 @@ void decode_instance_name(NamedProperty& property) {
     property.processes = std::move(processes);
 }
 
-}  // namespace
-
-NamedTranslation name_properties(std::string_view translation) {
-    NamedTranslation named;
-    named.text.reserve(translation.size() + translation.size() / 8);
-    std::string module;
-    std::optional<std::string_view> pending;  // the kind of a keyword whose formula is to come
-    std::map<std::size_t, int> unnamed_on_line;
-    // The banner is the translation's first line; the model's first line is its second.
-    std::size_t next_line = 0;
-    for (std::size_t start = 0; start < translation.size();) {
-        const std::size_t newline = translation.find('\n', start);
-        const std::size_t end = newline == std::string_view::npos ? translation.size() : newline + 1;
-        const std::string_view line = translation.substr(start, end - start);
-        start = end;
-        if (const std::optional<std::size_t> marked = marker_line(line)) {
-            named.text += line;
-            next_line = *marked;
-            continue;
+std::optional<std::string> NamedTranslation::module_of(std::string_view path) const {
+    std::string module = "main";
+    for (std::size_t start = 0; start < path.size();) {
+        const std::size_t dot = std::min(path.find('.', start), path.size());
+        const std::string_view part = path.substr(start, dot - start);
+        const auto declared = instances.find(module);
+        if (declared == instances.end()) return std::nullopt;
+        const InstanceDeclaration* found = nullptr;
+        for (const InstanceDeclaration& each : declared->second) {
+            // An element of an array of instances is named a[2].
+            const bool element = each.array && part.starts_with(each.name) && part.size() > each.name.size() &&
+                                 part[each.name.size()] == '[' && part.back() == ']';
+            if ((!each.array && part == each.name) || element) found = &each;
         }
-        const std::size_t line_number = next_line++;
-        const std::string_view code = line.substr(0, std::min(line.find("--"), line.size()));
-        std::size_t copied = 0;
-        for (std::size_t at = 0; at < code.size();) {
-            const char c = code[at];
-            if (c == ' ' || c == '\t' || c == '\r' || c == '\n') {
-                ++at;
-                continue;
-            }
-            const std::string_view word = textops::name_at(code, at);  // empty at a non-name
-            if (pending && !starts_section(word)) {
-                NamedProperty property{"", line_number, std::string(*pending), module, {}, false};
-                pending.reset();
-                if (word == "NAME") {
-                    std::size_t name_start = at + word.size();
-                    while (name_start < code.size() && (code[name_start] == ' ' || code[name_start] == '\t'))
-                        ++name_start;
-                    property.name = textops::name_at(code, name_start);
-                    at = name_start + property.name.size();
-                    decode_instance_name(property);
-                    named.properties.push_back(std::move(property));
-                    continue;
-                }
-                if (property.kind != "PSL") {
-                    const int count = ++unnamed_on_line[line_number];
-                    property.name = "ruvello_" + std::to_string(line_number) +
-                                    (count > 1 ? "_p" + std::to_string(count) : "");
-                    named.text += line.substr(copied, at - copied);
-                    named.text += "NAME " + property.name + " := ";
-                    copied = at;
-                }
-                named.properties.push_back(std::move(property));
-            }
-            pending.reset();
-            if (word.empty()) {
-                ++at;
-                continue;
-            }
-            pending = property_kind(word);
-            if (word == "MODULE") {
-                std::size_t name_start = at + word.size();
-                while (name_start < code.size() && (code[name_start] == ' ' || code[name_start] == '\t'))
-                    ++name_start;
-                module = textops::name_at(code, name_start);
-            }
-            at += word.size();
-        }
-        named.text += line.substr(copied);
+        if (found == nullptr) return std::nullopt;
+        module = found->module;
+        start = dot + 1;
     }
-    return named;
+    return module;
+}
+
+std::size_t NamedTranslation::instance_count(std::string_view module) const {
+    constexpr std::size_t many = std::size_t{1} << 40;
+    // Each module's count is the sum over the declarations of its instances;
+    // a module that names itself, directly or not, has none.
+    std::map<std::string, std::size_t, std::less<>> counts;
+    std::set<std::string, std::less<>> counting;
+    const auto count = [&](const auto& self, std::string_view of) -> std::size_t {
+        if (of == "main") return 1;
+        if (const auto known = counts.find(of); known != counts.end()) return known->second;
+        if (!counting.emplace(of).second) return 0;
+        std::size_t total = 0;
+        for (const auto& [parent, declarations] : instances)
+            for (const InstanceDeclaration& declaration : declarations)
+                if (declaration.module == of)
+                    total = std::min(many, total + std::min(many, self(self, parent)) * declaration.count);
+        counting.erase(counting.find(of));
+        counts.emplace(std::string(of), total);
+        return total;
+    };
+    return count(count, module);
+}
+
+std::optional<NamedTranslation::Found> NamedTranslation::property_listed_as(std::string_view listed) const {
+    const std::size_t dot = listed.rfind('.');
+    const std::string_view path = dot == std::string_view::npos ? std::string_view() : listed.substr(0, dot);
+    const std::string_view name = dot == std::string_view::npos ? listed : listed.substr(dot + 1);
+    const std::optional<std::string> module = module_of(path);
+    if (!module || name.empty()) return std::nullopt;
+    std::optional<Found> found;
+    for (std::size_t i = 0; i < properties.size(); ++i) {
+        if (properties[i].module != *module || properties[i].name != name) continue;
+        if (found) return std::nullopt;  // two of one name: neither can be told
+        found = Found{i, std::string(path)};
+    }
+    return found;
+}
+
+NamedText name_properties(std::string_view translation, std::string_view prefix) {
+    StringSink text;
+    PropertyNamer namer(text, std::string(prefix));
+    namer.write(translation);
+    NamedTranslation named = namer.finish();
+    return {text.text(), std::move(named)};
 }
 
 }  // namespace ruvello::check
