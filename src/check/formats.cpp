@@ -1,9 +1,12 @@
 #include "formats.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <stdexcept>
 
 namespace ruvello::check {
@@ -17,18 +20,46 @@ json or_null(const std::optional<T>& value) {
     return value ? json(*value) : json(nullptr);
 }
 
-template <typename T>
-std::optional<T> optional_of(const json& value) {
-    if (value.is_null()) return std::nullopt;
-    return value.get<T>();
+// The length of the UTF-8 sequence for one character at the start of
+// `text`, or 0 when it is none: overlong forms and surrogates are none.
+std::size_t utf8_length(std::string_view text) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+    const unsigned char first = byte(0);
+    if (first < 0x80) return 1;
+    const std::size_t length = first >= 0xC2 && first <= 0xDF ? 2 : first >= 0xE0 && first <= 0xEF ? 3
+                               : first >= 0xF0 && first <= 0xF4                                    ? 4
+                                                                                                   : 0;
+    if (length == 0 || text.size() < length) return 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+    const unsigned char second = byte(1);
+    if ((first == 0xE0 && second < 0xA0) || (first == 0xED && second > 0x9F) ||
+        (first == 0xF0 && second < 0x90) || (first == 0xF4 && second > 0x8F))
+        return 0;
+    // U+FFFE and U+FFFF are no characters of XML.
+    if (first == 0xEF && second == 0xBF && byte(2) >= 0xBE) return 0;
+    return length;
 }
 
 // Text as XML 1.0 can hold it in an attribute or an element: the five
-// special characters as entities, and the control characters it cannot hold
-// at all as visible escapes.
+// special characters as entities, the control characters it cannot hold at
+// all as visible escapes, and bytes that are not UTF-8 as U+FFFD.
 std::string xml_escaped(std::string_view text) {
     std::string escaped;
-    for (const char c : text) {
+    for (std::size_t at = 0; at < text.size();) {
+        const char c = text[at];
+        const std::size_t length = utf8_length(text.substr(at));
+        if (length == 0) {
+            escaped += "\xEF\xBF\xBD";
+            ++at;
+            continue;
+        }
+        if (length > 1) {
+            escaped.append(text.substr(at, length));
+            at += length;
+            continue;
+        }
+        ++at;
         switch (c) {
         case '&': escaped += "&amp;"; break;
         case '<': escaped += "&lt;"; break;
@@ -50,6 +81,59 @@ std::string xml_escaped(std::string_view text) {
     }
     return escaped;
 }
+
+// Reads a document field by field, each checked against what to_json
+// writes; the first that is not says where it is and why.
+class Reader {
+public:
+    [[noreturn]] void refuse(const std::string& field, const std::string& why) const {
+        throw std::runtime_error(field + ": " + why);
+    }
+    const json& at(const json& object, const std::string& field, const std::string& key) const {
+        if (!object.is_object()) refuse(field, "not an object");
+        const auto found = object.find(key);
+        if (found == object.end()) refuse(field + "." + key, "missing");
+        return *found;
+    }
+    const json& array(const json& value, const std::string& field) const {
+        if (!value.is_array()) refuse(field, "not a list");
+        return value;
+    }
+    std::string text(const json& value, const std::string& field) const {
+        if (!value.is_string()) refuse(field, "not a text");
+        return value.get<std::string>();
+    }
+    std::optional<std::string> text_or_null(const json& value, const std::string& field) const {
+        if (value.is_null()) return std::nullopt;
+        return text(value, field);
+    }
+    std::string one_of(const json& value, const std::string& field, std::initializer_list<std::string_view> words) const {
+        const std::string word = text(value, field);
+        if (std::find(words.begin(), words.end(), word) != words.end()) return word;
+        std::string list;
+        for (const std::string_view each : words) {
+            if (!list.empty()) list += ", ";
+            list += each;
+        }
+        refuse(field, "'" + shown(word) + "' is none of " + list);
+    }
+    long long whole(const json& value, const std::string& field, long long least, long long most) const {
+        if (!value.is_number_integer()) refuse(field, "not a whole number");
+        const long long number = value.is_number_unsigned() && value.get<unsigned long long>() > LLONG_MAX
+                                     ? LLONG_MAX
+                                     : value.get<long long>();
+        if (number < least || number > most)
+            refuse(field, std::to_string(number) + " is not from " + std::to_string(least) + " to " + std::to_string(most));
+        return number;
+    }
+
+    // A text from the document as a message may show it.
+    static std::string shown(std::string_view text) {
+        std::string result;
+        for (const char c : text.substr(0, 60)) result += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?' : c;
+        return result;
+    }
+};
 
 }  // namespace
 
@@ -79,65 +163,173 @@ std::string to_json(const Results& results) {
                                         {"verdict", verdict.verdict},
                                         {"value", or_null(verdict.value)},
                                         {"trace", or_null(verdict.trace)}});
+    document["warnings"] = json::array();
+    for (const CostlyWarning& warning : results.warnings)
+        document["warnings"].push_back(
+            {{"line", warning.line}, {"property", or_null(warning.property)}, {"message", warning.message}});
+    document["notes"] = results.notes;
     // Bytes that are not UTF-8 (a model in another encoding) are replaced, not refused.
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
 Results from_json(std::string_view text) {
+    json document;
     try {
-        const json document = json::parse(text);
-        Results results;
-        results.model = document.at("model").get<std::string>();
-        results.checker_path = document.at("checker").at("path").get<std::string>();
-        results.checker_version = document.at("checker").at("version").get<std::string>();
-        results.every_tuple = document.at("every_tuple").get<bool>();
-        for (const json& run : document.at("runs"))
-            results.runs.push_back({run.at("n").get<int>(), run.at("outcome").get<std::string>(),
-                                    run.at("seconds").get<double>(),
-                                    optional_of<std::string>(run.at("message"))});
-        for (const json& property : document.at("properties"))
-            results.properties.push_back({property.at("line").get<std::size_t>(),
-                                          property.at("kind").get<std::string>(),
-                                          property.at("module").get<std::string>(),
-                                          property.at("text").get<std::string>()});
-        for (const json& verdict : document.at("verdicts"))
-            results.verdicts.push_back({verdict.at("n").get<int>(),
-                                        verdict.at("line").get<std::size_t>(),
-                                        optional_of<std::vector<int>>(verdict.at("processes")),
-                                        optional_of<std::string>(verdict.at("instance")),
-                                        verdict.at("verdict").get<std::string>(),
-                                        optional_of<std::string>(verdict.at("value")),
-                                        optional_of<std::string>(verdict.at("trace"))});
-        return results;
-    } catch (const json::exception& error) {
-        throw std::runtime_error(std::string("not a document of ruvello --check --json: ") +
-                                 error.what());
+        document = json::parse(text);
+    } catch (const json::exception&) {
+        throw std::runtime_error("not JSON; a document of ruvello --check --json is");
     }
+    const Reader read;
+    Results results;
+    constexpr long long most_lines = LLONG_MAX;
+    results.model = read.text(read.at(document, "document", "model"), "model");
+    const json& checker = read.at(document, "document", "checker");
+    results.checker_path = read.text(read.at(checker, "checker", "path"), "checker.path");
+    results.checker_version = read.text(read.at(checker, "checker", "version"), "checker.version");
+    const json& every_tuple = read.at(document, "document", "every_tuple");
+    if (!every_tuple.is_boolean()) read.refuse("every_tuple", "not true or false");
+    results.every_tuple = every_tuple.get<bool>();
+
+    const json& runs = read.array(read.at(document, "document", "runs"), "runs");
+    std::set<int> ns;
+    for (std::size_t i = 0; i < runs.size(); ++i) {
+        const std::string field = "runs[" + std::to_string(i) + "]";
+        Run run;
+        run.n = static_cast<int>(read.whole(read.at(runs[i], field, "n"), field + ".n", 1, INT_MAX));
+        if (!ns.insert(run.n).second) read.refuse(field + ".n", "N = " + std::to_string(run.n) + " a second time");
+        run.outcome = read.one_of(read.at(runs[i], field, "outcome"), field + ".outcome",
+                                  {"done", "timeout", "error", "interrupted"});
+        const json& seconds = read.at(runs[i], field, "seconds");
+        if (!seconds.is_number() || !std::isfinite(seconds.get<double>()) || seconds.get<double>() < 0)
+            read.refuse(field + ".seconds", "not a number of seconds");
+        run.seconds = seconds.get<double>();
+        run.message = read.text_or_null(read.at(runs[i], field, "message"), field + ".message");
+        results.runs.push_back(std::move(run));
+    }
+    const json& properties = read.array(read.at(document, "document", "properties"), "properties");
+    std::set<std::size_t> lines;
+    for (std::size_t i = 0; i < properties.size(); ++i) {
+        const std::string field = "properties[" + std::to_string(i) + "]";
+        Property property;
+        property.line = static_cast<std::size_t>(read.whole(read.at(properties[i], field, "line"), field + ".line", 1, most_lines));
+        if (!lines.insert(property.line).second) read.refuse(field + ".line", "line " + std::to_string(property.line) + " a second time");
+        property.kind = read.one_of(read.at(properties[i], field, "kind"), field + ".kind",
+                                    {"CTL", "LTL", "INVAR", "PSL", "COMPUTE"});
+        property.module = read.text(read.at(properties[i], field, "module"), field + ".module");
+        property.text = read.text(read.at(properties[i], field, "text"), field + ".text");
+        results.properties.push_back(std::move(property));
+    }
+    const json& verdicts = read.array(read.at(document, "document", "verdicts"), "verdicts");
+    for (std::size_t i = 0; i < verdicts.size(); ++i) {
+        const std::string field = "verdicts[" + std::to_string(i) + "]";
+        const json& each = verdicts[i];
+        Verdict verdict;
+        verdict.n = static_cast<int>(read.whole(read.at(each, field, "n"), field + ".n", 1, INT_MAX));
+        if (!ns.contains(verdict.n)) read.refuse(field + ".n", "no run has N = " + std::to_string(verdict.n));
+        verdict.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
+        if (!lines.contains(verdict.line))
+            read.refuse(field + ".line", "no property has line " + std::to_string(verdict.line));
+        if (const json& processes = read.at(each, field, "processes"); !processes.is_null()) {
+            verdict.processes.emplace();
+            for (std::size_t k = 0; k < read.array(processes, field + ".processes").size(); ++k)
+                verdict.processes->push_back(static_cast<int>(read.whole(
+                    processes[k], field + ".processes[" + std::to_string(k) + "]", 1, verdict.n)));
+        }
+        verdict.instance = read.text_or_null(read.at(each, field, "instance"), field + ".instance");
+        verdict.verdict = read.one_of(read.at(each, field, "verdict"), field + ".verdict",
+                                      {"true", "false", "timeout", "error", "warned", "interrupted"});
+        verdict.value = read.text_or_null(read.at(each, field, "value"), field + ".value");
+        verdict.trace = read.text_or_null(read.at(each, field, "trace"), field + ".trace");
+        results.verdicts.push_back(std::move(verdict));
+    }
+    // Documents of earlier versions have neither warnings nor notes.
+    if (const auto warnings = document.find("warnings"); warnings != document.end()) {
+        for (std::size_t i = 0; i < read.array(*warnings, "warnings").size(); ++i) {
+            const std::string field = "warnings[" + std::to_string(i) + "]";
+            const json& each = (*warnings)[i];
+            CostlyWarning warning;
+            warning.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
+            if (const json& property = read.at(each, field, "property"); !property.is_null())
+                warning.property = static_cast<std::size_t>(read.whole(property, field + ".property", 1, most_lines));
+            warning.message = read.text(read.at(each, field, "message"), field + ".message");
+            results.warnings.push_back(std::move(warning));
+        }
+    }
+    if (const auto notes = document.find("notes"); notes != document.end())
+        for (std::size_t i = 0; i < read.array(*notes, "notes").size(); ++i)
+            results.notes.push_back(read.text((*notes)[i], "notes[" + std::to_string(i) + "]"));
+    return results;
 }
 
-Results merged(const std::vector<Results>& documents) {
+Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
     if (documents.empty()) return {};
-    Results all = documents.front();
+    Results all = documents.front().second;
     all.runs.clear();
     all.verdicts.clear();
-    std::map<int, const Results*> source_of_n;  // the last document that has each N
-    std::map<std::size_t, Property> properties;
-    for (const Results& document : documents) {
-        if (document.model != all.model)
-            throw std::runtime_error("the documents are of different models: '" + all.model +
-                                     "' and '" + document.model + "'");
-        if (document.every_tuple != all.every_tuple)
-            throw std::runtime_error("some documents check every tuple of processes and some "
-                                     "processes 1 and 2 only (--symmetric)");
-        for (const Run& run : document.runs) source_of_n[run.n] = &document;
-        for (const Property& property : document.properties) properties.emplace(property.line, property);
-    }
     all.properties.clear();
-    for (const auto& [line, property] : properties) all.properties.push_back(property);
-    for (const auto& [n, document] : source_of_n) {
-        for (const Run& run : document->runs)
+    all.warnings.clear();
+    all.notes.clear();
+    const std::string& first_name = documents.front().first;
+    // Each N from the last document that has it; the others that have it
+    // must say the same of it.
+    std::map<int, std::size_t> source_of_n;
+    std::map<std::size_t, std::pair<Property, std::size_t>> properties;  // and its document
+    // What a document says of each line for one N.
+    const auto verdicts_of = [](const Results& results, int n) {
+        std::map<std::size_t, std::vector<std::string>> said;
+        for (const Verdict& verdict : results.verdicts) {
+            if (verdict.n != n) continue;
+            std::string each = verdict.verdict + " " + verdict.instance.value_or("") + " " + verdict.value.value_or("");
+            if (verdict.processes)
+                for (const int process : *verdict.processes) each += " " + std::to_string(process);
+            said[verdict.line].push_back(std::move(each));
+        }
+        for (auto& [line, verdicts] : said) std::sort(verdicts.begin(), verdicts.end());
+        return said;
+    };
+    for (std::size_t d = 0; d < documents.size(); ++d) {
+        const auto& [name, document] = documents[d];
+        if (document.model != all.model)
+            throw std::runtime_error("the documents are of different models: '" + first_name + "' of '" +
+                                     all.model + "' and '" + name + "' of '" + document.model + "'");
+        if (document.every_tuple != all.every_tuple)
+            throw std::runtime_error("'" + first_name + "' and '" + name + "' differ: one checks every tuple "
+                                     "of processes and the other processes 1 and 2 only (--symmetric)");
+        for (const Property& property : document.properties) {
+            const auto [known, added] = properties.emplace(property.line, std::pair{property, d});
+            if (!added && (known->second.first.text != property.text || known->second.first.kind != property.kind))
+                throw std::runtime_error("'" + documents[known->second.second].first + "' and '" + name +
+                                         "' were made from different versions of the model: line " +
+                                         std::to_string(property.line) + " differs");
+        }
+        for (const Run& run : document.runs) {
+            const auto [known, added] = source_of_n.emplace(run.n, d);
+            if (added) continue;
+            const auto earlier = verdicts_of(documents[known->second].second, run.n);
+            const auto later = verdicts_of(document, run.n);
+            std::set<std::size_t> lines_of_both;
+            for (const auto* said : {&earlier, &later})
+                for (const auto& [line, verdicts] : *said) lines_of_both.insert(line);
+            for (const std::size_t line : lines_of_both)
+                if (!earlier.contains(line) || !later.contains(line) || earlier.at(line) != later.at(line))
+                    throw std::runtime_error("'" + documents[known->second].first + "' and '" + name +
+                                             "' disagree about N = " + std::to_string(run.n) + ", line " +
+                                             std::to_string(line));
+            known->second = d;  // alike: the later one's run counts
+        }
+        for (const CostlyWarning& warning : document.warnings)
+            if (std::none_of(all.warnings.begin(), all.warnings.end(), [&](const CostlyWarning& each) {
+                    return each.line == warning.line && each.message == warning.message;
+                }))
+                all.warnings.push_back(warning);
+        for (const std::string& note : document.notes)
+            if (std::find(all.notes.begin(), all.notes.end(), note) == all.notes.end()) all.notes.push_back(note);
+    }
+    for (auto& [line, property] : properties) all.properties.push_back(std::move(property.first));
+    for (const auto& [n, d] : source_of_n) {
+        for (const Run& run : documents[d].second.runs)
             if (run.n == n) all.runs.push_back(run);
-        for (const Verdict& verdict : document->verdicts)
+        for (const Verdict& verdict : documents[d].second.verdicts)
             if (verdict.n == n) all.verdicts.push_back(verdict);
     }
     return all;
@@ -155,14 +347,16 @@ std::string to_junit(const Results& results) {
                 return std::find(kinds.begin(), kinds.end(), verdict->verdict) != kinds.end();
             });
         };
+        const bool failed = run.outcome != "done";
         const std::string suite = "N=" + std::to_string(run.n);
-        xml += "  <testsuite name=\"" + suite + "\" tests=\"" + std::to_string(verdicts.size()) +
+        xml += "  <testsuite name=\"" + suite + "\" tests=\"" + std::to_string(verdicts.size() + (failed ? 1 : 0)) +
                "\" failures=\"" + std::to_string(count({"false"})) + "\" errors=\"" +
-               std::to_string(count({"error", "timeout"}) + (run.outcome != "done" ? 1 : 0)) +
+               std::to_string(static_cast<std::size_t>(count({"error", "timeout", "warned", "interrupted"})) +
+                              (failed ? 1 : 0)) +
                "\" time=\"" + std::to_string(run.seconds) + "\">\n";
-        if (run.outcome != "done")
+        if (failed)
             xml += "    <testcase name=\"" + suite + " run\" classname=\"" + xml_escaped(results.model) +
-                   "\" file=\"" + xml_escaped(results.model) + "\"><error message=\"" + run.outcome +
+                   "\" file=\"" + xml_escaped(results.model) + "\"><error message=\"" + xml_escaped(run.outcome) +
                    "\">" + xml_escaped(run.message.value_or("")) + "</error></testcase>\n";
         for (const Verdict* verdict : verdicts) {
             std::string name = suite + " line " + std::to_string(verdict->line);
@@ -181,7 +375,7 @@ std::string to_junit(const Results& results) {
             if (verdict->verdict == "false")
                 xml += "><failure message=\"the property is false\"/></testcase>\n";
             else if (verdict->verdict != "true")
-                xml += "><error message=\"" + verdict->verdict + "\"/></testcase>\n";
+                xml += "><error message=\"" + xml_escaped(verdict->verdict) + "\"/></testcase>\n";
             else
                 xml += "/>\n";
         }

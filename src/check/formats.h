@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "results.h"
@@ -13,13 +14,14 @@ namespace ruvello::check {
 // "runs": [...], "properties": [...], "verdicts": [...]}.
 std::string to_json(const Results& results);
 
-// Reads a document of to_json. Throws std::runtime_error saying what is wrong.
+// Reads a document of to_json, every field checked against what to_json
+// writes. Throws std::runtime_error naming the first field that is wrong.
 Results from_json(std::string_view text);
 
-// The results of several checks of one model as one: each N as the last
-// document that has it says. Throws std::runtime_error when the documents
-// are of different models.
-Results merged(const std::vector<Results>& documents);
+// The results of several checks of one model as one, each document given
+// with its name. Throws std::runtime_error, naming the documents, when
+// they are of different models or versions of it, or disagree about an N.
+Results merged(const std::vector<std::pair<std::string, Results>>& documents);
 
 // JUnit XML: a testsuite per N, a testcase per verdict.
 std::string to_junit(const Results& results);
