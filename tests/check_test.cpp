@@ -39,7 +39,7 @@ TEST(Naming, NamesEveryPropertyByItsModelLineAndKeepsTheModelsOwnNames) {
         "INVARSPEC (id > 0) COMPUTE MIN [ a , b ]\n"
         "SPEC\n"
         "VAR x : boolean;\n";
-    const NamedTranslation named = name_properties(translation);
+    const NamedText named = name_properties(translation, "ruvello_");
     EXPECT_EQ(named.text, "--Source file: m.in , by ruvello--\n"
                           "MODULE main\n"
                           "SPEC NAME ruvello_2 := AG x -- SPEC in a comment\n"
@@ -58,7 +58,7 @@ TEST(Naming, NamesEveryPropertyByItsModelLineAndKeepsTheModelsOwnNames) {
                           "SPEC\n"
                           "VAR x : boolean;\n");
     std::vector<std::string> properties;
-    for (const NamedProperty& property : named.properties) properties.push_back(described(property));
+    for (const NamedProperty& property : named.named.properties) properties.push_back(described(property));
     EXPECT_EQ(properties, (std::vector<std::string>{
                               "ruvello_2 line 2 CTL in main",
                               "my$own#1 line 3 CTL in main",
@@ -115,9 +115,6 @@ TEST(Checker, ReadsNuSMVsListingVerdictsVersionAndErrors) {
     const std::pair<const char*, const char*> instances[] = {
         {"N1_c", "c[1]"}, {"a.N12_user.b", "a.user[12].b"}, {"a", "a"}, {"N_x", "N_x"}, {"Nx_y", "Nx_y"}};
     for (const auto& [path, shown] : instances) EXPECT_EQ(instance_as_in_model(path), shown) << path;
-    EXPECT_EQ(instance_path("N2_c.ruvello_30", "ruvello_30"), "N2_c");
-    EXPECT_EQ(instance_path("ruvello_30", "ruvello_30"), "");
-    EXPECT_EQ(instance_path("ruvello_130", "ruvello_30"), std::nullopt);
     EXPECT_TRUE(refused_checker_option("-AG"));
     EXPECT_TRUE(refused_checker_option("-n"));
     EXPECT_FALSE(refused_checker_option("-coi"));
@@ -182,18 +179,18 @@ TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
     late.runs.erase(late.runs.begin(), late.runs.begin() + 2);
     late.runs[0].outcome = "done";
     std::erase_if(early.verdicts, [](const Verdict& verdict) { return verdict.n == 4; });
-    const Results all = merged({results, early, late});
+    const Results all = merged({{"all", results}, {"early", early}, {"late", late}});
     EXPECT_EQ(all.runs.size(), 3u);
     EXPECT_EQ(all.runs[2].outcome, "done");
     EXPECT_EQ(all.verdicts.size(), results.verdicts.size());
     Results other = late;
     other.model = "other.in";
-    EXPECT_THROW(merged({results, other}), std::runtime_error);
+    EXPECT_THROW(merged({{"all", results}, {"other", other}}), std::runtime_error);
 
     const std::string junit = to_junit(results);
     EXPECT_NE(junit.find("<testsuite name=\"N=3\" tests=\"5\" failures=\"4\" errors=\"0\""), std::string::npos);
     EXPECT_NE(junit.find("name=\"N=3 line 20 u[2]\""), std::string::npos);
-    EXPECT_NE(junit.find("<testsuite name=\"N=4\" tests=\"2\" failures=\"0\" errors=\"2\""), std::string::npos);
+    EXPECT_NE(junit.find("<testsuite name=\"N=4\" tests=\"3\" failures=\"0\" errors=\"2\""), std::string::npos);
     Results odd = results;
     odd.model = "m<\x01>\".in";
     EXPECT_NE(to_junit(odd).find("classname=\"m&lt;\\x01&gt;&quot;.in\""), std::string::npos);

@@ -6,6 +6,8 @@
 #include <sstream>
 #include <utility>
 
+#include "command_line.h"
+
 namespace ruvello::check {
 
 namespace {
@@ -29,6 +31,22 @@ std::vector<std::string_view> lines_of(std::string_view text) {
         start = end + 1;
     }
     return lines;
+}
+
+CheckerChoice choose_checker(const std::optional<std::string>& option, const char* environment) {
+    if (option) return {*option, "--checker"};
+    if (environment != nullptr && *environment != '\0') return {environment, "RUVELLO_NUSMV"};
+    return {"NuSMV", "PATH"};
+}
+
+std::string no_checker_message(const CheckerChoice& choice, std::string_view why) {
+    const std::string tried = choice.named_by == "PATH"
+                                  ? "no --checker, no RUVELLO_NUSMV, and NuSMV"
+                                  : choice.named_by + " '" + printable(choice.program) + "'";
+    return "cannot run the model checker: " + tried + ": " + std::string(why) +
+           "\nruvello checks with NuSMV (tested with NuSMV 2.6.0), which is not in Debian: download "
+           "it from https://nusmv.fbk.eu/downloads.html, then put its bin/NuSMV on PATH, or name it "
+           "with RUVELLO_NUSMV=/path/to/NuSMV or --checker PATH";
 }
 
 std::optional<std::string> refused_checker_option(std::string_view option) {
@@ -146,18 +164,14 @@ std::string read_error(std::string_view errors) {
         if (line == "Aborting batch mode" || line == "NuSMV terminated by a signal") break;
         if (line.empty() || line.starts_with("***") || line.starts_with("WARNING ***")) continue;
         if (!message.empty()) message += '\n';
-        message += line;
+        // NuSMV takes back a character it printed with a backspace.
+        for (const char c : line) {
+            if (c != '\b') message += c;
+            else if (!message.empty() && message.back() != '\n') message.pop_back();
+        }
         if (++kept == 3) break;
     }
     return message;
-}
-
-std::optional<std::string_view> instance_path(std::string_view listed, std::string_view name) {
-    if (name.empty() || !listed.ends_with(name)) return std::nullopt;
-    if (listed.size() == name.size()) return std::string_view();
-    const std::size_t dot = listed.size() - name.size() - 1;
-    if (listed[dot] != '.') return std::nullopt;
-    return listed.substr(0, dot);
 }
 
 std::string instance_as_in_model(std::string_view path) {

@@ -14,6 +14,18 @@ namespace ruvello::check {
 // The lines of a text, without their line ends.
 std::vector<std::string_view> lines_of(std::string_view text);
 
+// The checker to run: --checker PATH, else RUVELLO_NUSMV, else NuSMV on
+// PATH, and where it was named.
+struct CheckerChoice {
+    std::string program;
+    std::string named_by;  // "--checker", "RUVELLO_NUSMV" or "PATH"
+};
+CheckerChoice choose_checker(const std::optional<std::string>& option, const char* environment);
+
+// What to say when the checker cannot be run, `why` being the reason: what
+// was tried, and how to get NuSMV and point ruvello at it.
+std::string no_checker_message(const CheckerChoice& choice, std::string_view why);
+
 // Why an option may not be passed to the checker, or nothing when it may.
 std::optional<std::string> refused_checker_option(std::string_view option);
 
@@ -36,7 +48,9 @@ std::vector<ListedProperty> read_listing(std::string_view output);
 std::optional<std::string> read_version(std::string_view output);
 
 // A script for -source that reads `model` once and checks the properties of
-// `indices`, each after a marker line that read_verdicts finds.
+// `indices`, each after a marker line that read_verdicts finds. `model` is
+// a path that NuSMV's command reader takes as it is: letters, digits and
+// "./_-[]" only.
 std::string verdict_script(const std::string& model, const std::vector<int>& indices);
 
 struct CheckerVerdict {
@@ -52,11 +66,6 @@ std::map<int, CheckerVerdict> read_verdicts(std::string_view output);
 // What NuSMV said about a model it could not read or check: its first
 // lines of substance, without its banner and warnings.
 std::string read_error(std::string_view errors);
-
-// Whether NuSMV's name for a property, `listed` (N2_c.ruvello_30), is that
-// of the property named `name`, and then the path of the module instance it
-// belongs to: empty for a property of main, nothing for another property.
-std::optional<std::string_view> instance_path(std::string_view listed, std::string_view name);
 
 // A module instance as the model names it: the processes' instances of a
 // module, N1_c and N2_c, are c[1] and c[2]; a.N2_c.b is a.c[2].b.

@@ -7,6 +7,19 @@ namespace ruvello::check {
 
 namespace {
 
+// A text from the model, the checker or a document as the terminal shows it:
+// a control character, which could move its cursor, shows as '?'; a tab
+// as a space; with `keep_lines`, a line end as one.
+std::string shown(std::string_view text, bool keep_lines = false) {
+    std::string result;
+    for (const char c : text)
+        result += c == '\t'                                       ? ' '
+                  : c == '\n' && keep_lines                        ? '\n'
+                  : static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? '?'
+                                                                     : c;
+    return result;
+}
+
 std::string tuple_text(const std::vector<int>& processes) {
     std::string text = "(";
     for (std::size_t i = 0; i < processes.size(); ++i)
@@ -41,15 +54,15 @@ Cell cell_for(const Results& results, const Property& property, const Run& run) 
     if (!failing.empty()) {
         std::string text = "false";
         if (const std::string first = instance_text(*failing.front()); !first.empty())
-            text += " " + first;
+            text += " " + shown(first);
         if (failing.size() > 1) text += " +" + std::to_string(failing.size() - 1);
         return {text, Cell::Count::fails};
     }
-    for (const char* missing : {"error", "timeout"})
+    for (const char* missing : {"error", "timeout", "warned", "interrupted"})
         for (const Verdict* verdict : verdicts)
             if (verdict->verdict == missing) return {missing, Cell::Count::no_verdict};
     if (verdicts.front()->value) {
-        std::string text = *verdicts.front()->value;
+        std::string text = shown(*verdicts.front()->value);
         const bool same = std::all_of(verdicts.begin(), verdicts.end(), [&](const Verdict* verdict) {
             return verdict->value == verdicts.front()->value;
         });
@@ -81,33 +94,29 @@ constexpr std::size_t property_width = 44;
 
 std::string shortened(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-    std::string shown;
-    // A control character could move the terminal's cursor: it shows as '?'.
-    for (const char c : text)
-        shown += c == '\t' ? ' ' : (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) ? '?' : c;
-    if (shown.size() > property_width) shown.replace(property_width - 3, std::string::npos, "...");
-    return shown;
+    std::string result = shown(text);
+    if (result.size() > property_width) result.replace(property_width - 3, std::string::npos, "...");
+    return result;
 }
 
 }  // namespace
 
 int exit_status(const Results& results) {
-    const auto has = [&](const char* verdict) {
-        return std::any_of(results.verdicts.begin(), results.verdicts.end(),
-                           [&](const Verdict& each) { return each.verdict == verdict; });
+    const auto has = [&](const auto& which) {
+        return std::any_of(results.verdicts.begin(), results.verdicts.end(), which);
     };
-    if (has("false")) return 1;
+    if (has([](const Verdict& each) { return each.verdict == "false"; })) return 1;
     const bool run_failed = std::any_of(results.runs.begin(), results.runs.end(),
                                         [](const Run& run) { return run.outcome != "done"; });
-    if (has("error") || has("timeout") || run_failed) return 3;
+    if (run_failed || has([](const Verdict& each) { return each.verdict != "true"; })) return 3;
     return 0;
 }
 
 std::string table(const Results& results) {
-    std::string out = "ruvello --check " + results.model + ", " + counts_text(results.runs) + ", " +
+    std::string out = "ruvello --check " + shown(results.model) + ", " + counts_text(results.runs) + ", " +
                       (results.every_tuple ? "every tuple of distinct processes"
                                            : "processes 1 and 2 only (--symmetric)") +
-                      ", " + (results.checker_version.empty() ? "checker unknown" : results.checker_version) +
+                      ", " + (results.checker_version.empty() ? "checker unknown" : shown(results.checker_version)) +
                       "\n";
     std::vector<std::vector<Cell>> rows;
     std::vector<std::size_t> widths;
@@ -151,12 +160,27 @@ std::string table(const Results& results) {
            (first_failing_n ? " (from N = " + std::to_string(*first_failing_n) + ")" : "") + ", " +
            std::to_string(no_verdict) + " without verdict\n";
     out += "Checked for these N only: nothing is shown for any other N.\n";
-    for (const Run& run : results.runs) {
-        if (!run.message) continue;
-        out += "N = " + std::to_string(run.n) + ": " + run.outcome + ": ";
-        for (const char c : *run.message) out += c == '\n' ? std::string("\n    ") : std::string(1, c);
+    // Why runs failed: one message for the N that failed alike.
+    std::vector<bool> told(results.runs.size());
+    for (std::size_t i = 0; i < results.runs.size(); ++i) {
+        const Run& run = results.runs[i];
+        if (!run.message || told[i]) continue;
+        std::vector<Run> alike;
+        for (std::size_t j = i; j < results.runs.size(); ++j)
+            if (results.runs[j].message == run.message && results.runs[j].outcome == run.outcome) {
+                alike.push_back(results.runs[j]);
+                told[j] = true;
+            }
+        out += counts_text(alike) + ": " + shown(run.outcome) + ": ";
+        for (const char c : shown(*run.message, true)) out += c == '\n' ? std::string("\n    ") : std::string(1, c);
         out += "\n";
     }
+    for (const CostlyWarning& warning : results.warnings)
+        out += (warning.property ? "line " + std::to_string(*warning.property) : std::string("every property")) +
+               ": warned, no verdict: the translation does not state it as written (line " +
+               std::to_string(warning.line) + ": " + shown(warning.message) +
+               "); --accept-warnings shows the verdicts\n";
+    for (const std::string& note : results.notes) out += shown(note) + "\n";
     return out;
 }
 

@@ -20,7 +20,7 @@ struct Property {
 // One run of the checker, for one N.
 struct Run {
     int n = 0;
-    std::string outcome;  // "done", "timeout" or "error"
+    std::string outcome;  // "done", "timeout", "error" or "interrupted"
     double seconds = 0;
     std::optional<std::string> message;  // why it failed
 };
@@ -31,9 +31,19 @@ struct Verdict {
     std::size_t line = 0;
     std::optional<std::vector<int>> processes;  // the FORALL's tuple
     std::optional<std::string> instance;        // the module instance, "c[1]" or "a.b"
-    std::string verdict;                        // "true", "false", "timeout" or "error"
-    std::optional<std::string> value;           // what a COMPUTE found
-    std::optional<std::string> trace;           // the counterexample's file
+    // "true" or "false"; no verdict: "timeout", "error", "interrupted", or
+    // "warned" when the translation does not state the property as written
+    std::string verdict;
+    std::optional<std::string> value;  // what a COMPUTE found
+    std::optional<std::string> trace;  // the counterexample's file
+};
+
+// A warning of the translation that cost verdicts: those of the property at
+// its line, or every verdict when it is at no property's line.
+struct CostlyWarning {
+    std::size_t line = 0;
+    std::optional<std::size_t> property;  // the line of the property it concerns
+    std::string message;
 };
 
 struct Results {
@@ -44,10 +54,13 @@ struct Results {
     std::vector<Run> runs;               // in the order of N
     std::vector<Property> properties;    // in the order of their lines
     std::vector<Verdict> verdicts;       // by N, then as the model has them
+    std::vector<CostlyWarning> warnings;
+    std::vector<std::string> notes;      // what else the reader should know
 };
 
-// The exit status for a check: 0 when every verdict is true, 1 when one is
-// false, 3 when a property got none (or a run failed) and none is false.
+// The exit status for a check: 1 when some verdict is false (the model is
+// wrong whatever else happened), else 3 when a property got no verdict or a
+// run failed, else 0.
 int exit_status(const Results& results);
 
 }  // namespace ruvello::check

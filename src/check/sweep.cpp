@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "checker.h"
+#include "textops/textops.h"
 #include "files.h"
 #include "formats.h"
 #include "naming.h"
@@ -26,23 +27,57 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// The translations' warnings, each given once per line of the model rather
-// than once per N.
-class OncePerLine : public Warnings {
+// Warnings that leave the translation stating what the model states: a
+// FORALL with more processes than N has nothing to state at that N.
+bool costs_no_verdict(std::string_view kind) {
+    return kind == "many instances" || kind == "too few processes for FORALL";
+}
+
+// The translations' warnings: each shown once per line of the model rather
+// than once per N, and each kept for the N whose translation gave it.
+class TranslationWarnings : public Warnings {
 public:
-    explicit OncePerLine(WarningStream& stream) : stream_(stream) {}
+    struct Given {
+        std::size_t line;
+        std::string kind;
+        std::string message;
+    };
+
+    explicit TranslationWarnings(WarningStream& stream) : stream_(stream) {}
     using Warnings::warn;
     void warn(std::size_t line_number, std::string_view kind, std::string_view message) override {
-        if (given_.emplace(line_number, kind).second) stream_.warn(line_number, kind, message);
+        given_.push_back({line_number, std::string(kind), std::string(message)});
+        if (shown_.emplace(line_number, kind).second) stream_.warn(line_number, kind, message);
     }
-    void warn_once(std::size_t line_number, std::string_view kind,
-                   std::string_view message) override {
-        if (given_.emplace(line_number, kind).second) stream_.warn_once(line_number, kind, message);
+    void warn_once(std::size_t line_number, std::string_view kind, std::string_view message) override {
+        given_.push_back({line_number, std::string(kind), std::string(message)});
+        if (shown_.emplace(line_number, kind).second) stream_.warn_once(line_number, kind, message);
     }
+    // What the translations warned since the last call.
+    std::vector<Given> take() { return std::exchange(given_, {}); }
 
 private:
     WarningStream& stream_;
-    std::set<std::pair<std::size_t, std::string>> given_;
+    std::set<std::pair<std::size_t, std::string>> shown_;
+    std::vector<Given> given_;
+};
+
+// Where a translation goes: its files, or nowhere. A translation for a
+// large N takes long, so an ending signal stops it between writes.
+class TranslationOutput : public ByteSink {
+public:
+    explicit TranslationOutput(std::vector<ByteSink*> sinks) : sinks_(std::move(sinks)) {}
+    void write(std::string_view bytes) override {
+        for (ByteSink* sink : sinks_) sink->write(bytes);
+        written_ += bytes.size();
+        if (written_ < (std::size_t{1} << 20)) return;
+        written_ = 0;
+        if (const int signal = SignalsCaught::ending_signal_pending(); signal != 0) throw Interrupted{signal};
+    }
+
+private:
+    std::vector<ByteSink*> sinks_;
+    std::size_t written_ = 0;
 };
 
 std::string read_all(ByteSource& source) {
@@ -59,7 +94,7 @@ std::string read_file(const std::string& path) {
     return text.str();
 }
 
-// A name made safe for a file name.
+// A name made safe for a file name, and for NuSMV's command reader.
 std::string file_name_part(std::string_view text) {
     std::string safe;
     for (const char c : text) {
@@ -87,39 +122,133 @@ std::string instance_names_line(const std::string& trace) {
     return line + "\n";
 }
 
+std::string tuple_text(const std::vector<int>& processes, char separator) {
+    std::string text;
+    for (std::size_t i = 0; i < processes.size(); ++i)
+        text += (i == 0 ? "" : std::string(1, separator)) + std::to_string(processes[i]);
+    return text;
+}
+
+// A listed property and the property of the translation it is, with the
+// path of its module instance.
+struct Attributed {
+    const ListedProperty* listed;
+    std::size_t property;
+    std::string path;
+};
+
+struct Attribution {
+    std::vector<Attributed> entries;
+    std::vector<std::size_t> untold;  // PSL properties that share a module with another
+    std::optional<std::string> problem;
+};
+
+// Finds each property the checker listed in the translation, by its name in
+// the module of its instance, and whether every property that the model
+// has is listed once for each instance of its module. NuSMV gives PSL
+// properties no name: one is told by its instance, when it is the only one
+// of its module.
+Attribution attribute(const NamedTranslation& named, const std::vector<ListedProperty>& listing) {
+    Attribution attribution;
+    std::map<std::string, std::vector<std::size_t>> psl_of_module;
+    for (std::size_t i = 0; i < named.properties.size(); ++i)
+        if (named.properties[i].kind == "PSL") psl_of_module[named.properties[i].module].push_back(i);
+    for (const auto& [module, properties] : psl_of_module)
+        if (properties.size() > 1) attribution.untold.insert(attribution.untold.end(), properties.begin(), properties.end());
+    std::vector<std::size_t> times_listed(named.properties.size());
+    for (const ListedProperty& listed : listing) {
+        std::optional<NamedTranslation::Found> found;
+        if (listed.kind == "PSL") {
+            const std::optional<std::string> module = named.module_of(listed.instance);
+            if (const auto psl = psl_of_module.find(module.value_or("")); module && psl != psl_of_module.end()) {
+                if (psl->second.size() > 1) continue;
+                found = NamedTranslation::Found{psl->second.front(), listed.instance};
+            }
+        } else {
+            found = named.property_listed_as(listed.name);
+        }
+        if (!found) {
+            attribution.problem = "the checker listed a property that the translation does not have: " +
+                                  (listed.name == "N/A" ? listed.kind + " in '" + listed.instance + "'" : listed.name);
+            return attribution;
+        }
+        ++times_listed[found->property];
+        attribution.entries.push_back({&listed, found->property, std::move(found->path)});
+    }
+    for (std::size_t i = 0; i < named.properties.size(); ++i) {
+        const NamedProperty& property = named.properties[i];
+        if (std::find(attribution.untold.begin(), attribution.untold.end(), i) != attribution.untold.end()) continue;
+        const std::size_t instances = named.instance_count(property.module);
+        if (times_listed[i] < instances)
+            attribution.problem = "the checker did not list the property of line " + std::to_string(property.line) +
+                                  (property.name.empty() ? std::string() : ", " + property.name) +
+                                  (property.module == "main" ? std::string() : ", in module " + property.module);
+        else if (times_listed[i] > instances)
+            attribution.problem = "the checker listed the property of line " + std::to_string(property.line) +
+                                  " more often than module " + property.module + " has instances";
+        if (attribution.problem) return attribution;
+    }
+    return attribution;
+}
+
 class Sweep {
 public:
     Sweep(const CommandLine& command, const SignalsCaught& signals)
-        : command_(command), children_(signals) {}
+        : command_(command), children_(signals), stream_(stderr, printable(command.model_path), command.all_warnings),
+          warnings_(stream_) {}
 
     Results run();
+    // The signal that ended the sweep early, or 0.
+    int interrupted_by() const { return interrupted_by_; }
 
 private:
+    // What one N needs beyond its run: its translation, as named.
+    struct Column {
+        int n = 0;
+        std::string translation;  // its file name in the folder
+        NamedTranslation named;
+        std::vector<TranslationWarnings::Given> warnings;
+    };
     struct Job {
-        std::size_t column = 0;  // of results_.runs and translations_
+        std::size_t column = 0;  // of results_.runs and columns_
         enum class Stage { listing, verdicts, traces } stage = Stage::listing;
         pid_t pid = 0;
         Clock::time_point run_started;
         Clock::time_point stage_started;
         std::optional<Clock::time_point> stop_sent;
         std::vector<ListedProperty> listing;
+        Attribution attribution;
+        std::vector<const Attributed*> checked;  // what the verdicts stage checks
         std::map<int, CheckerVerdict> verdicts;
         std::map<int, std::string> traces;  // the file of each false verdict's trace
         bool listed = false;
     };
 
-    void translate_for_each_n(const std::string& model, std::string_view shown_model);
+    void prepare();
+    void refuse_if_model(const std::string& path) const;
+    void translate(Column& column, bool to_files);
+    std::string row_text(const NamedProperty& property) const;
+    void start_column(std::size_t column, std::vector<Job>& jobs);
     void start_stage(Job& job, Job::Stage stage);
     // Whether the job goes on with another stage.
     bool finish_stage(Job& job, const ChildEnd& end);
+    std::string how_it_ended(const Job& job, const ChildEnd& end, const std::string& errors) const;
+    void write_traces(Job& job, const std::string& output);
     void stop_late_runs(std::vector<Job>& jobs);
     void show_progress(const std::vector<Job>& jobs, bool done);
     void record_verdicts(const Job& job);
+    void mark_warned_verdicts();
+    void note(std::string text) {
+        if (std::find(results_.notes.begin(), results_.notes.end(), text) == results_.notes.end())
+            results_.notes.push_back(std::move(text));
+    }
     // What a stage's files are named after.
     static std::string stage_name(Job::Stage stage) {
         return stage == Job::Stage::listing ? "list" : stage == Job::Stage::verdicts ? "check" : "traces";
     }
-    std::string stage_file(const Job& job, std::string_view what) const;
+    std::string stage_file(const Job& job, std::string_view what) const {
+        return stem_ + "." + std::to_string(results_.runs[job.column].n) + "." + std::string(what);
+    }
     std::string limit_text() const {
         std::ostringstream text;
         text << *command_.timeout_seconds;
@@ -127,43 +256,147 @@ private:
     }
 
     const CommandLine& command_;
+    CheckerChoice checker_;
+    std::string checker_program_;  // as found
+    std::optional<InputFile> model_file_;  // nothing for standard input
+    std::string model_;
+    std::string prefix_;
     std::optional<TemporaryFolder> folder_;
     Children children_;  // stopped before the folder they write in is removed
+    WarningStream stream_;
+    TranslationWarnings warnings_;
     std::string stem_;
-    std::string checker_;
-    std::vector<NamedTranslation> translations_;
-    std::vector<std::string> translation_paths_;
+    std::vector<Column> columns_;
+    std::map<std::size_t, Property> rows_;
+    std::set<std::string> trace_files_;
+    bool checker_started_ = false;
+    int interrupted_by_ = 0;
     Results results_;
 };
 
-std::string Sweep::stage_file(const Job& job, std::string_view what) const {
-    return folder_->path() + "/" + stem_ + "." + std::to_string(results_.runs[job.column].n) + "." +
-           std::string(what);
+void Sweep::refuse_if_model(const std::string& path) const {
+    if (model_file_ && model_file_->is_file_at(path))
+        throw OpenError("'" + printable(path) + "' is the model itself");
 }
 
-void Sweep::translate_for_each_n(const std::string& model, std::string_view shown_model) {
-    WarningStream stream(stderr, shown_model, command_.all_warnings);
-    OncePerLine warnings(stream);
-    for (const int n : command_.process_counts) {
-        TranslationSettings settings{n, shown_model, !command_.symmetric, true, true};
-        StringSource source(model);
-        StringSink sink;
-        translate(source, sink, warnings, settings);
-        translations_.push_back(name_properties(sink.text()));
-        results_.runs.push_back({n, "done", 0, std::nullopt});
+void Sweep::prepare() {
+    const std::string shown_model = printable(command_.model_path);
+    results_.model = shown_model;
+    results_.every_tuple = !command_.symmetric;
+    for (const std::string& option : command_.checker_options)
+        if (const std::optional<std::string> why = refused_checker_option(option)) throw UsageError("ruvello: " + *why);
+    checker_ = choose_checker(command_.checker, std::getenv("RUVELLO_NUSMV"));
+    results_.checker_path = checker_.program;
+    const ProgramLookup found = find_program(checker_.program);
+    if (!found.path) throw CheckerMissing(no_checker_message(checker_, found.why_not));
+    checker_program_ = *found.path;
+
+    const bool from_standard_input = command_.model_path == "-";
+    if (from_standard_input) {
+        const InputFile input = InputFile::standard_input();
+        FileSource source(input.fd(), "standard input", input.size());
+        model_ = read_all(source);
+    } else {
+        model_file_ = InputFile::open(command_.model_path, shown_model);
+        FileSource source(model_file_->fd(), "'" + shown_model + "'", model_file_->size());
+        model_ = read_all(source);
     }
-    stream.finish();
-    if (command_.fatal_warnings && stream.warned())
-        throw WarningsAreFatal("warnings are fatal (--fatal-warnings); no checker was run");
+    prefix_ = name_prefix_for(model_);
+
+    // What ruvello writes must not take the model's place.
+    for (const std::optional<std::string>& output : {command_.json_path, command_.junit_path})
+        if (output && *output != "-") refuse_if_model(*output);
+    if (command_.keep_directory) make_folder(*command_.keep_directory);
+    if (command_.traces_directory) make_folder(*command_.traces_directory);
+    folder_.emplace();
+    const std::string output = from_standard_input ? "model.smv" : output_path_for(command_.model_path);
+    stem_ = file_name_part(std::string_view(output).substr(output.rfind('/') + 1));
+    stem_.resize(stem_.size() - 4);  // ".smv"
+    for (const int n : command_.process_counts) {
+        columns_.push_back({n, stem_ + "." + std::to_string(n) + ".smv", {}, {}});
+        results_.runs.push_back({n, "interrupted", 0, std::nullopt});
+    }
+}
+
+// Translates the model for one N, with every tuple of processes for FORALL
+// (--symmetric checks fewer of them) and line markers, into the folder
+// where the checker reads it and the folder that keeps it.
+void Sweep::translate(Column& column, bool to_files) {
+    TranslationSettings settings{column.n, results_.model, true, true, prefix_};
+    std::optional<OutputFile> checked, kept;
+    std::vector<std::unique_ptr<FileSink>> files;
+    if (to_files) {
+        const std::string path = folder_->path() + "/" + column.translation;
+        checked.emplace(OutputFile::create(path, printable(path)));
+        files.push_back(std::make_unique<FileSink>(checked->fd(), "'" + printable(path) + "'"));
+        if (command_.keep_directory) {
+            const std::string keep = *command_.keep_directory + "/" + column.translation;
+            refuse_if_model(keep);
+            kept.emplace(OutputFile::create(keep, printable(keep)));
+            files.push_back(std::make_unique<FileSink>(kept->fd(), "'" + printable(keep) + "'"));
+        }
+    }
+    std::vector<ByteSink*> sinks;
+    for (const auto& file : files) sinks.push_back(file.get());
+    TranslationOutput output(std::move(sinks));
+    PropertyNamer namer(output, prefix_);
+    StringSource source(model_);
+    ruvello::translate(source, namer, warnings_, settings);
+    column.named = namer.finish();
+    column.warnings = warnings_.take();
+    if (checked) checked->commit();
+    if (kept) kept->commit();
+    for (const NamedProperty& property : column.named.properties)
+        if (!rows_.contains(property.line))
+            rows_.emplace(property.line, Property{property.line, property.kind, property.module, row_text(property)});
+}
+
+// A property as its row shows it: the model's lines from where it starts to
+// where it ends, each without its indent, as far as 200 characters go.
+std::string Sweep::row_text(const NamedProperty& property) const {
+    std::string text;
+    std::size_t line = 1;
+    for (std::size_t start = 0; start < model_.size() && line <= property.last_line && text.size() < 200; ++line) {
+        const std::size_t end = std::min(model_.find('\n', start), model_.size());
+        if (line >= property.line) {
+            const std::string_view each = textops::rtrim(textops::ltrim(std::string_view(model_).substr(start, end - start)));
+            text += (text.empty() || each.empty() ? "" : " ") + std::string(each);
+        }
+        start = end + 1;
+    }
+    return text.substr(0, 200);
+}
+
+void Sweep::start_column(std::size_t index, std::vector<Job>& jobs) {
+    Column& column = columns_[index];
+    translate(column, true);
+    Job job;
+    job.column = index;
+    job.run_started = Clock::now();
+    Run& run = results_.runs[index];
+    run.outcome = "done";
+    try {
+        start_stage(job, Job::Stage::listing);
+    } catch (const StartError& error) {
+        if (!checker_started_) throw CheckerMissing(no_checker_message(checker_, error.reason));
+        run.outcome = "error";
+        run.message = error.what();
+        record_verdicts(job);
+        return;
+    }
+    checker_started_ = true;
+    jobs.push_back(std::move(job));
 }
 
 void Sweep::start_stage(Job& job, Job::Stage stage) {
     job.stage = stage;
     job.stage_started = Clock::now();
     job.stop_sent.reset();
-    const std::string& model = translation_paths_[job.column];
+    // The checker runs in the private folder and is given names there that
+    // its command reader and its options take as they are.
+    const std::string model = "./" + columns_[job.column].translation;
     const std::string name = stage_name(stage);
-    ChildCommand child{checker_, {}, "", ""};
+    ChildCommand child{checker_program_, {}, "", "", folder_->path()};
     if (stage == Job::Stage::listing) {
         child.args.push_back("-lp");
         child.args.insert(child.args.end(), command_.checker_options.begin(), command_.checker_options.end());
@@ -171,7 +404,7 @@ void Sweep::start_stage(Job& job, Job::Stage stage) {
     } else {
         std::vector<int> indices;
         if (stage == Job::Stage::verdicts) {
-            for (const ListedProperty& property : job.listing) indices.push_back(property.index);
+            for (const Attributed* entry : job.checked) indices.push_back(entry->listed->index);
             child.args = fast_options;
         } else {
             for (const auto& [index, verdict] : job.verdicts)
@@ -180,64 +413,90 @@ void Sweep::start_stage(Job& job, Job::Stage stage) {
             child.args = {"-dynamic"};
         }
         const std::string script = stage_file(job, name + ".script");
-        write_whole_file(script, verdict_script(model, indices));
+        write_whole_file(folder_->path() + "/" + script, verdict_script(model, indices));
         child.args.insert(child.args.end(), command_.checker_options.begin(), command_.checker_options.end());
         child.args.push_back("-source");
-        child.args.push_back(script);
+        child.args.push_back("./" + script);
     }
-    child.output_path = stage_file(job, name + ".out");
-    child.error_path = stage_file(job, name + ".err");
+    child.output_path = folder_->path() + "/" + stage_file(job, name + ".out");
+    child.error_path = folder_->path() + "/" + stage_file(job, name + ".err");
     job.pid = children_.start(child);
+}
+
+// What NuSMV said, about the model's lines, or how it ended.
+std::string Sweep::how_it_ended(const Job& job, const ChildEnd& end, const std::string& errors) const {
+    std::string said = read_error(errors);
+    if (said.empty()) {
+        if (end.signal != 0) return "the checker was ended by signal " + std::to_string(end.signal);
+        return "the checker ended with status " + std::to_string(end.exit_status.value_or(-1));
+    }
+    const Column& column = columns_[job.column];
+    for (const std::string& name : {"./" + column.translation, column.translation})
+        for (std::size_t at; (at = said.find(name)) != std::string::npos;) said.replace(at, name.size(), results_.model);
+    // NuSMV places an error in a property at the line of its keyword.
+    static const std::regex at_line(R"(: line ([0-9]+)\b)");
+    std::smatch line;
+    if (said.find("Property") != std::string::npos && std::regex_search(said, line, at_line)) {
+        const std::size_t number = std::stoul(line[1].str());
+        for (const NamedProperty& property : column.named.properties)
+            if (property.keyword_line == number && property.line != number) {
+                said += "\n(line " + line[1].str() + " is the keyword of the property of line " +
+                        std::to_string(property.line) + ")";
+                break;
+            }
+    }
+    return said;
 }
 
 bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     Run& run = results_.runs[job.column];
+    const Column& column = columns_[job.column];
     const bool timed_out = job.stop_sent.has_value();
     const std::string name = stage_name(job.stage);
-    const std::string output = read_file(stage_file(job, name + ".out"));
-    const std::string errors = read_file(stage_file(job, name + ".err"));
+    const std::string output = read_file(folder_->path() + "/" + stage_file(job, name + ".out"));
+    const std::string errors = read_file(folder_->path() + "/" + stage_file(job, name + ".err"));
     const auto fail = [&](const std::string& outcome, std::string message) {
         run.outcome = outcome;
         run.message = std::move(message);
         return false;
-    };
-    const auto how_it_ended = [&]() -> std::string {
-        // NuSMV names the translation where the model is meant, at the model's lines.
-        if (std::string said = read_error(errors); !said.empty()) {
-            const std::string& translation = translation_paths_[job.column];
-            for (std::size_t at; (at = said.find(translation)) != std::string::npos;)
-                said.replace(at, translation.size(), results_.model);
-            return said;
-        }
-        if (end.signal != 0) return "the checker was ended by signal " + std::to_string(end.signal);
-        return "the checker ended with status " + std::to_string(end.exit_status.value_or(-1));
     };
     if (job.stage == Job::Stage::listing) {
         if (results_.checker_version.empty())
             results_.checker_version = read_version(output + errors).value_or("");
         if (timed_out)
             return fail("timeout", "the checker did not list the properties within " + limit_text() + " s");
+        if (end.exit_status != 0) return fail("error", how_it_ended(job, end, errors));
         job.listing = read_listing(output);
-        if (end.exit_status != 0) return fail("error", how_it_ended());
-        // Every property of main is the checker's to list, under its name.
-        for (const NamedProperty& property : translations_[job.column].properties) {
-            const bool listed = std::any_of(job.listing.begin(), job.listing.end(),
-                                            [&](const ListedProperty& each) { return each.name == property.name; });
-            if (property.module == "main" && !property.name.empty() && !listed)
-                return fail("error", "the checker did not list the property of line " +
-                                         std::to_string(property.line) + ", " + property.name);
-        }
+        job.attribution = attribute(column.named, job.listing);
+        if (job.attribution.problem) return fail("error", *job.attribution.problem);
         job.listed = true;
-        if (job.listing.empty()) return false;
+        for (const Attributed& entry : job.attribution.entries) {
+            const NamedProperty& property = column.named.properties[entry.property];
+            if (property.stand_in) continue;
+            // --symmetric: processes 1 and 2, for a FORALL over one or two.
+            const bool beyond_1_and_2 =
+                property.processes && std::any_of(property.processes->begin(), property.processes->end(),
+                                                  [](int process) { return process > 2; });
+            if (command_.symmetric && property.processes && property.processes->size() > 2)
+                note("line " + std::to_string(property.line) + ": a FORALL over " +
+                     std::to_string(property.processes->size()) +
+                     " processes is checked for every tuple: --symmetric leaves out processes other "
+                     "than 1 and 2 only for one or two");
+            if (command_.symmetric && beyond_1_and_2 && property.processes->size() <= 2) continue;
+            job.checked.push_back(&entry);
+        }
+        if (job.checked.empty()) return false;
         start_stage(job, Job::Stage::verdicts);
         return true;
     }
     if (job.stage == Job::Stage::verdicts) {
         job.verdicts = read_verdicts(output);
         if (timed_out) return fail("timeout", "stopped after " + limit_text() + " s");
-        const std::size_t missing = job.listing.size() - std::min(job.listing.size(), job.verdicts.size());
+        const std::size_t missing = static_cast<std::size_t>(std::count_if(
+            job.checked.begin(), job.checked.end(),
+            [&](const Attributed* entry) { return !job.verdicts.contains(entry->listed->index); }));
         if (end.exit_status != 0 || missing > 0)
-            return fail("error", how_it_ended() +
+            return fail("error", how_it_ended(job, end, errors) +
                                      (missing > 0 ? " (no verdict for " + std::to_string(missing) +
                                                         " of the properties)"
                                                   : ""));
@@ -247,77 +506,107 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
         start_stage(job, Job::Stage::traces);
         return true;
     }
-    // The traces: a trace that did not come is left out; the verdicts stand.
-    for (const auto& [index, verdict] : read_verdicts(output)) {
-        std::string file = *command_.traces_directory + "/" + stem_ + ".N" + std::to_string(run.n);
-        for (const ListedProperty& listed : job.listing) {
-            if (listed.index != index) continue;
-            for (const NamedProperty& property : translations_[job.column].properties) {
-                const std::optional<std::string_view> path = instance_path(listed.name, property.name);
-                if (!path) continue;
-                file += ".L" + std::to_string(property.line);
-                if (property.processes)
-                    for (std::size_t i = 0; i < property.processes->size(); ++i)
-                        file += (i == 0 ? "." : "-") + std::to_string((*property.processes)[i]);
-                if (!path->empty()) file += "." + file_name_part(instance_as_in_model(*path));
-                break;
-            }
-        }
-        file += ".trace";
-        write_whole_file(file, instance_names_line(verdict.text) + verdict.text);
-        job.traces[index] = std::move(file);
-    }
+    write_traces(job, output);
     return false;
+}
+
+// Each counterexample in a file of its own, named by N, line, the property's
+// place on its line, tuple and instance. A trace that did not come, or
+// cannot be written, is left out with a note; the verdicts stand.
+void Sweep::write_traces(Job& job, const std::string& output) {
+    const Run& run = results_.runs[job.column];
+    const Column& column = columns_[job.column];
+    for (const auto& [index, verdict] : read_verdicts(output)) {
+        const auto entry = std::find_if(job.checked.begin(), job.checked.end(),
+                                        [&](const Attributed* each) { return each->listed->index == index; });
+        if (entry == job.checked.end()) continue;
+        const NamedProperty& property = column.named.properties[(*entry)->property];
+        std::string file = *command_.traces_directory + "/" + stem_ + ".N" + std::to_string(run.n) + ".L" +
+                           std::to_string(property.line);
+        if (property.ordinal > 1) file += ".p" + std::to_string(property.ordinal);
+        if (property.processes) file += "." + tuple_text(*property.processes, '-');
+        if (!(*entry)->path.empty()) file += "." + file_name_part(instance_as_in_model((*entry)->path));
+        // Two instance names may be made the same by what a file name can hold.
+        std::string unique = file;
+        for (int copy = 2; !trace_files_.insert(unique).second; ++copy) unique = file + "." + std::to_string(copy);
+        unique += ".trace";
+        try {
+            refuse_if_model(unique);
+            write_whole_file(unique, instance_names_line(verdict.text) + verdict.text);
+            job.traces[index] = std::move(unique);
+        } catch (const std::runtime_error& error) {
+            note("N = " + std::to_string(run.n) + ": the counterexample of line " + std::to_string(property.line) +
+                 (property.processes ? " (" + tuple_text(*property.processes, ',') + ")" : "") +
+                 ((*entry)->path.empty() ? "" : " " + instance_as_in_model((*entry)->path)) +
+                 " was not written: " + error.what());
+        }
+    }
 }
 
 void Sweep::record_verdicts(const Job& job) {
     const Run& run = results_.runs[job.column];
-    const std::string missing = run.outcome == "timeout" ? "timeout" : "error";
-    std::vector<const ListedProperty*> psl;
-    for (const ListedProperty& listed : job.listing)
-        if (listed.kind == "PSL") psl.push_back(&listed);
-    // NuSMV cannot name a PSL property: its verdicts are told apart only when
-    // they are all the same.
-    std::string psl_verdict = psl.empty() ? missing : "";
-    for (const ListedProperty* listed : psl) {
-        const auto found = job.verdicts.find(listed->index);
-        const std::string verdict = found == job.verdicts.end() ? missing : found->second.verdict;
-        if (psl_verdict.empty()) psl_verdict = verdict;
-        else if (psl_verdict != verdict) psl_verdict = "error";
+    const Column& column = columns_[job.column];
+    const std::string missing = run.outcome == "done" ? "error" : run.outcome;
+    if (!job.listed) {
+        for (const NamedProperty& property : column.named.properties)
+            if (!property.stand_in)
+                results_.verdicts.push_back({run.n, property.line, property.processes, std::nullopt, missing,
+                                             std::nullopt, std::nullopt});
+        return;
     }
-    for (const NamedProperty& property : translations_[job.column].properties) {
-        if (property.stand_in) continue;
-        Verdict verdict{run.n, property.line, property.processes, std::nullopt, missing, std::nullopt, std::nullopt};
-        if (property.kind == "PSL") {
-            if (!job.listed || !psl.empty()) {
-                verdict.verdict = psl_verdict;
-                results_.verdicts.push_back(verdict);
-            }
-            continue;
+    for (const Attributed* entry : job.checked) {
+        const NamedProperty& property = column.named.properties[entry->property];
+        Verdict each{run.n, property.line, property.processes, std::nullopt, missing, std::nullopt, std::nullopt};
+        if (!entry->path.empty()) each.instance = instance_as_in_model(entry->path);
+        if (const auto found = job.verdicts.find(entry->listed->index); found != job.verdicts.end()) {
+            each.verdict = found->second.verdict;
+            each.value = found->second.value;
         }
-        if (!job.listed) {
-            results_.verdicts.push_back(verdict);
-            continue;
-        }
-        for (const ListedProperty& listed : job.listing) {
-            const std::optional<std::string_view> path = instance_path(listed.name, property.name);
-            if (!path) continue;
-            Verdict each = verdict;
-            if (!path->empty()) each.instance = instance_as_in_model(*path);
-            if (const auto found = job.verdicts.find(listed.index); found != job.verdicts.end()) {
-                each.verdict = found->second.verdict;
-                each.value = found->second.value;
-            }
-            if (const auto trace = job.traces.find(listed.index); trace != job.traces.end())
-                each.trace = trace->second;
-            results_.verdicts.push_back(std::move(each));
-        }
+        if (const auto trace = job.traces.find(entry->listed->index); trace != job.traces.end())
+            each.trace = trace->second;
+        results_.verdicts.push_back(std::move(each));
     }
-    if (psl_verdict == "error" && !psl.empty() && run.outcome == "done") {
-        Run& failed = results_.runs[job.column];
-        failed.outcome = "error";
-        failed.message = "the PSL properties' verdicts differ, and NuSMV gives PSL properties no "
-                         "names by which to tell them apart; write them as LTLSPEC or CTLSPEC";
+    for (const std::size_t untold : job.attribution.untold) {
+        const NamedProperty& property = column.named.properties[untold];
+        results_.verdicts.push_back({run.n, property.line, std::nullopt, std::nullopt, "error", std::nullopt, std::nullopt});
+        note("line " + std::to_string(property.line) + ": no verdict: NuSMV gives PSL properties no names, and module " +
+             property.module + " has several; write them as LTLSPEC or CTLSPEC");
+    }
+}
+
+// A verdict on a translation that does not state the property as the model
+// does is no verdict on the model: a warning at a property's lines costs
+// that property's verdicts, one elsewhere every verdict, unless the user
+// accepts the warnings.
+void Sweep::mark_warned_verdicts() {
+    if (command_.accept_warnings) return;
+    std::set<std::pair<std::size_t, std::string>> listed;
+    for (const Column& column : columns_) {
+        std::set<std::size_t> warned_lines;  // of properties
+        bool everything = false;
+        for (const TranslationWarnings::Given& given : column.warnings) {
+            if (costs_no_verdict(given.kind)) continue;
+            std::optional<std::size_t> property;
+            for (const NamedProperty& each : column.named.properties)
+                if (each.keyword_line <= given.line && given.line <= each.last_line) property = each.line;
+            if (property) warned_lines.insert(*property);
+            else everything = true;
+            if (listed.emplace(given.line, given.message).second)
+                results_.warnings.push_back({given.line, property, given.message});
+        }
+        if (warned_lines.empty() && !everything) continue;
+        const auto warned = [&](std::size_t line) { return everything || warned_lines.contains(line); };
+        std::set<std::size_t> with_verdict;
+        for (Verdict& verdict : results_.verdicts) {
+            if (verdict.n != column.n || !warned(verdict.line)) continue;
+            with_verdict.insert(verdict.line);
+            if (verdict.verdict == "true" || verdict.verdict == "false") verdict.verdict = "warned";
+        }
+        // A FORALL that the warning left without instances has no verdict to lose.
+        for (const NamedProperty& property : column.named.properties)
+            if (warned(property.line) && with_verdict.insert(property.line).second)
+                results_.verdicts.push_back({column.n, property.line, std::nullopt, std::nullopt, "warned",
+                                             std::nullopt, std::nullopt});
     }
 }
 
@@ -354,89 +643,59 @@ void Sweep::show_progress(const std::vector<Job>& jobs, bool done) {
 }
 
 Results Sweep::run() {
-    const std::string shown_model = printable(command_.model_path);
-    results_.model = shown_model;
-    results_.every_tuple = !command_.symmetric;
-    const char* const from_environment = std::getenv("RUVELLO_NUSMV");
-    checker_ = command_.checker ? *command_.checker
-               : from_environment != nullptr && *from_environment != '\0' ? from_environment
-                                                                          : "NuSMV";
-    results_.checker_path = checker_;
-    for (const std::string& option : command_.checker_options)
-        if (const std::optional<std::string> why = refused_checker_option(option)) throw UsageError("ruvello: " + *why);
-
-    const bool from_standard_input = command_.model_path == "-";
-    const InputFile input = from_standard_input ? InputFile::standard_input()
-                                                : InputFile::open(command_.model_path, shown_model);
-    FileSource source(input.fd(), from_standard_input ? "standard input" : "'" + shown_model + "'",
-                      input.size());
-    const std::string model = read_all(source);
-    translate_for_each_n(model, shown_model);
-
-    // The properties, one row for each line of the model that has some.
-    const std::vector<std::string_view> model_lines = lines_of(model);
-    std::map<std::size_t, Property> rows;
-    for (const NamedTranslation& translation : translations_)
-        for (const NamedProperty& property : translation.properties) {
-            std::string_view text = property.line >= 1 && property.line <= model_lines.size()
-                                        ? model_lines[property.line - 1]
-                                        : std::string_view();
-            rows.emplace(property.line, Property{property.line, property.kind, property.module,
-                                                 std::string(text.substr(0, 200))});
-        }
-    for (auto& [line, property] : rows) results_.properties.push_back(std::move(property));
-
-    folder_.emplace();
-    const std::string output = from_standard_input ? "model.smv" : output_path_for(command_.model_path);
-    stem_ = file_name_part(std::string_view(output).substr(output.rfind('/') + 1));
-    stem_.resize(stem_.size() - 4);  // ".smv"
-    if (command_.keep_directory) make_folder(*command_.keep_directory);
-    if (command_.traces_directory) make_folder(*command_.traces_directory);
-    for (std::size_t column = 0; column < translations_.size(); ++column) {
-        const std::string path = (command_.keep_directory ? *command_.keep_directory : folder_->path()) +
-                                 "/" + stem_ + "." + std::to_string(results_.runs[column].n) + ".smv";
-        write_whole_file(path, translations_[column].text);
-        translation_paths_.push_back(path);
+    prepare();
+    // The translation reads a keyword before a carriage return as no
+    // header: whatever it warns, it is not the model as written.
+    if (model_.find("\r\n") != std::string::npos) {
+        translate(columns_.front(), false);
+        stream_.finish();
+        throw WarningsAreFatal("the model has Windows line ends, which the translation does not carry "
+                               "into SMV as written; no checker was run: convert it with dos2unix first");
     }
-
+    // With --fatal-warnings no checker runs when any translation warns.
+    if (command_.fatal_warnings) {
+        for (Column& column : columns_) translate(column, false);
+        stream_.finish();
+        if (stream_.warned()) throw WarningsAreFatal("warnings are fatal (--fatal-warnings); no checker was run");
+    }
     std::vector<Job> jobs;
     std::size_t next_column = 0;
-    while (next_column < translations_.size() || !jobs.empty()) {
-        if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
-        while (next_column < translations_.size() && jobs.size() < static_cast<std::size_t>(command_.jobs)) {
-            Job job;
-            job.column = next_column++;
-            job.run_started = Clock::now();
-            try {
-                start_stage(job, Job::Stage::listing);
-            } catch (const StartError& error) {
-                results_.runs[job.column].outcome = "error";
-                results_.runs[job.column].message = error.what();
-                record_verdicts(job);
-                continue;
+    try {
+        while (next_column < columns_.size() || !jobs.empty()) {
+            if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
+            while (next_column < columns_.size() && jobs.size() < static_cast<std::size_t>(command_.jobs))
+                start_column(next_column++, jobs);
+            show_progress(jobs, false);
+            for (const ChildEnd& end : children_.wait(std::chrono::milliseconds(200))) {
+                const auto job = std::find_if(jobs.begin(), jobs.end(), [&](const Job& each) { return each.pid == end.pid; });
+                if (job == jobs.end()) continue;
+                bool goes_on = false;
+                try {
+                    goes_on = finish_stage(*job, end);
+                } catch (const StartError& error) {
+                    results_.runs[job->column].outcome = "error";
+                    results_.runs[job->column].message = error.what();
+                }
+                if (goes_on) continue;
+                results_.runs[job->column].seconds =
+                    std::chrono::duration<double>(Clock::now() - job->run_started).count();
+                record_verdicts(*job);
+                jobs.erase(job);
             }
-            jobs.push_back(std::move(job));
+            stop_late_runs(jobs);
         }
-        show_progress(jobs, false);
-        for (const ChildEnd& end : children_.wait(std::chrono::milliseconds(200))) {
-            const auto job = std::find_if(jobs.begin(), jobs.end(), [&](const Job& each) { return each.pid == end.pid; });
-            if (job == jobs.end()) continue;
-            bool goes_on = false;
-            try {
-                goes_on = finish_stage(*job, end);
-            } catch (const StartError& error) {
-                results_.runs[job->column].outcome = "error";
-                results_.runs[job->column].message = error.what();
-            }
-            if (goes_on) continue;
-            results_.runs[job->column].seconds =
-                std::chrono::duration<double>(Clock::now() - job->run_started).count();
-            record_verdicts(*job);
-            jobs.erase(job);
+    } catch (const Interrupted& interrupted) {
+        // What is done stands; the rest is marked as interrupted.
+        interrupted_by_ = interrupted.signal;
+        for (Job& job : jobs) {
+            results_.runs[job.column].outcome = "interrupted";
+            record_verdicts(job);
         }
-        stop_late_runs(jobs);
     }
     show_progress(jobs, true);
+    if (!command_.fatal_warnings) stream_.finish();
+    mark_warned_verdicts();
+    for (auto& [line, property] : rows_) results_.properties.push_back(std::move(property));
     // The verdicts as the report lists them: by N, then in the order of the model.
     std::stable_sort(results_.verdicts.begin(), results_.verdicts.end(), [&](const Verdict& a, const Verdict& b) {
         return a.n != b.n ? a.n < b.n : a.line < b.line;
@@ -444,14 +703,26 @@ Results Sweep::run() {
     return results_;
 }
 
+// The table (or the JSON) on standard output, and the files asked for. A
+// file that cannot be written is reported after the others are written.
 void write_results(const Results& results, const CommandLine& command) {
     if (command.json_path && *command.json_path == "-") {
         FileSink(1, "standard output").write(to_json(results));
     } else {
         FileSink(1, "standard output").write(table(results));
-        if (command.json_path) write_whole_file(*command.json_path, to_json(results));
     }
-    if (command.junit_path) write_whole_file(*command.junit_path, to_junit(results));
+    std::optional<std::string> failure;
+    const auto write = [&](const std::optional<std::string>& path, const std::string& text) {
+        if (!path || *path == "-") return;
+        try {
+            write_whole_file(*path, text);
+        } catch (const std::runtime_error& error) {
+            if (!failure) failure = error.what();
+        }
+    };
+    write(command.json_path, to_json(results));
+    write(command.junit_path, to_junit(results));
+    if (failure) throw WriteError(*failure);
 }
 
 }  // namespace
@@ -459,22 +730,33 @@ void write_results(const Results& results, const CommandLine& command) {
 int check_model(const CommandLine& command) {
     const SignalsCaught signals;
     Results results;
+    int interrupted_by = 0;
     {
         Sweep sweep(command, signals);
         results = sweep.run();
+        interrupted_by = sweep.interrupted_by();
     }
-    if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
-    write_results(results, command);
+    // After a signal: what was found so far, when anything was.
+    const bool anything_found = std::any_of(results.runs.begin(), results.runs.end(),
+                                            [](const Run& run) { return run.outcome != "interrupted"; });
+    if (interrupted_by != 0 && !anything_found) throw Interrupted{interrupted_by};
+    try {
+        write_results(results, command);
+    } catch (const WriteError& error) {
+        if (interrupted_by != 0) throw Interrupted{interrupted_by};
+        throw ResultsNotWritten(error.what(), exit_status(results));
+    }
+    if (interrupted_by != 0) throw Interrupted{interrupted_by};
     return exit_status(results);
 }
 
 int report_checks(const CommandLine& command) {
-    std::vector<Results> documents;
+    std::vector<std::pair<std::string, Results>> documents;
     for (const std::string& path : command.report_paths) {
         const InputFile input = InputFile::open(path, printable(path));
         FileSource source(input.fd(), "'" + printable(path) + "'", input.size());
         try {
-            documents.push_back(from_json(read_all(source)));
+            documents.emplace_back(printable(path), from_json(read_all(source)));
         } catch (const std::runtime_error& error) {
             throw ReadError("cannot read '" + printable(path) + "': " + error.what());
         }
@@ -485,7 +767,11 @@ int report_checks(const CommandLine& command) {
     } catch (const std::runtime_error& error) {
         throw ReadError(std::string("cannot merge the documents: ") + error.what());
     }
-    write_results(all, command);
+    try {
+        write_results(all, command);
+    } catch (const WriteError& error) {
+        throw ResultsNotWritten(error.what(), exit_status(all));
+    }
     return exit_status(all);
 }
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "command_line.h"
+#include "streams.h"
 
 namespace ruvello::check {
 
@@ -19,10 +20,24 @@ struct WarningsAreFatal : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// No checker that can be run: what() says what was tried and what to do.
+struct CheckerMissing : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// The table was printed, but a file asked for could not be written; the
+// exit status is still that of the verdicts when one of them is false.
+struct ResultsNotWritten : WriteError {
+    ResultsNotWritten(const std::string& why, int verdicts_status)
+        : WriteError(why), status(verdicts_status == 1 ? 1 : 3) {}
+    int status;
+};
+
 // `ruvello --check`: prints the table (or the JSON) on standard output and
 // returns the exit status. Throws UsageError for an option the checker may
 // not get, OpenError and ReadError for the model, WriteError and OpenError
-// for what it writes, WarningsAreFatal and Interrupted.
+// for what it writes, CheckerMissing, ResultsNotWritten, WarningsAreFatal
+// and Interrupted (after printing what was found before the signal).
 int check_model(const CommandLine& command);
 
 // `ruvello --report`: the documents of earlier checks as one.

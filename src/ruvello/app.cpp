@@ -69,9 +69,11 @@ constexpr const char* usage_text =
     "(--processes=3); \"--\" ends the options. Of an option given twice, the later\n"
     "counts.\n"
     "\n"
-    "Exit status: 0 on success (with --check: every verdict true), 1 when a file\n"
-    "cannot be opened, read or written (with --check: a verdict is false), 2 on a\n"
-    "bad command line, 3 with --check when a property got no verdict.\n";
+    "Exit status: 0 on success, 1 when a file cannot be opened, read or written,\n"
+    "2 on a bad command line. With --check and --report: 0 when every verdict is\n"
+    "true; 1 when some verdict is false, whatever else went wrong (the model is\n"
+    "wrong either way); else 3 when a property got no verdict or a file could\n"
+    "not be read or written.\n";
 
 constexpr const char* version_text =
     "ruvello " RUVELLO_VERSION "\n"
@@ -159,8 +161,15 @@ int run_check(const CommandLine& command) {
     } catch (const check::WarningsAreFatal& error) {
         std::fprintf(stderr, "%s\n", why(error).c_str());
         return exit_no_verdict;
+    } catch (const check::CheckerMissing& error) {
+        std::string message = "ruvello: " + std::string(error.what());
+        for (std::size_t at = 0; (at = message.find('\n', at)) != std::string::npos; at += 10)
+            message.insert(at + 1, "ruvello: ");
+        return fail("CHECKER ERROR!", message, exit_no_verdict);
     } catch (const check::Interrupted& interrupted) {
         end_as_by(interrupted.signal);
+    } catch (const check::ResultsNotWritten& error) {
+        return fail("FILE WRITE ERROR!", why(error), error.status);
     } catch (const OpenError& error) {
         return fail("FILE OPENED ERROR!", why(error), exit_no_verdict);
     } catch (const ReadError& error) {

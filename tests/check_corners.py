@@ -1,0 +1,325 @@
+#!/usr/bin/env python3
+"""check_corners.py RUVELLO SOURCE GROUP: ruvello --check where verdicts go
+wrong most easily. GROUP is one of:
+
+  attribution  a table of models, each verdict against NuSMV run by hand on
+               the --all-instances translation
+  outputs      JSON and JUnit that stay valid whatever the model, its name
+               or the checker's messages hold
+  paths        outputs that never replace the model, and folders whose names
+               NuSMV's command reader or its options would misread
+  report       --report refusing what it cannot trust, and merging
+  signals      an interrupted sweep keeps what it found
+  first-run    no checker, a checker that cannot start, a model NuSMV
+               rejects, Windows line ends
+
+The groups that need NuSMV (RUVELLO_NUSMV, or NuSMV on PATH) exit with 77,
+and say so, without it.
+"""
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+import xml.etree.ElementTree as ElementTree
+
+RUVELLO, SOURCE, GROUP = sys.argv[1], sys.argv[2], sys.argv[3]
+STANDIN = os.path.join(SOURCE, "tests", "check", "standin_nusmv")
+NUSMV = os.environ.get("RUVELLO_NUSMV") or shutil.which("NuSMV")
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAILED:", what)
+
+
+def run(args, env=None, **kwargs):
+    merged = dict(os.environ)
+    merged.update(env or {})
+    return subprocess.run([RUVELLO] + args, capture_output=True, env=merged, **kwargs)
+
+
+def need_nusmv():
+    if not NUSMV or not os.access(NUSMV, os.X_OK):
+        print("SKIPPED: no NuSMV (set RUVELLO_NUSMV, or put NuSMV on PATH)")
+        sys.exit(77)
+    os.environ["RUVELLO_NUSMV"] = NUSMV
+
+
+def write(name, text, mode="w"):
+    with open(name, mode) as file:
+        file.write(text)
+
+
+MUTEX = open(os.path.join(SOURCE, "examples", "priority_mutex.in")).read()
+
+# Each case: a model, N, options, the cell of each line, the exit status.
+# Every one of these once gave a wrong or missing verdict.
+ATTRIBUTION = [
+    (  # a NAME alone on its line, the name and the formula on the next
+        "MODULE main\nVAR x : boolean;\nASSIGN init(x) := FALSE; next(x) := x;\n"
+        "SPEC\n  NAME -- the name follows\n    bad := AG x\nSPEC NAME\n good\n := AG !x\n",
+        "2", [], {5: "false", 7: "true"}, 1),
+    (  # one NAME in main and in two modules, one of them per process
+        "MODULE main\nVAR\n  x : boolean;\n  a : watcher(x);\n  c[Proc] : transition client(x);\n"
+        "ASSIGN init(x) := FALSE; next(x) := x;\nSPEC NAME b := AG !x\n"
+        "MODULE watcher(v)\nSPEC NAME b := AG v\nMODULE client(v)\nSPEC NAME b := AG !v\n",
+        "2", [], {7: "true", 9: "false a", 11: "true"}, 1),
+    (  # names of the model that look like the names ruvello gives
+        "MODULE main\nVAR\n  s[Proc] : boolean;\nASSIGN\n  init(s[Proc]) := FALSE;\n  next(s[Proc]) := s[Proc];\n"
+        "SPEC NAME ruvello_11_2 := AG s[1]\nSPEC NAME ruvello_1_none := AG s[2]\nSPEC NAME ruvello_9 := AG !s[1]\n"
+        "SPEC\n  FORALL (i) AG !s[i]\n",
+        "2", [], {7: "false", 8: "false", 9: "true", 11: "true"}, 1),
+    (  # --symmetric with a FORALL over three processes
+        "MODULE main\nVAR\n  s[Proc] : boolean;\n  u[Proc] : transition m(s[Proc]);\n"
+        "ASSIGN\n  init(s[Proc]) := FALSE;\n"
+        "SPEC\n  FORALL (i, j, k) AG (i != j & j != k & i != k -> !(s[i] & s[j] & s[k]))\n"
+        "SPEC\n  FORALL (i, j) AG (i != j -> !(s[i] & s[j]))\n"
+        "MODULE m(s)\nASSIGN next(s) := {TRUE, FALSE};\n",
+        "3", ["--symmetric"], {8: "false (1,2,3) +5", 10: "false (1,2) +1"}, 1),
+    (  # a property whose instances mean another one: no verdict
+        "MODULE main\nVAR\n  s[Proc] : {idle, trying, critical};\n  u[Proc] : transition m(s[Proc]);\n"
+        "ASSIGN\n  init(s[Proc]) := idle;\nSPEC\n  FORALL (i) s[i] = trying -> AF s[i] = critical\n"
+        "SPEC\n  FORALL (i) AG (s[i] != critical)\n"
+        "MODULE m(s)\nASSIGN next(s) := case s = idle : trying; TRUE : s; esac;\nFAIRNESS running\n",
+        "2..3", [], {8: "warned | warned", 10: "true | true"}, 3),
+    (  # the same, accepted
+        "MODULE main\nVAR\n  s[Proc] : {idle, trying, critical};\n  u[Proc] : transition m(s[Proc]);\n"
+        "ASSIGN\n  init(s[Proc]) := idle;\nSPEC\n  FORALL (i) s[i] = trying -> AF s[i] = critical\n"
+        "MODULE m(s)\nASSIGN next(s) := case s = idle : trying; TRUE : s; esac;\nFAIRNESS running\n",
+        "2", ["--accept-warnings"], {8: "true"}, 0),
+    (  # a FORALL that is not translated at all, and a statement cut short
+        "MODULE main\nVAR\n  s[Proc] : boolean;\nASSIGN\n  init(s[Proc]) := FALSE;\n"
+        "SPEC\n  FORALL (i, j) AG !(s[i] & s[j])\nSPEC\n  AG (s[1] -> s[1])\n",
+        "2", [], {7: "warned", 9: "true"}, 3),
+    (  # the bundled priority mutex: process 3 ignores the turn
+        MUTEX, "2..4", [], {13: "true | false (1,3) +3 | false (1,3) +5", 16: "true | true | true"}, 1),
+]
+
+
+def attribution():
+    need_nusmv()
+    for number, (model, n, options, cells, status) in enumerate(ATTRIBUTION):
+        name = "case%d.in" % number
+        write(name, model)
+        result = run(["--check", "-p", n, "-f", name, "--json", name + ".json"] + options)
+        table = result.stdout.decode(errors="replace")
+        check(result.returncode == status, "%s: status %d, not %d\n%s" % (name, result.returncode, status, table))
+        # A row: the line, the property in 44 columns, then a cell per N.
+        rows = {int(row[:5]): " | ".join(re.split(r"  +", row[51:].strip()))
+                for row in table.splitlines() if row[:5].strip().isdigit()}
+        for line, cell in cells.items():
+            check(rows.get(line) == cell, "%s: line %d is '%s', not '%s'" % (name, line, rows.get(line), cell))
+        # Every verdict of ruvello is one that NuSMV gives the plain
+        # --all-instances translation, none left out: as many true and
+        # false for each N (properties whose cells are warned aside).
+        if not os.path.exists(name + ".json"):
+            check(False, "%s: no JSON" % name)
+            continue
+        document = json.load(open(name + ".json"))
+        for run_of_n in document["runs"]:
+            if run_of_n["outcome"] != "done":
+                continue
+            k = str(run_of_n["n"])
+            translated = run(["--all-instances", "-p", k, "-f", name, "-o", name + ".smv"])
+            if "--symmetric" in options or translated.returncode != 0:
+                continue
+            said = subprocess.run([NUSMV, name + ".smv"], capture_output=True).stdout.decode(errors="replace")
+            by_hand = re.findall(r"^-- (?:specification|invariant) .* is (true|false)$", said, re.M)
+            warned = {w["property"] for w in document.get("warnings", [])}
+            ours = [v["verdict"] for v in document["verdicts"]
+                    if v["n"] == run_of_n["n"] and v["line"] not in warned and v["verdict"] in ("true", "false")]
+            if warned:
+                continue
+            check(sorted(by_hand) == sorted(ours),
+                  "%s, N = %s: NuSMV says %s, ruvello %s" % (name, k, sorted(by_hand), sorted(ours)))
+
+
+def outputs():
+    need_nusmv()
+    # A model named with a byte that is not UTF-8 and a control character,
+    # holding both, whose checker message holds them too.
+    name = b"odd\xff\x1b[31m.in"
+    model = b"-- caf\xe9 \x01\nMODULE main\nVAR x : boolean;\nASSIGN init(x) := FALSE; next(x) := x;\nSPEC AG !x\nSPEC AG x\n"
+    write(name, model, "wb")
+    result = run(["--check", "-p", "1..2", "-f", os.fsdecode(name), "--json", "o.json", "--junit", "o.xml"])
+    check(result.returncode == 1, "odd model: status %d" % result.returncode)
+    check(b"\x1b" not in result.stdout, "the table shows an escape sequence raw")
+    document = json.load(open("o.json", encoding="utf-8"))
+    check(len(document["verdicts"]) == 4, "odd model: %d verdicts in the JSON" % len(document["verdicts"]))
+    suites = ElementTree.parse("o.xml").getroot().findall("testsuite")
+    for suite in suites:
+        check(int(suite.get("tests")) == len(suite.findall("testcase")), "tests= is not the number of testcases")
+    # A failed run's testcase is counted, and a message of odd bytes stays XML.
+    write("one.in", open(os.path.join(SOURCE, "tests", "check", "one.in")).read())
+    result = run(["--check", "-p", "2..3", "-f", "one.in", "--checker", STANDIN, "--junit", "f.xml",
+                  "--json", "f.json"], env={"STANDIN_FAULT": "odd-error"})
+    check(result.returncode == 3, "a checker that fails: status %d" % result.returncode)
+    check(b"\x1b" not in result.stdout, "the checker's message is shown raw")
+    for suite in ElementTree.parse("f.xml").getroot().findall("testsuite"):
+        check(int(suite.get("tests")) == len(suite.findall("testcase")), "a failed run's testcase is not counted")
+        check(int(suite.get("errors")) == 2, "a failed run counts %s errors" % suite.get("errors"))
+    json.load(open("f.json", encoding="utf-8"))
+
+
+def paths():
+    need_nusmv()
+    write("m.in", MUTEX)
+    # The model is never an output, however it is spelt.
+    for args in (["--json", "./m.in"], ["--junit", "m.in"], ["--traces", "m.in"]):
+        result = run(["--check", "-p", "2", "-f", "m.in"] + args)
+        check(result.returncode == 3 and open("m.in").read() == MUTEX, "%s replaced the model" % args)
+    write("m.2.smv", MUTEX)
+    result = run(["--check", "-p", "2", "-f", "m.2.smv", "--keep", "."])
+    check(result.returncode == 3 and b"is the model itself" in result.stderr and open("m.2.smv").read() == MUTEX,
+          "--keep . replaced the model m.2.smv")
+    # Names NuSMV would read otherwise: a quote in TMPDIR and in --keep, a
+    # folder and a model whose names begin with '-'.
+    os.mkdir('tmp"dir')
+    write("-m.in", MUTEX)
+    result = run(["--check", "-p", "2..3", "--file=-m.in", '--keep=k"ept', "--traces=-traces"],
+                 env={"TMPDIR": os.path.abspath('tmp"dir')})
+    check(result.returncode == 1 and b"false (1,3)" in result.stdout, "odd names: %s" % result.stdout[-300:])
+    check(sorted(os.listdir('k"ept')) == ["-m.2.smv", "-m.3.smv"], "--keep: %s" % os.listdir('k"ept'))
+    check(os.listdir('tmp"dir') == [], "the temporary folder is left behind")
+    # A trace that cannot be written is reported; the sweep goes on.
+    os.makedirs("t/m.N3.L13.1-3.trace")
+    result = run(["--check", "-p", "2..4", "-f", "m.in", "--traces", "t", "--json", "t.json"])
+    table = result.stdout.decode()
+    check(result.returncode == 1 and "false (1,3) +5" in table, "after a trace not written: %s" % table)
+    check("the counterexample of line 13 (1,3) was not written" in table, "no note of the trace: %s" % table)
+    check(os.path.exists("t/m.N4.L13.1-3.trace") and os.path.exists("t.json"), "the sweep stopped")
+    # Two false properties on one line: a trace each.
+    write("two.in", "MODULE main\nVAR x : boolean;\nASSIGN init(x) := FALSE; next(x) := x;\n"
+                    "SPEC AG x SPEC AG !!x\n")
+    result = run(["--check", "-p", "2", "-f", "two.in", "--traces", "two"])
+    check(sorted(os.listdir("two")) == ["two.N2.L4.p2.trace", "two.N2.L4.trace"], "%s" % os.listdir("two"))
+    # An existing file where a folder is asked for.
+    write("afile", "")
+    result = run(["--check", "-p", "2", "-f", "m.in", "--traces", "afile"])
+    check(result.returncode == 3 and b"Not a directory" in result.stderr, "--traces afile: %s" % result.stderr)
+
+
+def report():
+    need_nusmv()
+    write("m.in", MUTEX)
+    for n in ("2", "3"):
+        run(["--check", "-p", n, "-f", "m.in", "--json", "r%s.json" % n])
+    document = json.load(open("r3.json"))
+    # Each document that cannot be trusted is refused, naming the file and the field.
+    bad = [
+        (lambda d: d["runs"][0].update(outcome="done\x1b[2J"), "runs[0].outcome"),
+        (lambda d: d["verdicts"][0].update(verdict="maybe"), "verdicts[0].verdict"),
+        (lambda d: d["verdicts"][0].update(line=99), "verdicts[0].line"),
+        (lambda d: d["runs"][0].update(n=2 ** 40), "runs[0].n"),
+        (lambda d: d["runs"][0].update(seconds="fast"), "runs[0].seconds"),
+        (lambda d: d["verdicts"][0].update(processes=[1, 9]), "verdicts[0].processes[1]"),
+        (lambda d: d.pop("model"), "model"),
+    ]
+    for number, (spoil, field) in enumerate(bad):
+        spoilt = json.loads(json.dumps(document))
+        spoil(spoilt)
+        write("bad%d.json" % number, json.dumps(spoilt))
+        result = run(["--report", "r2.json", "bad%d.json" % number, "--junit", "bad.xml"])
+        said = result.stderr.decode(errors="replace")
+        check(result.returncode == 3 and ("bad%d.json" % number) in said and field in said and "\x1b" not in said,
+              "a document with a bad %s: %d %s" % (field, result.returncode, said))
+    # Two documents that disagree about one N and line: an error naming both.
+    edited = MUTEX.replace("(turn = id | id = 3)", "turn = id")
+    write("m.in", edited)
+    run(["--check", "-p", "3", "-f", "m.in", "--json", "e3.json"])
+    result = run(["--report", "r3.json", "e3.json"])
+    said = result.stderr.decode()
+    check(result.returncode == 3 and "'r3.json' and 'e3.json' disagree about N = 3, line 13" in said,
+          "disagreeing documents: %d %s" % (result.returncode, said))
+    # Documents that agree merge into the sweep's table.
+    write("m.in", MUTEX)
+    whole = run(["--check", "-p", "2..3", "-f", "m.in"]).stdout
+    merged = run(["--report", "r3.json", "r2.json", "r3.json"])
+    check(merged.returncode == 1 and merged.stdout == whole, "the merged table: %s" % merged.stdout)
+
+
+def signals():
+    need_nusmv()
+    write("t.in", open(os.path.join(SOURCE, "examples", "ticket_lock.in")).read())
+    # After N = 2 and 3 are done, N = 7 takes long: interrupted there, the
+    # table and the JSON say what was found.
+    for name in ("INT", "TERM"):
+        number = getattr(signal, "SIG" + name)
+        sweep = subprocess.Popen([RUVELLO, "--check", "-p", "2,3,7", "-f", "t.in", "--json", "s.json"],
+                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+        time.sleep(2.5)
+        sweep.send_signal(number)
+        out, _ = sweep.communicate()
+        table = out.decode()
+        check(sweep.returncode == -number, "SIG%s: status %d" % (name, sweep.returncode))
+        check(re.search(r"true +true +interrupted", table) is not None, "SIG%s: the table %s" % (name, table))
+        document = json.load(open("s.json"))
+        check([r["outcome"] for r in document["runs"]] == ["done", "done", "interrupted"],
+              "SIG%s: the runs %s" % (name, document["runs"]))
+        os.remove("s.json")
+    # While a large translation is made: ended by the signal, nothing left.
+    os.mkdir("private")
+    sweep = subprocess.Popen([RUVELLO, "--check", "-p", "3000", "-f", "t.in", "--json", "big.json"],
+                             stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             env=dict(os.environ, TMPDIR=os.path.abspath("private")))
+    time.sleep(1.0)
+    started = time.time()
+    sweep.send_signal(signal.SIGINT)
+    sweep.communicate()
+    print("SIGINT during the translation for N = 3000 ended the run in %.2f s" % (time.time() - started))
+    check(sweep.returncode == -signal.SIGINT, "SIGINT during a translation: status %d" % sweep.returncode)
+    check(os.listdir("private") == [] and not os.path.exists("big.json"), "files left behind")
+
+
+def first_run():
+    write("one.in", open(os.path.join(SOURCE, "tests", "check", "one.in")).read())
+    # No checker anywhere, or one that cannot be started: one message, no table.
+    os.mkdir("bin")
+    write("bin/NuSMV", "not a program\n")
+    os.chmod("bin/NuSMV", 0o755)
+    env = {"PATH": os.path.abspath("empty"), "RUVELLO_NUSMV": ""}
+    for args, extra, said in (([], env, "no --checker, no RUVELLO_NUSMV, and NuSMV: not on PATH"),
+                              (["--checker", "./none"], {}, "--checker './none': No such file"),
+                              (["--checker", "bin/NuSMV"], {}, "--checker 'bin/NuSMV': Exec format error"),
+                              ([], dict(env, RUVELLO_NUSMV="./one.in"), "RUVELLO_NUSMV './one.in': not executable")):
+        result = run(["--check", "-p", "2..4", "-f", "one.in"] + args, env=extra)
+        err = result.stderr.decode()
+        check(result.returncode == 3 and result.stdout == b"" and err.startswith("CHECKER ERROR!\n") and
+              said in err and "https://nusmv.fbk.eu" in err and err.count("\n") == 3,
+              "no checker %s: %d %r %r" % (args, result.returncode, result.stdout, err))
+    # Windows line ends: no checker runs.
+    write("dos.in", "MODULE main\r\nVAR\r\n  x[Proc] : boolean;\r\nSPEC AG !x[1]\r\n")
+    result = run(["--check", "-p", "2", "-f", "dos.in", "--checker", STANDIN], env={"STANDIN_ARGS": "args"})
+    check(result.returncode == 3 and not os.path.exists("args") and b"Windows line ends" in result.stderr,
+          "Windows line ends: %d %s" % (result.returncode, result.stderr))
+    need_nusmv()
+    # A model NuSMV rejects: the message once for every N, at the model's line;
+    # a property's error, which NuSMV gives at its keyword's line, names the property.
+    write("bad.in", "MODULE main\nVAR\n  s[Proc] : {idle, busy};\nASSIGN\n  init(s[Proc]) := idle;\n"
+                    "SPEC\n  AG (s[1] = gone)\n")
+    result = run(["--check", "-p", "2..4", "-f", "bad.in"])
+    table = result.stdout.decode()
+    check(result.returncode == 3 and table.count("undefined identifier") == 1 and
+          "N = 2..4: error: TYPE ERROR file bad.in: line 6" in table and
+          "(line 6 is the keyword of the property of line 7)" in table, "a model NuSMV rejects: %s" % table)
+
+
+GROUPS = {"attribution": attribution, "outputs": outputs, "paths": paths, "report": report,
+          "signals": signals, "first-run": first_run}
+work = tempfile.mkdtemp()
+try:
+    os.chdir(work)
+    GROUPS[GROUP]()
+finally:
+    os.chdir("/")
+    shutil.rmtree(work, ignore_errors=True)
+if failures:
+    sys.exit(1)
+print("passed")
