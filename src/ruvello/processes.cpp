@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -111,11 +112,12 @@ std::vector<ChildEnd> Children::wait(std::chrono::milliseconds most) {
         std::vector<ChildEnd> ended;
         for (auto it = pids_.begin(); it != pids_.end();) {
             int status = 0;
-            if (::waitpid(*it, &status, WNOHANG) != *it) {
+            struct rusage usage {};
+            if (::wait4(*it, &status, WNOHANG, &usage) != *it) {
                 ++it;
                 continue;
             }
-            ChildEnd end{*it, std::nullopt, 0};
+            ChildEnd end{*it, std::nullopt, 0, usage.ru_maxrss};
             if (WIFEXITED(status)) end.exit_status = WEXITSTATUS(status);
             else if (WIFSIGNALED(status)) end.signal = WTERMSIG(status);
             ended.push_back(end);

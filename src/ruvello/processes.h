@@ -45,6 +45,7 @@ struct ChildEnd {
     pid_t pid;
     std::optional<int> exit_status;  // when it exited
     int signal = 0;                  // the signal that ended it, when one did
+    long max_rss_kb = 0;             // the most memory it held at once
 };
 
 class Children {
