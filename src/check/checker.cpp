@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "command_line.h"
+#include "naming.h"
 
 namespace ruvello::check {
 
@@ -65,40 +66,67 @@ std::optional<std::string> refused_checker_option(std::string_view option) {
     return std::nullopt;
 }
 
-const std::vector<std::string> fast_options = {"-dynamic", "-dcx"};
+const std::vector<std::string> fast_options = {"-dynamic", "-dcx", "-mono"};
+const std::vector<std::string> reference_options = {"-dynamic", "-dcx"};
 
 std::vector<ListedProperty> read_listing(std::string_view output) {
+    // "003 :AG x IN c1" then "  [CTL  Unchecked  N/A  c1.u]"; a formula
+    // with a case goes on over lines of its own before the brackets.
     std::vector<ListedProperty> listed;
-    const std::vector<std::string_view> lines = lines_of(output);
-    for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
-        // "003 :AG x IN c1" then "  [CTL  Unchecked  N/A  c1.u]"
-        const std::string_view head = lines[i];
-        const std::size_t colon = head.find(" :");
-        const std::optional<int> index = leading_number(head);
-        if (!index || colon == std::string_view::npos ||
-            !std::all_of(head.begin(), head.begin() + static_cast<std::ptrdiff_t>(colon),
-                         [](char c) { return c >= '0' && c <= '9'; }))
+    std::optional<ListedProperty> open;
+    for (const std::string_view line : lines_of(output)) {
+        const std::size_t colon = line.find(" :");
+        const std::optional<int> index = leading_number(line);
+        if (index && colon != std::string_view::npos && colon > 0 &&
+            std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon),
+                        [](char c) { return c >= '0' && c <= '9'; })) {
+            open = ListedProperty{*index, "", "", "", std::string(line.substr(colon + 2))};
             continue;
-        std::string_view details = lines[i + 1];
-        const std::size_t open = details.find('[');
-        const std::size_t close = details.rfind(']');
-        if (open == std::string_view::npos || close == std::string_view::npos || close < open)
+        }
+        if (!open) continue;
+        if (!line.starts_with("  [") || !line.ends_with("]")) {
+            open->formula.append(" ").append(line);
             continue;
-        std::istringstream fields(std::string(details.substr(open + 1, close - open - 1)));
+        }
+        std::istringstream fields(std::string(line.substr(3, line.size() - 4)));
         std::vector<std::string> words;
         for (std::string word; fields >> word;) words.push_back(word);
-        if (words.size() < 2) continue;
-        ListedProperty property{*index, words.front(), words.back(), ""};
-        const std::string_view formula = head.substr(colon + 2);
-        if (const std::size_t in = formula.rfind(" IN "); in != std::string_view::npos) {
-            std::string_view instance = formula.substr(in + 4);
-            while (!instance.empty() && instance.back() == ' ') instance.remove_suffix(1);
-            property.instance = instance;
+        if (words.size() >= 2) {
+            open->kind = words.front();
+            open->name = words.back();
+            std::string& formula = open->formula;
+            while (!formula.empty() && formula.back() == ' ') formula.pop_back();
+            if (const std::size_t in = formula.rfind(" IN "); in != std::string::npos) {
+                open->instance = formula.substr(in + 4);
+                formula.resize(in);
+            }
+            listed.push_back(std::move(*open));
         }
-        listed.push_back(std::move(property));
-        ++i;
+        open.reset();
     }
     return listed;
+}
+
+std::optional<std::string> invariant_of(const ListedProperty& property) {
+    if (property.kind != "CTL" || !property.formula.starts_with("AG ")) return std::nullopt;
+    const std::string_view body = std::string_view(property.formula).substr(3);
+    // No temporal operator in the body; the names of CTL's operators are
+    // keywords, never a variable's.
+    static constexpr std::array<std::string_view, 14> temporal{"EX", "AX",  "EF",  "AF",  "EG",  "AG",  "E",
+                                                               "A",  "U",   "EBF", "ABF", "EBG", "ABG", "BU"};
+    for (std::size_t at = 0; at < body.size();) {
+        if (body[at] == '"' || body[at] == '\\') return std::nullopt;
+        if (!starts_identifier(body[at]) || (at > 0 && continues_identifier(body[at - 1]))) {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < body.size() && continues_identifier(body[end])) ++end;
+        if (std::find(temporal.begin(), temporal.end(), body.substr(at, end - at)) != temporal.end())
+            return std::nullopt;
+        at = end;
+    }
+    return std::string(body) + (property.instance.empty() ? "" : " IN " + property.instance);
 }
 
 std::optional<std::string> read_version(std::string_view output) {
@@ -112,13 +140,29 @@ std::optional<std::string> read_version(std::string_view output) {
     return std::nullopt;
 }
 
-std::string verdict_script(const std::string& model, const std::vector<int>& indices) {
+std::string verdict_script(const std::string& model, const std::vector<Check>& checks, bool count_states) {
     std::string script = "set on_failure_script_quits\nread_model -i \"" + model + "\"\ngo\n";
-    for (const int index : indices) {
-        const std::string number = std::to_string(index);
-        script += "echo " + std::string(marker) + number + "\ncheck_property -n " + number + "\n";
+    if (count_states) script += "echo " + std::string(marker) + "states\nprint_reachable_states\n";
+    for (const Check& check : checks) {
+        const std::string number = std::to_string(check.index);
+        script += "echo " + std::string(marker) + number + "\n" +
+                  (check.invariant ? "check_invar -p \"" + *check.invariant + "\"\n"
+                                   : "check_property -n " + number + "\n");
     }
     return script + "quit\n";
+}
+
+std::optional<double> read_states(std::string_view output) {
+    bool counting = false;
+    for (const std::string_view line : lines_of(output)) {
+        if (line.starts_with(marker)) counting = line.substr(marker.size()).starts_with("states");
+        if (!counting || !line.starts_with("reachable states: ")) continue;
+        double states = 0;
+        const std::string_view number = line.substr(18);
+        const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), states);
+        if (error == std::errc() && states >= 0) return states;
+    }
+    return std::nullopt;
 }
 
 std::map<int, CheckerVerdict> read_verdicts(std::string_view output) {

@@ -29,8 +29,11 @@ std::string no_checker_message(const CheckerChoice& choice, std::string_view why
 // Why an option may not be passed to the checker, or nothing when it may.
 std::optional<std::string> refused_checker_option(std::string_view option);
 
-// Options that check the same properties faster than NuSMV's defaults.
+// Options that check the same properties faster than NuSMV's defaults:
+// dynamic reordering, no counterexamples, one transition relation.
 extern const std::vector<std::string> fast_options;
+// With --reference-checks: the same without the single transition relation.
+extern const std::vector<std::string> reference_options;
 
 // A property as NuSMV lists it (-lp): its index, its kind, its name with the
 // path of the module instance it belongs to (c1.u), and the instance that
@@ -40,6 +43,7 @@ struct ListedProperty {
     std::string kind;
     std::string name;  // "N/A" for a property without a name
     std::string instance;
+    std::string formula;  // as NuSMV prints it, on one line, without " IN "
 };
 
 std::vector<ListedProperty> read_listing(std::string_view output);
@@ -47,11 +51,27 @@ std::vector<ListedProperty> read_listing(std::string_view output);
 // "NuSMV 2.6.0", from the banner NuSMV prints on every run, or nothing.
 std::optional<std::string> read_version(std::string_view output);
 
-// A script for -source that reads `model` once and checks the properties of
-// `indices`, each after a marker line that read_verdicts finds. `model` is
-// a path that NuSMV's command reader takes as it is: letters, digits and
-// "./_-[]" only.
-std::string verdict_script(const std::string& model, const std::vector<int>& indices);
+// A property that is AG of a state formula, "AG p", as the expression
+// that NuSMV's invariant checker takes ("p IN c1" for an instance c1), or
+// nothing. The invariant checker ignores fairness: where it finds p true,
+// AG p holds; where false, only the CTL checker can tell.
+std::optional<std::string> invariant_of(const ListedProperty& property);
+
+// A check for the script: the property of `index`, as an invariant when
+// one is given.
+struct Check {
+    int index = 0;
+    std::optional<std::string> invariant;
+};
+
+// A script for -source that reads `model` once, counts its reachable states
+// when asked to, and makes `checks`, each after a marker line that
+// read_verdicts finds. `model` is a path that NuSMV's command reader takes
+// as it is: letters, digits and "./_-[]" only.
+std::string verdict_script(const std::string& model, const std::vector<Check>& checks, bool count_states);
+
+// The number of reachable states that a verdict script printed, or nothing.
+std::optional<double> read_states(std::string_view output);
 
 struct CheckerVerdict {
     std::string verdict;               // "true" or "false"
