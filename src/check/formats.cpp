@@ -127,6 +127,12 @@ public:
         return number;
     }
 
+    double amount(const json& value, const std::string& field) const {
+        if (!value.is_number() || !std::isfinite(value.get<double>()) || value.get<double>() < 0)
+            refuse(field, "not a number of 0 or more");
+        return value.get<double>();
+    }
+
     // A text from the document as a message may show it.
     static std::string shown(std::string_view text) {
         std::string result;
@@ -147,7 +153,9 @@ std::string to_json(const Results& results) {
         document["runs"].push_back({{"n", run.n},
                                     {"outcome", run.outcome},
                                     {"seconds", run.seconds},
-                                    {"message", or_null(run.message)}});
+                                    {"message", or_null(run.message)},
+                                    {"states", or_null(run.states)},
+                                    {"max_rss_kb", or_null(run.max_rss_kb)}});
     document["properties"] = json::array();
     for (const Property& property : results.properties)
         document["properties"].push_back({{"line", property.line},
@@ -168,6 +176,11 @@ std::string to_json(const Results& results) {
         document["warnings"].push_back(
             {{"line", warning.line}, {"property", or_null(warning.property)}, {"message", warning.message}});
     document["notes"] = results.notes;
+    if (results.budget)
+        document["budget"] = {{"seconds", results.budget->seconds},
+                              {"used", results.budget->used},
+                              {"next_n", or_null(results.budget->next_n)},
+                              {"predicted_seconds", or_null(results.budget->predicted_seconds)}};
     // Bytes that are not UTF-8 (a model in another encoding) are replaced, not refused.
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
@@ -198,12 +211,14 @@ Results from_json(std::string_view text) {
         run.n = static_cast<int>(read.whole(read.at(runs[i], field, "n"), field + ".n", 1, INT_MAX));
         if (!ns.insert(run.n).second) read.refuse(field + ".n", "N = " + std::to_string(run.n) + " a second time");
         run.outcome = read.one_of(read.at(runs[i], field, "outcome"), field + ".outcome",
-                                  {"done", "timeout", "error", "interrupted"});
-        const json& seconds = read.at(runs[i], field, "seconds");
-        if (!seconds.is_number() || !std::isfinite(seconds.get<double>()) || seconds.get<double>() < 0)
-            read.refuse(field + ".seconds", "not a number of seconds");
-        run.seconds = seconds.get<double>();
+                                  {"done", "timeout", "error", "interrupted", "skipped"});
+        run.seconds = read.amount(read.at(runs[i], field, "seconds"), field + ".seconds");
         run.message = read.text_or_null(read.at(runs[i], field, "message"), field + ".message");
+        // Documents of earlier versions have no states and memory.
+        if (const auto states = runs[i].find("states"); states != runs[i].end() && !states->is_null())
+            run.states = read.amount(*states, field + ".states");
+        if (const auto memory = runs[i].find("max_rss_kb"); memory != runs[i].end() && !memory->is_null())
+            run.max_rss_kb = static_cast<long>(read.whole(*memory, field + ".max_rss_kb", 0, LONG_MAX));
         results.runs.push_back(std::move(run));
     }
     const json& properties = read.array(read.at(document, "document", "properties"), "properties");
@@ -237,7 +252,7 @@ Results from_json(std::string_view text) {
         }
         verdict.instance = read.text_or_null(read.at(each, field, "instance"), field + ".instance");
         verdict.verdict = read.one_of(read.at(each, field, "verdict"), field + ".verdict",
-                                      {"true", "false", "timeout", "error", "warned", "interrupted"});
+                                      {"true", "false", "timeout", "error", "warned", "interrupted", "skipped"});
         verdict.value = read.text_or_null(read.at(each, field, "value"), field + ".value");
         verdict.trace = read.text_or_null(read.at(each, field, "trace"), field + ".trace");
         results.verdicts.push_back(std::move(verdict));
@@ -258,6 +273,16 @@ Results from_json(std::string_view text) {
     if (const auto notes = document.find("notes"); notes != document.end())
         for (std::size_t i = 0; i < read.array(*notes, "notes").size(); ++i)
             results.notes.push_back(read.text((*notes)[i], "notes[" + std::to_string(i) + "]"));
+    if (const auto budget = document.find("budget"); budget != document.end()) {
+        Results::Budget read_budget;
+        read_budget.seconds = read.amount(read.at(*budget, "budget", "seconds"), "budget.seconds");
+        read_budget.used = read.amount(read.at(*budget, "budget", "used"), "budget.used");
+        if (const json& next = read.at(*budget, "budget", "next_n"); !next.is_null())
+            read_budget.next_n = static_cast<int>(read.whole(next, "budget.next_n", 1, INT_MAX));
+        if (const json& predicted = read.at(*budget, "budget", "predicted_seconds"); !predicted.is_null())
+            read_budget.predicted_seconds = read.amount(predicted, "budget.predicted_seconds");
+        results.budget = read_budget;
+    }
     return results;
 }
 
@@ -269,6 +294,7 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
     all.properties.clear();
     all.warnings.clear();
     all.notes.clear();
+    all.budget.reset();  // a budget is one sweep's
     const std::string& first_name = documents.front().first;
     // Each N from the last document that has it; the others that have it
     // must say the same of it.

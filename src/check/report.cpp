@@ -1,7 +1,12 @@
 #include "report.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <optional>
+
+#include "warnings.h"
 
 namespace ruvello::check {
 
@@ -112,7 +117,86 @@ int exit_status(const Results& results) {
     return 0;
 }
 
-std::string table(const Results& results) {
+namespace {
+
+// The reachable states of a run as a cell: grouped digits, or in powers of
+// ten beyond what digits show well.
+std::string states_text(const Run& run) {
+    if (!run.states) return "-";
+    if (*run.states < 1e15 && *run.states == static_cast<double>(static_cast<std::uint64_t>(*run.states)))
+        return grouped(static_cast<std::uint64_t>(*run.states));
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3g", *run.states);
+    return text;
+}
+
+std::string seconds_text(const Run& run) {
+    if (run.outcome == "skipped" || run.outcome == "interrupted") return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f", run.seconds);
+    return text;
+}
+
+}  // namespace
+
+std::string duration_text(double seconds) {
+    char text[48];
+    if (seconds < 10) std::snprintf(text, sizeof text, "%.1f s", seconds);
+    else if (seconds < 60) std::snprintf(text, sizeof text, "%.0f s", seconds);
+    else if (seconds < 3600) {
+        const long whole = std::lround(seconds);
+        if (whole % 60 == 0) std::snprintf(text, sizeof text, "%ld min", whole / 60);
+        else std::snprintf(text, sizeof text, "%ld min %ld s", whole / 60, whole % 60);
+    } else {
+        const long minutes = std::lround(seconds / 60);
+        if (minutes % 60 == 0) std::snprintf(text, sizeof text, "%ld h", minutes / 60);
+        else std::snprintf(text, sizeof text, "%ld h %ld min", minutes / 60, minutes % 60);
+    }
+    return text;
+}
+
+std::optional<double> predicted_seconds(const std::vector<Run>& runs, int n) {
+    // The time of a model checker grows about exponentially with N: a line
+    // through the logarithms of the last three N done.
+    std::vector<std::pair<double, double>> points;
+    for (auto run = runs.rbegin(); run != runs.rend() && points.size() < 3; ++run)
+        if (run->outcome == "done" && run->n < n)
+            points.emplace_back(run->n, std::log(std::max(run->seconds, 0.01)));
+    if (points.size() < 2) return std::nullopt;
+    double mean_n = 0, mean_log = 0;
+    for (const auto& [x, y] : points) {
+        mean_n += x / static_cast<double>(points.size());
+        mean_log += y / static_cast<double>(points.size());
+    }
+    double covariance = 0, variance = 0;
+    for (const auto& [x, y] : points) {
+        covariance += (x - mean_n) * (y - mean_log);
+        variance += (x - mean_n) * (x - mean_n);
+    }
+    const double growth = std::max(0.0, covariance / variance);  // a larger N takes no less
+    return std::exp(mean_log + growth * (n - mean_n));
+}
+
+std::string column_summary(const Results& results, const Run& run) {
+    std::string text = "N = " + std::to_string(run.n);
+    if (run.outcome != "done") {
+        std::string why = shown(run.message.value_or(""));
+        why = why.substr(0, std::min(why.find('\n'), std::size_t{100}));
+        return text + ": " + run.outcome + (why.empty() ? "" : ": " + why);
+    }
+    text += " in " + duration_text(run.seconds);
+    if (run.states) text += ", " + states_text(run) + " states";
+    const char* separator = ": ";
+    for (const Property& property : results.properties) {
+        const Cell cell = cell_for(results, property, run);
+        if (cell.text == "-") continue;
+        text += separator + ("line " + std::to_string(property.line) + " " + cell.text);
+        separator = ", ";
+    }
+    return text;
+}
+
+std::string table(const Results& results, std::size_t width) {
     std::string out = "ruvello --check " + shown(results.model) + ", " + counts_text(results.runs) + ", " +
                       (results.every_tuple ? "every tuple of distinct processes"
                                            : "processes 1 and 2 only (--symmetric)") +
@@ -120,29 +204,16 @@ std::string table(const Results& results) {
                       "\n";
     std::vector<std::vector<Cell>> rows;
     std::vector<std::size_t> widths;
-    for (const Run& run : results.runs) widths.push_back(("N = " + std::to_string(run.n)).size());
+    for (const Run& run : results.runs)
+        widths.push_back(std::max({("N = " + std::to_string(run.n)).size(), states_text(run).size(),
+                                   seconds_text(run).size()}));
+    std::size_t holds = 0, fails = 0, no_verdict = 0;
+    std::optional<int> first_failing_n;
     for (const Property& property : results.properties) {
         std::vector<Cell> row;
         for (std::size_t column = 0; column < results.runs.size(); ++column) {
-            row.push_back(cell_for(results, property, results.runs[column]));
-            widths[column] = std::max(widths[column], row.back().text.size());
-        }
-        rows.push_back(std::move(row));
-    }
-    out += " line  " + padded("property", property_width);
-    for (std::size_t column = 0; column < results.runs.size(); ++column)
-        out += "  " + padded("N = " + std::to_string(results.runs[column].n), widths[column]);
-    while (out.back() == ' ') out.pop_back();
-    out += "\n";
-    std::size_t holds = 0, fails = 0, no_verdict = 0;
-    std::optional<int> first_failing_n;
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const std::string line = std::to_string(results.properties[i].line);
-        out += std::string(line.size() < 5 ? 5 - line.size() : 0, ' ') + line + "  " +
-               padded(shortened(results.properties[i].text), property_width);
-        for (std::size_t column = 0; column < rows[i].size(); ++column) {
-            const Cell& cell = rows[i][column];
-            out += "  " + padded(cell.text, widths[column]);
+            const Cell& cell = row.emplace_back(cell_for(results, property, results.runs[column]));
+            widths[column] = std::max(widths[column], cell.text.size());
             holds += cell.count == Cell::Count::holds;
             no_verdict += cell.count == Cell::Count::no_verdict;
             if (cell.count == Cell::Count::fails) {
@@ -151,14 +222,47 @@ std::string table(const Results& results) {
                 if (!first_failing_n || n < *first_failing_n) first_failing_n = n;
             }
         }
-        while (!out.empty() && out.back() == ' ') out.pop_back();
-        out += "\n";
+        rows.push_back(std::move(row));
+    }
+    // A row: the line, the property, then the cells of the columns of one block.
+    const auto row = [&](const std::string& line, const std::string& property, std::size_t from, std::size_t to,
+                         const auto& cell_text) {
+        std::string text = std::string(line.size() < 5 ? 5 - line.size() : 0, ' ') + line + "  " +
+                           padded(property, property_width);
+        for (std::size_t column = from; column < to; ++column) text += "  " + padded(cell_text(column), widths[column]);
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        return text + "\n";
+    };
+    for (std::size_t from = 0; from < results.runs.size() || from == 0;) {
+        std::size_t to = from + 1, used = 7 + property_width + 2 + (widths.empty() ? 0 : widths[from]);
+        while (to < results.runs.size() && (width == 0 || used + 2 + widths[to] <= width)) used += 2 + widths[to++];
+        to = std::min(to, results.runs.size());
+        if (from > 0) out += "\n";
+        out += row("line", "property", from, to, [&](std::size_t c) { return "N = " + std::to_string(results.runs[c].n); });
+        for (std::size_t i = 0; i < rows.size(); ++i)
+            out += row(std::to_string(results.properties[i].line), shortened(results.properties[i].text), from, to,
+                       [&](std::size_t c) { return rows[i][c].text; });
+        out += row("", "reachable states", from, to, [&](std::size_t c) { return states_text(results.runs[c]); });
+        out += row("", "seconds", from, to, [&](std::size_t c) { return seconds_text(results.runs[c]); });
+        if (to >= results.runs.size()) break;
+        from = to;
     }
     out += std::to_string(results.properties.size()) + " properties, " +
            counts_text(results.runs) + ": " + std::to_string(holds) + " true, " +
            std::to_string(fails) + " false" +
            (first_failing_n ? " (from N = " + std::to_string(*first_failing_n) + ")" : "") + ", " +
            std::to_string(no_verdict) + " without verdict\n";
+    if (const auto& budget = results.budget) {
+        out += "Within a budget of " + duration_text(budget->seconds) + ": checked " +
+               (results.runs.empty() ? std::string("no N") : "up to N = " + std::to_string(results.runs.back().n)) +
+               " in " + duration_text(budget->used);
+        if (budget->next_n && budget->predicted_seconds)
+            out += "; N = " + std::to_string(*budget->next_n) + " was predicted to take " +
+                   duration_text(*budget->predicted_seconds);
+        else if (budget->next_n)
+            out += "; the budget ran out before N = " + std::to_string(*budget->next_n);
+        out += ".\n";
+    }
     out += "Checked for these N only: nothing is shown for any other N.\n";
     // Why runs failed: one message for the N that failed alike.
     std::vector<bool> told(results.runs.size());

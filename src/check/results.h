@@ -20,9 +20,13 @@ struct Property {
 // One run of the checker, for one N.
 struct Run {
     int n = 0;
-    std::string outcome;  // "done", "timeout", "error" or "interrupted"
+    // "done", "timeout", "error", "interrupted", or "skipped" when a stop
+    // rule or the budget left it out
+    std::string outcome;
     double seconds = 0;
     std::optional<std::string> message;  // why it failed
+    std::optional<double> states = {};    // reachable states
+    std::optional<long> max_rss_kb = {};  // the checker's peak memory
 };
 
 // The verdict on one instance of a property for one N.
@@ -56,6 +60,14 @@ struct Results {
     std::vector<Verdict> verdicts;       // by N, then as the model has them
     std::vector<CostlyWarning> warnings;
     std::vector<std::string> notes;      // what else the reader should know
+    // With --budget: how far the sweep got, and why it stopped there.
+    struct Budget {
+        double seconds = 0;  // given
+        double used = 0;
+        std::optional<int> next_n;                // the N it did not start
+        std::optional<double> predicted_seconds;  // what that N was predicted to take
+    };
+    std::optional<Budget> budget;
 };
 
 // The exit status for a check: 1 when some verdict is false (the model is

@@ -15,6 +15,7 @@
 #include "files.h"
 #include "formats.h"
 #include "naming.h"
+#include "plot.h"
 #include "processes.h"
 #include "report.h"
 #include "terminal.h"
@@ -211,14 +212,20 @@ private:
     };
     struct Job {
         std::size_t column = 0;  // of results_.runs and columns_
-        enum class Stage { listing, verdicts, traces } stage = Stage::listing;
+        // The checker's runs for one N: the listing of the properties, their
+        // verdicts, the CTL verdicts of the invariants found false (the
+        // invariant checker ignores fairness), and the counterexamples.
+        enum class Stage { listing, verdicts, recheck, traces } stage = Stage::listing;
         pid_t pid = 0;
         Clock::time_point run_started;
         Clock::time_point stage_started;
         std::optional<Clock::time_point> stop_sent;
+        bool out_of_budget = false;
         std::vector<ListedProperty> listing;
         Attribution attribution;
         std::vector<const Attributed*> checked;  // what the verdicts stage checks
+        std::set<int> as_invariant;              // of those, checked as invariants
+        std::vector<int> recheck;                // invariants found false: checked again
         std::map<int, CheckerVerdict> verdicts;
         std::map<int, std::string> traces;  // the file of each false verdict's trace
         bool listed = false;
@@ -229,13 +236,17 @@ private:
     void translate(Column& column, bool to_files);
     std::string row_text(const NamedProperty& property) const;
     void start_column(std::size_t column, std::vector<Job>& jobs);
+    // Why the sweep starts no further N, or nothing.
+    std::optional<std::string> reason_to_stop(std::size_t next_column);
+    void stop_sweep(std::size_t next_column, const std::string& why);
     void start_stage(Job& job, Job::Stage stage);
     // Whether the job goes on with another stage.
     bool finish_stage(Job& job, const ChildEnd& end);
     std::string how_it_ended(const Job& job, const ChildEnd& end, const std::string& errors) const;
-    void write_traces(Job& job, const std::string& output);
+    void write_traces(Job& job, const std::map<int, CheckerVerdict>& checked);
     void stop_late_runs(std::vector<Job>& jobs);
     void show_progress(const std::vector<Job>& jobs, bool done);
+    void announce(const Run& run);
     void record_verdicts(const Job& job);
     void mark_warned_verdicts();
     void note(std::string text) {
@@ -244,7 +255,13 @@ private:
     }
     // What a stage's files are named after.
     static std::string stage_name(Job::Stage stage) {
-        return stage == Job::Stage::listing ? "list" : stage == Job::Stage::verdicts ? "check" : "traces";
+        switch (stage) {
+        case Job::Stage::listing: return "list";
+        case Job::Stage::verdicts: return "check";
+        case Job::Stage::recheck: return "recheck";
+        case Job::Stage::traces: return "traces";
+        }
+        return "";
     }
     std::string stage_file(const Job& job, std::string_view what) const {
         return stem_ + "." + std::to_string(results_.runs[job.column].n) + "." + std::string(what);
@@ -270,6 +287,7 @@ private:
     std::map<std::size_t, Property> rows_;
     std::set<std::string> trace_files_;
     bool checker_started_ = false;
+    Clock::time_point started_ = Clock::now();
     int interrupted_by_ = 0;
     Results results_;
 };
@@ -304,7 +322,7 @@ void Sweep::prepare() {
     prefix_ = name_prefix_for(model_);
 
     // What ruvello writes must not take the model's place.
-    for (const std::optional<std::string>& output : {command_.json_path, command_.junit_path})
+    for (const std::optional<std::string>& output : {command_.json_path, command_.junit_path, command_.plot_path})
         if (output && *output != "-") refuse_if_model(*output);
     if (command_.keep_directory) make_folder(*command_.keep_directory);
     if (command_.traces_directory) make_folder(*command_.traces_directory);
@@ -314,7 +332,7 @@ void Sweep::prepare() {
     stem_.resize(stem_.size() - 4);  // ".smv"
     for (const int n : command_.process_counts) {
         columns_.push_back({n, stem_ + "." + std::to_string(n) + ".smv", {}, {}});
-        results_.runs.push_back({n, "interrupted", 0, std::nullopt});
+        results_.runs.push_back({n, "interrupted", 0, std::nullopt, std::nullopt, std::nullopt});
     }
 }
 
@@ -402,18 +420,25 @@ void Sweep::start_stage(Job& job, Job::Stage stage) {
         child.args.insert(child.args.end(), command_.checker_options.begin(), command_.checker_options.end());
         child.args.push_back(model);
     } else {
-        std::vector<int> indices;
+        std::vector<Check> checks;
+        const bool reference = command_.reference_checks;
+        child.args = reference ? reference_options : fast_options;
         if (stage == Job::Stage::verdicts) {
-            for (const Attributed* entry : job.checked) indices.push_back(entry->listed->index);
-            child.args = fast_options;
+            for (const Attributed* entry : job.checked) {
+                checks.push_back({entry->listed->index, reference ? std::nullopt : invariant_of(*entry->listed)});
+                if (checks.back().invariant) job.as_invariant.insert(checks.back().index);
+            }
+        } else if (stage == Job::Stage::recheck) {
+            for (const int index : job.recheck) checks.push_back({index, std::nullopt});
         } else {
             for (const auto& [index, verdict] : job.verdicts)
-                if (verdict.verdict == "false") indices.push_back(index);
+                if (verdict.verdict == "false") checks.push_back({index, std::nullopt});
             // Counterexamples are what -dcx leaves out.
-            child.args = {"-dynamic"};
+            std::erase(child.args, "-dcx");
         }
         const std::string script = stage_file(job, name + ".script");
-        write_whole_file(folder_->path() + "/" + script, verdict_script(model, indices));
+        write_whole_file(folder_->path() + "/" + script,
+                         verdict_script(model, checks, stage == Job::Stage::verdicts && !reference));
         child.args.insert(child.args.end(), command_.checker_options.begin(), command_.checker_options.end());
         child.args.push_back("-source");
         child.args.push_back("./" + script);
@@ -450,6 +475,7 @@ std::string Sweep::how_it_ended(const Job& job, const ChildEnd& end, const std::
 
 bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     Run& run = results_.runs[job.column];
+    run.max_rss_kb = std::max(run.max_rss_kb.value_or(0), end.max_rss_kb);
     const Column& column = columns_[job.column];
     const bool timed_out = job.stop_sent.has_value();
     const std::string name = stage_name(job.stage);
@@ -489,9 +515,12 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
         start_stage(job, Job::Stage::verdicts);
         return true;
     }
+    const std::string stopped = job.out_of_budget ? "the budget of " + duration_text(*command_.budget_seconds) + " ran out"
+                                                  : "stopped after " + limit_text() + " s";
     if (job.stage == Job::Stage::verdicts) {
         job.verdicts = read_verdicts(output);
-        if (timed_out) return fail("timeout", "stopped after " + limit_text() + " s");
+        run.states = read_states(output);
+        if (timed_out) return fail("timeout", stopped);
         const std::size_t missing = static_cast<std::size_t>(std::count_if(
             job.checked.begin(), job.checked.end(),
             [&](const Attributed* entry) { return !job.verdicts.contains(entry->listed->index); }));
@@ -500,23 +529,38 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
                                      (missing > 0 ? " (no verdict for " + std::to_string(missing) +
                                                         " of the properties)"
                                                   : ""));
+        for (const int index : job.as_invariant)
+            if (job.verdicts.at(index).verdict == "false") job.recheck.push_back(index);
         const bool some_false = std::any_of(job.verdicts.begin(), job.verdicts.end(),
                                             [](const auto& each) { return each.second.verdict == "false"; });
-        if (!command_.traces_directory || !some_false) return false;
-        start_stage(job, Job::Stage::traces);
+        // The counterexamples' run checks the invariants again as CTL too.
+        if (command_.traces_directory && some_false) start_stage(job, Job::Stage::traces);
+        else if (!job.recheck.empty()) start_stage(job, Job::Stage::recheck);
+        else return false;
         return true;
     }
-    write_traces(job, output);
+    // An invariant found false is no verdict until the CTL checker, which
+    // keeps to the fair paths, says so.
+    const std::map<int, CheckerVerdict> again = read_verdicts(output);
+    for (const int index : job.recheck) {
+        if (const auto found = again.find(index); found != again.end()) job.verdicts[index] = found->second;
+        else job.verdicts.erase(index);
+    }
+    if (job.stage == Job::Stage::traces) write_traces(job, again);
+    if (timed_out) return fail("timeout", stopped);
+    if (job.stage == Job::Stage::recheck && (end.exit_status != 0 || again.size() < job.recheck.size()))
+        return fail("error", how_it_ended(job, end, errors));
     return false;
 }
 
 // Each counterexample in a file of its own, named by N, line, the property's
 // place on its line, tuple and instance. A trace that did not come, or
 // cannot be written, is left out with a note; the verdicts stand.
-void Sweep::write_traces(Job& job, const std::string& output) {
+void Sweep::write_traces(Job& job, const std::map<int, CheckerVerdict>& checked) {
     const Run& run = results_.runs[job.column];
     const Column& column = columns_[job.column];
-    for (const auto& [index, verdict] : read_verdicts(output)) {
+    for (const auto& [index, verdict] : checked) {
+        if (verdict.verdict != "false") continue;
         const auto entry = std::find_if(job.checked.begin(), job.checked.end(),
                                         [&](const Attributed* each) { return each->listed->index == index; });
         if (entry == job.checked.end()) continue;
@@ -610,17 +654,63 @@ void Sweep::mark_warned_verdicts() {
     }
 }
 
+// A run past --timeout, or past the end of the budget, is asked to end,
+// and made to two seconds later.
 void Sweep::stop_late_runs(std::vector<Job>& jobs) {
-    if (!command_.timeout_seconds) return;
     const auto now = Clock::now();
-    const auto limit = std::chrono::duration<double>(*command_.timeout_seconds);
+    const bool budget_spent =
+        command_.budget_seconds && now - started_ > std::chrono::duration<double>(*command_.budget_seconds);
     for (Job& job : jobs) {
-        if (!job.stop_sent && now - job.stage_started > limit) {
+        const bool late = command_.timeout_seconds &&
+                          now - job.stage_started > std::chrono::duration<double>(*command_.timeout_seconds);
+        if (!job.stop_sent && (late || budget_spent)) {
             children_.stop(job.pid, false);
             job.stop_sent = now;
+            job.out_of_budget = !late;
         } else if (job.stop_sent && now - *job.stop_sent > std::chrono::seconds(2)) {
             children_.stop(job.pid, true);
         }
+    }
+}
+
+std::optional<std::string> Sweep::reason_to_stop(std::size_t next_column) {
+    const int n = columns_[next_column].n;
+    for (std::size_t i = 0; i < next_column; ++i) {
+        const Run& run = results_.runs[i];
+        if (run.outcome == "timeout" && !command_.keep_going)
+            return "N = " + std::to_string(run.n) + " timed out, and a larger N would take longer (--keep-going checks them)";
+        const bool some_false = std::any_of(results_.verdicts.begin(), results_.verdicts.end(), [&](const Verdict& each) {
+            return each.n == run.n && each.verdict == "false";
+        });
+        if (command_.stop_at_false && some_false)
+            return "--stop-at-false: N = " + std::to_string(run.n) + " has a false verdict";
+    }
+    if (!command_.budget_seconds) return std::nullopt;
+    const double used = std::chrono::duration<double>(Clock::now() - started_).count();
+    const double left = *command_.budget_seconds - used;
+    const std::optional<double> predicted = predicted_seconds(results_.runs, n);
+    results_.budget = Results::Budget{*command_.budget_seconds, used, n, predicted};
+    if (left <= 0) return "the budget of " + duration_text(*command_.budget_seconds) + " ran out";
+    if (predicted && *predicted > left)
+        return "N = " + std::to_string(n) + " was predicted to take " + duration_text(*predicted) + ", more than the " +
+               duration_text(left) + " left of the budget";
+    results_.budget->next_n.reset();
+    results_.budget->predicted_seconds.reset();
+    return std::nullopt;
+}
+
+// The N not started are no part of an open range, and skipped in any other.
+void Sweep::stop_sweep(std::size_t next_column, const std::string& why) {
+    if (command_.open_range) {
+        columns_.resize(next_column);
+        results_.runs.resize(next_column);
+        // The table ends with where the budget left the sweep.
+        if (!results_.budget || !results_.budget->next_n) note(why);
+        return;
+    }
+    for (std::size_t i = next_column; i < columns_.size(); ++i) {
+        results_.runs[i].outcome = "skipped";
+        results_.runs[i].message = why;
     }
 }
 
@@ -640,6 +730,13 @@ void Sweep::show_progress(const std::vector<Job>& jobs, bool done) {
     }
     std::fputs(line.c_str(), stderr);
     std::fflush(stderr);
+}
+
+// On a terminal, each N's verdicts as soon as they are in.
+void Sweep::announce(const Run& run) {
+    if (!standard_error_is_terminal()) return;
+    const std::string line = "\r\033[Kruvello: " + column_summary(results_, run) + "\n";
+    std::fputs(line.c_str(), stderr);
 }
 
 Results Sweep::run() {
@@ -663,8 +760,14 @@ Results Sweep::run() {
     try {
         while (next_column < columns_.size() || !jobs.empty()) {
             if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
-            while (next_column < columns_.size() && jobs.size() < static_cast<std::size_t>(command_.jobs))
+            while (next_column < columns_.size() && jobs.size() < static_cast<std::size_t>(command_.jobs)) {
+                if (const std::optional<std::string> why = reason_to_stop(next_column)) {
+                    stop_sweep(next_column, *why);
+                    next_column = columns_.size();
+                    break;
+                }
                 start_column(next_column++, jobs);
+            }
             show_progress(jobs, false);
             for (const ChildEnd& end : children_.wait(std::chrono::milliseconds(200))) {
                 const auto job = std::find_if(jobs.begin(), jobs.end(), [&](const Job& each) { return each.pid == end.pid; });
@@ -680,6 +783,7 @@ Results Sweep::run() {
                 results_.runs[job->column].seconds =
                     std::chrono::duration<double>(Clock::now() - job->run_started).count();
                 record_verdicts(*job);
+                announce(results_.runs[job->column]);
                 jobs.erase(job);
             }
             stop_late_runs(jobs);
@@ -693,6 +797,7 @@ Results Sweep::run() {
         }
     }
     show_progress(jobs, true);
+    if (results_.budget) results_.budget->used = std::chrono::duration<double>(Clock::now() - started_).count();
     if (!command_.fatal_warnings) stream_.finish();
     mark_warned_verdicts();
     for (auto& [line, property] : rows_) results_.properties.push_back(std::move(property));
@@ -705,11 +810,11 @@ Results Sweep::run() {
 
 // The table (or the JSON) on standard output, and the files asked for. A
 // file that cannot be written is reported after the others are written.
-void write_results(const Results& results, const CommandLine& command) {
+void write_results(const Results& results, const CommandLine& command, const SignalsCaught& signals) {
     if (command.json_path && *command.json_path == "-") {
         FileSink(1, "standard output").write(to_json(results));
     } else {
-        FileSink(1, "standard output").write(table(results));
+        FileSink(1, "standard output").write(table(results, standard_output_width()));
     }
     std::optional<std::string> failure;
     const auto write = [&](const std::optional<std::string>& path, const std::string& text) {
@@ -722,6 +827,13 @@ void write_results(const Results& results, const CommandLine& command) {
     };
     write(command.json_path, to_json(results));
     write(command.junit_path, to_junit(results));
+    if (command.plot_path) {
+        try {
+            plot_growth(results, *command.plot_path, signals);
+        } catch (const std::runtime_error& error) {
+            if (!failure) failure = error.what();
+        }
+    }
     if (failure) throw WriteError(*failure);
 }
 
@@ -741,7 +853,7 @@ int check_model(const CommandLine& command) {
                                             [](const Run& run) { return run.outcome != "interrupted"; });
     if (interrupted_by != 0 && !anything_found) throw Interrupted{interrupted_by};
     try {
-        write_results(results, command);
+        write_results(results, command, signals);
     } catch (const WriteError& error) {
         if (interrupted_by != 0) throw Interrupted{interrupted_by};
         throw ResultsNotWritten(error.what(), exit_status(results));
@@ -751,6 +863,7 @@ int check_model(const CommandLine& command) {
 }
 
 int report_checks(const CommandLine& command) {
+    const SignalsCaught signals;
     std::vector<std::pair<std::string, Results>> documents;
     for (const std::string& path : command.report_paths) {
         const InputFile input = InputFile::open(path, printable(path));
@@ -768,7 +881,7 @@ int report_checks(const CommandLine& command) {
         throw ReadError(std::string("cannot merge the documents: ") + error.what());
     }
     try {
-        write_results(all, command);
+        write_results(all, command, signals);
     } catch (const WriteError& error) {
         throw ResultsNotWritten(error.what(), exit_status(all));
     }

@@ -22,7 +22,8 @@ enum class Option {
     processes, file, output, help, version, all_instances, line_markers, fatal_warnings,
     all_warnings, check,
     // only for a check
-    symmetric, checker, checker_option, keep, jobs, timeout, traces, accept_warnings,
+    symmetric, checker, checker_option, keep, jobs, timeout, traces, accept_warnings, budget,
+    keep_going, stop_at_false, plot, reference_checks,
     // for a check and a report of checks
     json, junit, report,
 };
@@ -57,12 +58,19 @@ constexpr OptionName option_names[] = {
     {"--junit", 0, Option::junit, true, "a file"},
     {"--traces", 0, Option::traces, true, "a folder"},
     {"--accept-warnings", 0, Option::accept_warnings, false},
+    {"--budget", 0, Option::budget, true},
+    {"--keep-going", 0, Option::keep_going, false},
+    {"--stop-at-false", 0, Option::stop_at_false, false},
+    {"--plot", 0, Option::plot, true, "a file"},
+    {"--reference-checks", 0, Option::reference_checks, false},
     {"--report", 0, Option::report, true, "a file"},
 };
 
 // The options that only a check reads, and those that a report of checks reads too.
-bool is_for_checking(Option option) { return option >= Option::symmetric && option <= Option::accept_warnings; }
-bool is_for_reports(Option option) { return option == Option::json || option == Option::junit; }
+bool is_for_reports(Option option) { return option == Option::json || option == Option::junit || option == Option::plot; }
+bool is_for_checking(Option option) {
+    return option >= Option::symmetric && option <= Option::reference_checks && !is_for_reports(option);
+}
 
 std::string quoted(std::string_view text) { return "'" + printable(text) + "'"; }
 
@@ -145,7 +153,13 @@ std::vector<int> parse_process_counts(std::string_view text, bool checking) {
         const std::string_view item = text.substr(start, comma - start);
         const std::size_t dots = item.find("..");
         const std::string_view from_text = item.substr(0, dots);
-        const std::string_view to_text = dots == std::string_view::npos ? from_text : item.substr(dots + 2);
+        // FROM.. goes as far as a check may: the budget ends it sooner.
+        const bool open = dots != std::string_view::npos && dots + 2 == item.size() && comma == text.size();
+        const std::string most = std::to_string(most_process_counts - static_cast<long long>(counts.size()) +
+                                                parse_process_count(from_text).value_or(0) - 1);
+        const std::string_view to_text = dots == std::string_view::npos ? from_text
+                                         : open                        ? std::string_view(most)
+                                                                       : item.substr(dots + 2);
         const std::optional<int> from = parse_process_count(from_text);
         const std::optional<int> to = parse_process_count(to_text);
         if (too_large(from_text) || too_large(to_text))
@@ -168,6 +182,33 @@ std::vector<int> parse_process_counts(std::string_view text, bool checking) {
     counts.erase(std::unique(counts.begin(), counts.end()), counts.end());
     return counts;
 }
+
+}  // namespace
+
+std::optional<double> parse_duration(std::string_view text) {
+    double total = 0;
+    const char* at = text.data();
+    const char* const end = text.data() + text.size();
+    if (at == end) return std::nullopt;
+    while (at != end) {
+        double amount = 0;
+        const auto [after, error] = std::from_chars(at, end, amount);
+        if (error != std::errc() || !(amount >= 0)) return std::nullopt;
+        at = after;
+        if (at == end) {
+            total += amount;  // seconds, without a unit
+            break;
+        }
+        const double unit = *at == 's' ? 1 : *at == 'm' ? 60 : *at == 'h' ? 3600 : 0;
+        if (unit == 0) return std::nullopt;
+        total += amount * unit;
+        ++at;
+    }
+    if (!(total > 0) || total > 1e9) return std::nullopt;
+    return total;
+}
+
+namespace {
 
 int parse_jobs(std::string_view text) {
     const std::optional<int> jobs = parse_process_count(text);
@@ -251,6 +292,15 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
         case Option::junit: command.junit_path = std::string(*value); break;
         case Option::traces: command.traces_directory = std::string(*value); break;
         case Option::accept_warnings: command.accept_warnings = true; break;
+        case Option::budget:
+            command.budget_seconds = parse_duration(*value);
+            if (!command.budget_seconds)
+                refuse("--budget needs a duration above 0 such as 90s, 10m or 1h30m, not " + quoted(*value));
+            break;
+        case Option::keep_going: command.keep_going = true; break;
+        case Option::stop_at_false: command.stop_at_false = true; break;
+        case Option::plot: command.plot_path = std::string(*value); break;
+        case Option::reference_checks: command.reference_checks = true; break;
         case Option::report: command.report_paths.emplace_back(*value); break;
         }
     }
@@ -265,8 +315,8 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
     else if (!operands.empty()) refuse(quoted(operands.front()) + ": a model is given with -f MODEL");
     if (!command.report_paths.empty()) {
         if (checking || processes || model || check_option || command.output_path)
-            refuse("--report merges the documents of earlier checks, and takes only --json and "
-                   "--junit");
+            refuse("--report merges the documents of earlier checks, and takes only --json, "
+                   "--junit and --plot");
         command.action = CommandLine::Action::report;
         return command;
     }
@@ -278,6 +328,9 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
     if (!processes) refuse("missing -p N");
     if (!model) refuse("missing -f MODEL");
     command.process_counts = parse_process_counts(*processes, checking);
+    command.open_range = processes->ends_with("..");
+    if (command.open_range && !command.budget_seconds)
+        refuse("-p " + quoted(*processes) + " has no end: give the sweep a --budget, such as 10m");
     command.model_path = std::string(*model);
     return command;
 }

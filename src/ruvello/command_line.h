@@ -39,6 +39,12 @@ struct CommandLine {
     std::optional<std::string> junit_path;     // --junit FILE
     std::optional<std::string> traces_directory;  // --traces DIR
     bool accept_warnings = false;              // --accept-warnings
+    bool open_range = false;                   // -p FROM..: as far as the budget goes
+    std::optional<double> budget_seconds;      // --budget DURATION
+    bool keep_going = false;                   // --keep-going: larger N after a timeout
+    bool stop_at_false = false;                // --stop-at-false
+    std::optional<std::string> plot_path;      // --plot FILE.svg or FILE.png
+    bool reference_checks = false;             // --reference-checks: NuSMV's checks as written
     std::vector<std::string> report_paths;     // --report FILE.json, repeatable
 };
 
@@ -48,6 +54,10 @@ struct CommandLine {
 // later one counts. -h or --help anywhere asks for the help. Throws
 // UsageError.
 CommandLine parse_command_line(std::span<const char* const> args);
+
+// A duration: seconds, or a number with s, m or h ("90s", "10m", "1h30m"),
+// or nothing when it is none or not above 0.
+std::optional<double> parse_duration(std::string_view text);
 
 // A whole decimal integer, optionally signed, within the 32-bit range.
 std::optional<int> parse_process_count(std::string_view text);
