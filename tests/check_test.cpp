@@ -2,6 +2,8 @@
 // a translation, reading NuSMV's output, and the report in its formats.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "checker.h"
 #include "formats.h"
 #include "naming.h"
@@ -154,6 +156,8 @@ TEST(Report, SaysForEachPropertyAndNWhatHoldsWhereItFailsAndWhatIsUnknown) {
               "   14  FORALL (i, j) AG (i != j -> !(c[i] & c[j]))   true   false (1,3) +2  timeout\n"
               "   17  COMPUTE MIN [ a , b ]                         -      4               timeout\n"
               "   20  SPEC AG ok -- \"quoted\" & <odd>?               -      false u[2]      timeout\n"
+              "       reachable states                              -      -               -\n"
+              "       seconds                                       0.50   0.70            9.00\n"
               "3 properties, N = 2..4: 2 true, 2 false (from N = 3), 3 without verdict\n"
               "Checked for these N only: nothing is shown for any other N.\n"
               "N = 4: timeout: stopped after 9 s\n");
@@ -194,6 +198,76 @@ TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
     Results odd = results;
     odd.model = "m<\x01>\".in";
     EXPECT_NE(to_junit(odd).find("classname=\"m&lt;\\x01&gt;&quot;.in\""), std::string::npos);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Checker, TellsTheInvariantsOfAListingWhoseFormulasMayGoOnOverLines) {
+    const std::vector<ListedProperty> listing = read_listing(
+        "000 :AG (x -> y) IN N1_p\n  [CTL            Unchecked      N/A    N1_p.ruvello_9]\n"
+        "001 :AG case\nx : y;\nTRUE : !y;\nesac \n  [CTL            Unchecked      N/A    ruvello_10]\n"
+        "002 :(AG x -> y) \n  [CTL            Unchecked      N/A    own]\n"
+        "003 :AG (x & EX y) \n  [CTL            Unchecked      N/A    ruvello_12]\n"
+        "004 :AG x = y \n  [INVAR          Unchecked      N/A    ruvello_13]\n"
+        "005 :AG AG-x \n  [CTL            Unchecked      N/A    ruvello_14]\n");
+    ASSERT_EQ(listing.size(), 6u);
+    EXPECT_EQ(listing[1].name, "ruvello_10");
+    const std::optional<std::string> invariants[] = {"(x -> y) IN N1_p", "case x : y; TRUE : !y; esac",
+                                                     std::nullopt, std::nullopt, std::nullopt, "AG-x"};
+    for (std::size_t i = 0; i < listing.size(); ++i) EXPECT_EQ(invariant_of(listing[i]), invariants[i]) << i;
+
+    const std::string script = verdict_script("./m.2.smv", {{3, std::nullopt}, {5, "x IN p"}}, true);
+    EXPECT_EQ(script, "set on_failure_script_quits\nread_model -i \"./m.2.smv\"\ngo\n"
+                      "echo @@ruvello states\nprint_reachable_states\n"
+                      "echo @@ruvello 3\ncheck_property -n 3\necho @@ruvello 5\ncheck_invar -p \"x IN p\"\nquit\n");
+    EXPECT_EQ(read_states("reachable states: 9 (2^3.2) out of 27\n@@ruvello states \n"
+                          "system diameter: 3\nreachable states: 1.5e+20 (2^67) out of 1e+30\n"),
+              1.5e+20);
+    EXPECT_EQ(read_states("@@ruvello 3 \nreachable states: 9 (2^3.2)\n"), std::nullopt);
+}
+
+TEST(Report, PredictsTheNextNFromTheGrowthAndSaysDurationsAsPeopleDo) {
+    const auto runs = [](std::vector<std::pair<int, double>> seconds) {
+        std::vector<ruvello::check::Run> made;
+        for (const auto& [n, took] : seconds) made.push_back({n, "done", took, std::nullopt});
+        return made;
+    };
+    EXPECT_EQ(predicted_seconds(runs({{2, 1}}), 3), std::nullopt);
+    EXPECT_NEAR(*predicted_seconds(runs({{2, 1}, {3, 4}, {4, 16}}), 5), 64, 0.01);
+    EXPECT_NEAR(*predicted_seconds(runs({{1, 100}, {2, 1}, {3, 2}, {4, 4}}), 6), 16, 0.01);  // the last three
+    EXPECT_NEAR(*predicted_seconds(runs({{2, 8}, {3, 4}}), 4), std::sqrt(32), 0.01);  // no shrinking
+    std::vector<ruvello::check::Run> failed = runs({{2, 1}, {3, 4}, {4, 5}});
+    failed[2].outcome = "timeout";
+    EXPECT_NEAR(*predicted_seconds(failed, 5), 64, 0.01);
+    const std::pair<double, const char*> durations[] = {
+        {0.42, "0.4 s"}, {12.4, "12 s"}, {580, "9 min 40 s"}, {2460, "41 min"}, {7500, "2 h 5 min"}, {7200, "2 h"}};
+    for (const auto& [seconds, text] : durations) EXPECT_EQ(duration_text(seconds), text);
+}
+
+TEST(Naming, ChoosesAPrefixNoNameStartsWithAndCountsTheInstancesOfEachModule) {
+    EXPECT_EQ(name_prefix_for("SPEC NAME ruvello := AG x; ruvellox_2 ruvello1_"), "ruvello_");
+    EXPECT_EQ(name_prefix_for("NAME ruvello_8_7 := AG x -- ruvellox_"), "ruvelloxx_");
+    EXPECT_EQ(name_prefix_for("a-ruvello_1 ruvello_"), "ruvellox_");
+
+    const NamedText named = name_properties(
+        "--Source file: m.in , by ruvello--\n"
+        "MODULE main\nVAR\n  a : w(x);\n  N1_p : process u(x);\n  N2_p : process u(x);\n"
+        "  b : array 1 .. 3 of w(x);\n  r : 0 .. 3;\n  s : lo .. hi;\n"
+        "MODULE w(v)\nVAR c : u(v);\nSPEC NAME own := AG v\n"
+        "MODULE u(v)\nSPEC AG v\n",
+        "ruvello_");
+    EXPECT_EQ(named.named.instance_count("w"), 4u);
+    EXPECT_EQ(named.named.instance_count("u"), 6u);
+    EXPECT_EQ(named.named.module_of("b[2].c"), "u");
+    EXPECT_EQ(named.named.module_of("s"), std::nullopt);
+    const auto found = named.named.property_listed_as("b[3].c.ruvello_13");
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->path, "b[3].c");
+    EXPECT_EQ(named.named.properties[found->property].module, "u");
+    EXPECT_FALSE(named.named.property_listed_as("own"));  // a property of w, not of main
+    EXPECT_TRUE(named.named.property_listed_as("a.own"));
 }
 
 }  // namespace

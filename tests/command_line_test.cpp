@@ -84,6 +84,11 @@ TEST(CommandLine, ReadsEveryFormOfTheOptionsAndNamesWhatIsWrong) {
          "ruvello: -p '2..2147483647' asks for more than 1000 values of N in one check; check a part "
          "of them at a time"},
         {"--check -p 2147483647 -f m.in", "check 2147483647 m.in"},
+        {"--check -p 2..,7 --budget 1m -f m.in", "ruvello: -p needs numbers of processes of 1 or more, a range "
+                                                 "FROM..TO or a list 2,3,5, not '2..,7'"},
+        {"--check -p 5.. -f m.in", "ruvello: -p '5..' has no end: give the sweep a --budget, such as 10m"},
+        {"--check -p 3 -f m.in --budget soon", "ruvello: --budget needs a duration above 0 such as 90s, 10m or "
+                                               "1h30m, not 'soon'"},
         {"-p '' -f m.in", "ruvello: -p needs a whole number, not ''"},
         {"-p 2..4 -f m.in", "ruvello: -p takes a range or a list only with --check, not '2..4'"},
         {"--check -p 4..2 -f m.in", "ruvello: -p range '4..2' is empty"},
@@ -112,8 +117,8 @@ TEST(CommandLine, ReadsEveryFormOfTheOptionsAndNamesWhatIsWrong) {
         {"--check -p 3 -f m.in --timeout nan",
          "ruvello: --timeout needs a number of seconds above 0, not 'nan'"},
         {"--report a.json -p 3",
-         "ruvello: --report merges the documents of earlier checks, and takes only --json and "
-         "--junit"},
+         "ruvello: --report merges the documents of earlier checks, and takes only --json, "
+         "--junit and --plot"},
     };
     for (const auto& [line, expected] : cases) EXPECT_EQ(reading(line), expected) << line;
 }
@@ -127,6 +132,14 @@ TEST(CommandLine, TakesAWholeSignedDecimalInt32AsN) {
     };
     for (const auto& [text, value] : cases)
         EXPECT_EQ(ruvello::parse_process_count(text), value) << '"' << text << '"';
+}
+
+TEST(CommandLine, TakesADurationInSecondsMinutesAndHours) {
+    const std::pair<const char*, std::optional<double>> cases[] = {
+        {"90", 90}, {"90s", 90}, {"10m", 600}, {"2h", 7200}, {"1h30m", 5400}, {"1.5m", 90},
+        {"", std::nullopt}, {"0s", std::nullopt}, {"10x", std::nullopt}, {"m", std::nullopt}, {"-5s", std::nullopt},
+    };
+    for (const auto& [text, seconds] : cases) EXPECT_EQ(ruvello::parse_duration(text), seconds) << text;
 }
 
 TEST(CommandLine, CutsTheOutputStemInTheLastPathComponent) {
