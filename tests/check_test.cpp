@@ -218,7 +218,7 @@ TEST(Checker, TellsTheInvariantsOfAListingWhoseFormulasMayGoOnOverLines) {
                                                      std::nullopt, std::nullopt, std::nullopt, "AG-x"};
     for (std::size_t i = 0; i < listing.size(); ++i) EXPECT_EQ(invariant_of(listing[i]), invariants[i]) << i;
 
-    const std::string script = verdict_script("./m.2.smv", {{3, std::nullopt}, {5, "x IN p"}}, true);
+    const std::string script = verdict_script("./m.2.smv", {Check::listed(3), Check::invariant(5, "x IN p")}, true);
     EXPECT_EQ(script, "set on_failure_script_quits\nread_model -i \"./m.2.smv\"\ngo\n"
                       "echo @@ruvello states\nprint_reachable_states\n"
                       "echo @@ruvello 3\ncheck_property -n 3\necho @@ruvello 5\ncheck_invar -p \"x IN p\"\nquit\n");

@@ -143,12 +143,8 @@ std::optional<std::string> read_version(std::string_view output) {
 std::string verdict_script(const std::string& model, const std::vector<Check>& checks, bool count_states) {
     std::string script = "set on_failure_script_quits\nread_model -i \"" + model + "\"\ngo\n";
     if (count_states) script += "echo " + std::string(marker) + "states\nprint_reachable_states\n";
-    for (const Check& check : checks) {
-        const std::string number = std::to_string(check.index);
-        script += "echo " + std::string(marker) + number + "\n" +
-                  (check.invariant ? "check_invar -p \"" + *check.invariant + "\"\n"
-                                   : "check_property -n " + number + "\n");
-    }
+    for (const Check& check : checks)
+        script += "echo " + std::string(marker) + std::to_string(check.index) + "\n" + check.command + "\n";
     return script + "quit\n";
 }
 

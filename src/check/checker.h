@@ -57,11 +57,20 @@ std::optional<std::string> read_version(std::string_view output);
 // AG p holds; where false, only the CTL checker can tell.
 std::optional<std::string> invariant_of(const ListedProperty& property);
 
-// A check for the script: the property of `index`, as an invariant when
-// one is given.
+// A check for the script: a property, the verdict of which read_verdicts
+// gives under `index`, and NuSMV's command for it.
 struct Check {
     int index = 0;
-    std::optional<std::string> invariant;
+    std::string command;
+
+    // Property `index` of the listing, with the checker for its kind.
+    static Check listed(int index) { return {index, "check_property -n " + std::to_string(index)}; }
+    // An invariant, "p" or "p IN c1", under `index`.
+    static Check invariant(int index, const std::string& expression) {
+        return {index, "check_invar -p \"" + expression + "\""};
+    }
+    // The INVARSPEC named `name`, under `index`.
+    static Check named_invariant(int index, const std::string& name) { return {index, "check_invar -P " + name}; }
 };
 
 // A script for -source that reads `model` once, counts its reachable states

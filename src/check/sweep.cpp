@@ -425,14 +425,16 @@ void Sweep::start_stage(Job& job, Job::Stage stage) {
         child.args = reference ? reference_options : fast_options;
         if (stage == Job::Stage::verdicts) {
             for (const Attributed* entry : job.checked) {
-                checks.push_back({entry->listed->index, reference ? std::nullopt : invariant_of(*entry->listed)});
-                if (checks.back().invariant) job.as_invariant.insert(checks.back().index);
+                const int index = entry->listed->index;
+                const std::optional<std::string> invariant = reference ? std::nullopt : invariant_of(*entry->listed);
+                checks.push_back(invariant ? Check::invariant(index, *invariant) : Check::listed(index));
+                if (invariant) job.as_invariant.insert(index);
             }
         } else if (stage == Job::Stage::recheck) {
-            for (const int index : job.recheck) checks.push_back({index, std::nullopt});
+            for (const int index : job.recheck) checks.push_back(Check::listed(index));
         } else {
             for (const auto& [index, verdict] : job.verdicts)
-                if (verdict.verdict == "false") checks.push_back({index, std::nullopt});
+                if (verdict.verdict == "false") checks.push_back(Check::listed(index));
             // Counterexamples are what -dcx leaves out.
             std::erase(child.args, "-dcx");
         }
