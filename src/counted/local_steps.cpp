@@ -20,30 +20,33 @@ constexpr std::size_t deepest_definitions = 32;
 
 // Which variables' next values the next of each variable reads, and an
 // order in which each comes after those it reads.
-class NextOrder {
+class NextReads {
 public:
-    explicit NextOrder(const ProcessClass& processes) : processes_(processes) {}
-
-    std::vector<std::size_t> order() {
-        std::map<std::size_t, std::set<std::size_t>> reads;
-        for (std::size_t variable = 0; variable < processes_.variables.size(); ++variable)
-            if (const smv::Assignment* next = processes_.variables[variable].next) {
+    explicit NextReads(const ProcessClass& processes) : processes_(processes) {
+        for (std::size_t variable = 0; variable < processes.variables.size(); ++variable)
+            if (const smv::Assignment* next = processes.variables[variable].next) {
                 seen_definitions_.clear();
-                collect(*next->value, false, reads[variable]);
+                collect(*next->value, false, reads_[variable]);
+                for (const std::size_t read : reads_[variable])
+                    if (processes.variables[read].role == Role::input)
+                        refuse(outside(next->span.line, "reads the next value of an input variable"));
             }
+    }
+
+    const std::set<std::size_t>& of(std::size_t variable) const { return reads_.at(variable); }
+
+    std::vector<std::size_t> order() const {
         std::vector<std::size_t> placed;
-        while (placed.size() < reads.size()) {
-            const auto ready = std::find_if(reads.begin(), reads.end(), [&](const auto& entry) {
-                return std::find(placed.begin(), placed.end(), entry.first) == placed.end() &&
-                       std::all_of(entry.second.begin(), entry.second.end(), [&](std::size_t read) {
-                           return std::find(placed.begin(), placed.end(), read) != placed.end() ||
-                                  !reads.contains(read);
-                       });
+        const auto is_placed = [&](std::size_t variable) {
+            return std::find(placed.begin(), placed.end(), variable) != placed.end();
+        };
+        while (placed.size() < reads_.size()) {
+            const auto ready = std::find_if(reads_.begin(), reads_.end(), [&](const auto& entry) {
+                return !is_placed(entry.first) && std::all_of(entry.second.begin(), entry.second.end(), is_placed);
             });
-            if (ready == reads.end()) {
-                const auto waiting = std::find_if(reads.begin(), reads.end(), [&](const auto& entry) {
-                    return std::find(placed.begin(), placed.end(), entry.first) == placed.end();
-                });
+            if (ready == reads_.end()) {
+                const auto waiting = std::find_if(reads_.begin(), reads_.end(),
+                                                  [&](const auto& entry) { return !is_placed(entry.first); });
                 refuse(outside(processes_.variables[waiting->first].next->span.line,
                                "assigns next values that read each other's next values in a cycle"));
             }
@@ -76,6 +79,7 @@ private:
     }
 
     const ProcessClass& processes_;
+    std::map<std::size_t, std::set<std::size_t>> reads_;
     std::set<std::pair<std::string_view, bool>> seen_definitions_;
 };
 
@@ -89,7 +93,7 @@ public:
 
     StepRunner(const ProcessClass& processes, const Valuations& shared, const Valuations& inputs)
         : processes_(processes), model_(*processes.model), shared_(shared), inputs_(inputs),
-          order_(NextOrder(processes).order()), place_(processes.variables.size()), evaluator_(model_, spent_) {
+          reads_(processes), order_(reads_.order()), place_(processes.variables.size()), evaluator_(model_, spent_) {
         for (const std::vector<std::size_t>* role : {&processes.own, &processes.shared, &processes.holders, &processes.inputs})
             for (std::size_t k = 0; k < role->size(); ++k) place_[(*role)[k]] = k;
         resolve_ = [this](const Expr& expr, bool next) { return resolve(expr, next); };
@@ -103,7 +107,40 @@ public:
         choose(0, found);
     }
 
+    // NuSMV checks that every next gives a value of its variable's type, and
+    // that a case always has a branch that applies, for any values of the
+    // variables, the next values it reads included, consistent or not.
+    void require_values_in_types(const LocalState& local, std::size_t shared, std::size_t inputs) {
+        local_ = &local;
+        shared_values_ = shared_.valuation(shared);
+        input_values_ = inputs_.valuation(inputs);
+        for (const std::size_t variable : order_) {
+            next_.assign(processes_.variables.size(), std::nullopt);
+            const std::set<std::size_t>& reads = reads_.of(variable);
+            require_fits_for_any_reads(variable, std::vector<std::size_t>(reads.begin(), reads.end()), 0);
+        }
+    }
+
+    // The values each variable may take, for a next value that is read.
+    std::vector<Value> values_of(std::size_t variable) const {
+        const Variable& declared = processes_.variables[variable];
+        if (declared.role != Role::holder) return declared.domain.values;
+        return {Value::process(Value::this_process), Value::process(static_cast<std::int64_t>(place_[variable]))};
+    }
+
 private:
+    void require_fits_for_any_reads(std::size_t variable, const std::vector<std::size_t>& reads, std::size_t k) {
+        if (k == reads.size()) {
+            for (const Value& value : evaluator_.values(*processes_.variables[variable].next->value, resolve_))
+                require_fits(variable, value);
+            return;
+        }
+        for (const Value& value : values_of(reads[k])) {
+            next_[reads[k]] = value;
+            require_fits_for_any_reads(variable, reads, k + 1);
+        }
+    }
+
     void choose(std::size_t k, const Successor& found) {
         if (k == order_.size()) return after_step(found);
         const std::size_t variable = order_[k];
@@ -207,6 +244,7 @@ private:
     const smv::Model& model_;
     const Valuations& shared_;
     const Valuations& inputs_;
+    NextReads reads_;
     std::vector<std::size_t> order_;
     std::vector<std::size_t> place_;  // by variable: its place among those of its role
     std::size_t spent_ = 0;
@@ -230,6 +268,7 @@ public:
           runner_(processes, shared, inputs_) {}
 
     LocalSteps run() {
+        require_values_in_types();
         add_initial_states();
         for (std::size_t done = 0; done < steps_.states.size();) {
             step_from(done++);
@@ -250,6 +289,30 @@ private:
             steps_.initial.push_back(initial);
         }
         return found->second;
+    }
+
+    // Every local state, reachable or not, with every shared valuation and
+    // input: as many as NuSMV's checks of types go through.
+    void require_values_in_types() {
+        std::vector<std::size_t> sizes;
+        for (const std::size_t index : processes_.own) sizes.push_back(processes_.variables[index].domain.size());
+        sizes.insert(sizes.end(), processes_.holders.size(), 2);
+        std::size_t work = shared_.size() * inputs_.size();
+        within_enumeration(work);
+        for (const std::size_t size : sizes) within_enumeration(work *= size);
+        LocalState state(sizes.size(), 0);
+        for (;;) {
+            for (std::size_t shared = 0; shared < shared_.size(); ++shared)
+                for (std::size_t inputs = 0; inputs < inputs_.size(); ++inputs)
+                    runner_.require_values_in_types(state, shared, inputs);
+            std::size_t k = 0;
+            while (k < state.size() && ++state[k] == sizes[k]) state[k++] = 0;
+            if (k == state.size()) return;
+        }
+    }
+
+    static void within_enumeration(std::size_t work) {
+        if (work > largest_enumeration) refuse("outside the class: the local and shared states are too many to count");
     }
 
     // Every combination of the own variables' initial values, each with and
@@ -280,8 +343,7 @@ private:
     }
 
     void step_from(std::size_t from) {
-        if (steps_.states.size() * shared_.size() * inputs_.size() > largest_enumeration)
-            refuse("outside the class: the local and shared states are too many to count");
+        within_enumeration(steps_.states.size() * shared_.size() * inputs_.size());
         const LocalState state = steps_.states[from];
         for (std::size_t shared = 0; shared < shared_.size(); ++shared)
             for (std::size_t inputs = 0; inputs < inputs_.size(); ++inputs)

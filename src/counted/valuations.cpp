@@ -59,12 +59,23 @@ std::string Valuations::part(const ValuationSet& set, std::size_t variable, std:
             group->push_back(value);
     }
     if (groups.size() == 1) return part(set, variable + 1, offset);
+    std::vector<std::string> rests;
+    for (const std::vector<std::uint32_t>& group : groups)
+        rests.push_back(part(set, variable + 1, offset + group.front() * stride));
+    const auto parenthesized = [](const std::string& formula) {
+        return formula.find(" | ") != std::string::npos ? "(" + formula + ")" : formula;
+    };
+    // v in A | (v in B & r), with A and B all the values: v in A | r.
+    if (groups.size() == 2 && (rests[0] == "TRUE" || rests[1] == "TRUE") && rests[0] != "FALSE" &&
+        rests[1] != "FALSE") {
+        const std::size_t all = rests[0] == "TRUE" ? 0 : 1;
+        return condition(variable, groups[all]) + " | " + parenthesized(rests[1 - all]);
+    }
     std::vector<std::string> terms;
-    for (const std::vector<std::uint32_t>& group : groups) {
-        const std::string sub = part(set, variable + 1, offset + group.front() * stride);
-        if (sub == "FALSE") continue;
-        std::string term = condition(variable, group);
-        if (sub != "TRUE") term += " & " + (sub.find(" | ") != std::string::npos ? "(" + sub + ")" : sub);
+    for (std::size_t k = 0; k < groups.size(); ++k) {
+        if (rests[k] == "FALSE") continue;
+        std::string term = condition(variable, groups[k]);
+        if (rests[k] != "TRUE") term += " & " + parenthesized(rests[k]);
         terms.push_back(std::move(term));
     }
     std::string joined;

@@ -198,14 +198,12 @@ private:
     // Every process starts in a local state its initial values allow; at
     // least one process, and exactly one holds each holder variable.
     void write_initial() {
-        std::vector<std::string> conditions;
-        std::vector<std::string> initial;
+        std::vector<std::string> initial, others;
         for (std::size_t state = 0; state < steps_.states.size(); ++state)
-            if (steps_.initial[state])
-                initial.push_back(counter(state));
-            else
-                conditions.push_back(counter(state) + " = 0");
+            (steps_.initial[state] ? initial : others).push_back(counter(state));
+        std::vector<std::string> conditions;
         if (processes_.holders.empty()) conditions.push_back(joined(initial, " + ") + " >= 1");
+        for (const std::string& other : others) conditions.push_back(other + " = 0");
         for (std::size_t h = 0; h < processes_.holders.size(); ++h) {
             std::vector<std::string> holding;
             for (std::size_t state = 0; state < steps_.states.size(); ++state)
