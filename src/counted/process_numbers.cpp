@@ -118,7 +118,9 @@ private:
     [[noreturn]] void fail(const Expr& at, std::string_view what) const { refuse(outside(model_, at.span, what)); }
 
     void walk(const Expr& expr, const Expr* parent) const {
-        const Expr& context = parent ? *parent : expr;
+        // A name is quoted with the operation it is an operand of.
+        const bool operation = parent && (parent->kind == Expr::Kind::binary || parent->kind == Expr::Kind::unary);
+        const Expr& context = operation ? *parent : expr;
         switch (atom(expr)) {
         case Atom::n: fail(context, "uses N");
         case Atom::own_number:

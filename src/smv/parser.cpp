@@ -486,7 +486,7 @@ private:
             record([&] {
                 Constraint& made = module.constraints.emplace_back();
                 made.keyword = word;
-                const std::size_t first = position();
+                const std::size_t first = position() - 1;
                 made.expressions.push_back(expression());
                 accept(";");
                 made.span = span_from(first);
@@ -495,7 +495,7 @@ private:
             record([&] {
                 Constraint& made = module.constraints.emplace_back();
                 made.keyword = word;
-                const std::size_t first = position();
+                const std::size_t first = position() - 1;
                 expect("(", "after COMPASSION");
                 made.expressions.push_back(expression());
                 expect(",", "between the two sides of COMPASSION");
