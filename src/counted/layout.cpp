@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -117,13 +118,13 @@ void require_proc_where_replaced(const smv::Model& model, const Lines& lines) {
 
 // A line of a SPEC section that mentions FORALL is written as its instances.
 void require_forall_lines_read(const smv::Model& model, const Lines& lines) {
-    std::vector<std::size_t> forall_lines;
+    std::set<std::size_t> forall_lines;
     for (const smv::Module& module : model.modules)
         for (const smv::Property& property : module.properties)
-            if (property.forall) forall_lines.push_back(property.line);
+            if (property.forall) forall_lines.insert(property.line);
     for (std::size_t line = 1; line <= lines.count(); ++line)
         if (lines.section(line) == Section::properties && contains(lines.text(line), "FORALL") &&
-            std::find(forall_lines.begin(), forall_lines.end(), line) == forall_lines.end())
+            !forall_lines.contains(line))
             refuse(outside(line, "mentions FORALL where the line translator would write a property of it"));
 }
 

@@ -275,6 +275,7 @@ public:
             if (done == steps_.states.size()) add_states_of_holders_taken_from();
         }
         for (const auto& [key, pairs] : moves_) add_transitions(key, pairs);
+        require_few_steps();
         return std::move(steps_);
     }
 
@@ -353,6 +354,21 @@ private:
                                        moves_[{from, to, taken}].emplace(shared, shared_after);
                                        if (taken) taken_.insert(*taken);
                                    });
+    }
+
+    // A transition that takes a holder variable is a step of the counted
+    // model for each local state its holder may be in.
+    void require_few_steps() const {
+        std::vector<std::size_t> holding(processes_.holders.size(), 0);
+        for (const LocalState& state : steps_.states)
+            for (std::size_t h = 0; h < holding.size(); ++h) holding[h] += state[processes_.own.size() + h];
+        std::size_t steps = 0;
+        for (const LocalTransition& transition : steps_.transitions) {
+            steps += transition.taken ? holding[*transition.taken] : 1;
+            if (steps > most_steps)
+                refuse("outside the class: the counted model would take more than " + std::to_string(most_steps) +
+                       " kinds of step");
+        }
     }
 
     // The process that held a holder variable someone took keeps its local

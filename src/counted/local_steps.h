@@ -19,9 +19,11 @@
 
 namespace ruvello::counted {
 
-// The most local states, and the most steps of one process to compute.
+// The most local states, the most steps of one process to compute, and the
+// most steps of the counted model.
 inline constexpr std::size_t largest_local_states = 2000;
 inline constexpr std::size_t largest_enumeration = 4'000'000;
+inline constexpr std::size_t most_steps = 20'000;
 
 // The values of a process's own variables (indices into their domains, in
 // the order of ProcessClass::own), then, for each holder variable, 1 when

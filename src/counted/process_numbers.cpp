@@ -69,8 +69,10 @@ public:
 private:
     enum class Atom { none, own_number, holder, n };
 
-    // What a name of the module is, for its process numbers.
+    // What a name of the module, or its next value, is for its process
+    // numbers.
     Atom atom(const Expr& expr) const {
+        if (expr.kind == Expr::Kind::next) return atom(expr.operand(0));
         if (expr.kind != Expr::Kind::name) return Atom::none;
         if (expr.text == "N" && !declared_in_module(expr.text)) return Atom::n;
         if (holder_of(expr)) return Atom::holder;
@@ -89,6 +91,7 @@ private:
     }
     // The holder variable a name stands for.
     std::optional<std::size_t> holder_of(const Expr& expr) const {
+        if (expr.kind == Expr::Kind::next) return holder_of(expr.operand(0));
         if (expr.kind != Expr::Kind::name || declared_in_module(expr.text)) return std::nullopt;
         const auto parameter = processes_.parameters.find(expr.text);
         if (parameter == processes_.parameters.end() || parameter->second.kind != Binding::Kind::variable ||

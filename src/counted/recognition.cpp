@@ -52,6 +52,10 @@ public:
 
 private:
     void find_main() {
+        std::set<std::string_view> modules;
+        for (const smv::Module& module : model_.modules)
+            if (!modules.insert(module.name).second)
+                refuse(outside(module.span.line, "declares the module " + std::string(module.name) + " twice"));
         class_.main = model_.module("main");
         if (!class_.main) refuse("outside the class: the model has no MODULE main");
         if (!class_.main->parameters.empty())
@@ -167,10 +171,7 @@ private:
             refuse(outside(model_, argument.span,
                            own ? "passes with [Proc] a variable that main does not declare per process"
                                : "passes a per-process variable without [Proc]"));
-        const bool passed_before = std::any_of(class_.parameters.begin(), class_.parameters.end(), [&](const auto& entry) {
-            return entry.second.kind == Binding::Kind::variable && entry.second.variable == found->second;
-        });
-        if (passed_before) refuse(outside(model_, argument.span, "passes the same variable twice"));
+        if (!passed_.insert(found->second).second) refuse(outside(model_, argument.span, "passes the same variable twice"));
         return {Binding::Kind::variable, found->second, {}};
     }
 
@@ -313,6 +314,7 @@ private:
     const smv::Model& model_;
     ProcessClass class_;
     std::set<std::size_t> started_holders_;
+    std::set<std::size_t> passed_;  // the variables passed to the processes
 };
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "valuations.h"
 
 #include <algorithm>
+#include <map>
 
 #include "refusal.h"
 
@@ -45,18 +46,13 @@ std::string Valuations::part(const ValuationSet& set, std::size_t variable, std:
     if (std::none_of(begin, end, [](bool in) { return in; })) return "FALSE";
     const std::size_t stride = strides_[variable];
     const std::size_t values = length / stride;
-    const auto rest = [&](std::size_t value) { return begin + static_cast<std::ptrdiff_t>(value * stride); };
-    const auto same_rest = [&](std::size_t a, std::size_t b) {
-        return std::equal(rest(a), rest(a) + static_cast<std::ptrdiff_t>(stride), rest(b));
-    };
     std::vector<std::vector<std::uint32_t>> groups;
+    std::map<ValuationSet, std::size_t> group_of_rest;
     for (std::uint32_t value = 0; value < values; ++value) {
-        const auto group = std::find_if(groups.begin(), groups.end(),
-                                        [&](const std::vector<std::uint32_t>& g) { return same_rest(g.front(), value); });
-        if (group == groups.end())
-            groups.push_back({value});
-        else
-            group->push_back(value);
+        const auto rest = begin + static_cast<std::ptrdiff_t>(value * stride);
+        const auto [group, added] = group_of_rest.emplace(ValuationSet(rest, rest + static_cast<std::ptrdiff_t>(stride)), groups.size());
+        if (added) groups.emplace_back();
+        groups[group->second].push_back(value);
     }
     if (groups.size() == 1) return part(set, variable + 1, offset);
     std::vector<std::string> rests;
