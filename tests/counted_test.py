@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""counted_test.py MODE RUVELLO PROBE SOURCE: the counted model against NuSMV.
+"""counted_test.py MODE RUVELLO PROBE SOURCE [MODEL]: the counted model against NuSMV.
 
 A property the counted model proves must hold for every N; the test
 compares with the finite check, NuSMV on ruvello's translations for
@@ -8,10 +8,10 @@ N = 2..7 (every tuple of distinct processes). MODE is one of
   verdicts   the examples, the README's lock.in and tests/counted/*.in decide
              as tests/counted/expectations.txt says, and every property proved
              holds in the finite check;
-  faults     variants of the models in the class, one planted fault each: none
-             that the finite check finds false is proved (an even spread of at
-             most FAULTS_PER_MODEL variants of each model, or with
-             COUNTED_EVERY_FAULT=1 in the environment, every variant);
+  faults     variants of MODEL, a model in the class, one planted fault each:
+             none that the finite check finds false is proved (an even spread
+             of at most FAULTS_PER_MODEL variants, or with COUNTED_EVERY_FAULT=1
+             in the environment, every variant);
   reachable  for N = 2..4, the counted image of every reachable state of the
              translation is a reachable state of the counted model.
 
@@ -181,7 +181,7 @@ def model_path(tools, source, name):
     return os.path.join(source, name)
 
 
-def verdicts(tools, source):
+def verdicts(tools, source, _):
     expectations = {}
     with open(os.path.join(source, "tests", "counted", "expectations.txt")) as lines:
         for line in lines:
@@ -293,45 +293,41 @@ def finite_falses(tools, path, lines, start):
     return falses
 
 
-def faults(tools, source):
-    bases = ["README.md:lock.in", "examples/semaphore.in", "tests/counted/grab_lock.in",
-             "tests/counted/semaphore2.in", "tests/counted/readers_writers.in"]
+def faults(tools, source, base):
     failures = []
-    counts = {"variants": 0, "finite false": 0, "rejected": 0, "proved": 0, "undecided": 0, "planted": 0}
-    every = os.environ.get("COUNTED_EVERY_FAULT") == "1"
-    for base in bases:
-        path = model_path(tools, source, base)
-        with open(path) as model:
-            text = model.read()
-        # The invariants: what the model as it is decides.
-        invariants = sorted(line for line, result in decide(tools, path)[0].items() if result == "proved")
-        planted = variants(text)
-        counts["planted"] += len(planted)
-        stride = 1 if every else max(1, -(-len(planted) // FAULTS_PER_MODEL))
-        for what, variant in planted[::stride]:
-            counts["variants"] += 1
-            path = tools.file(variant, ".in")
-            outcome, goals = decide(tools, path)
-            proved = [line for line in invariants if outcome[line] == "proved"]
-            counts["proved"] += len(proved)
-            falses = finite_falses(tools, path, invariants, widest(goals))
-            if falses is None:
-                counts["rejected"] += 1
-                summary = "NuSMV rejects it"
-                if proved:
-                    failures.append("%s, %s: NuSMV rejects it, but lines %s are proved" % (base, what, proved))
-            else:
-                counts["finite false"] += bool(falses)
-                counts["undecided"] += sum(1 for line in invariants if line not in falses and line not in proved)
-                summary = ", ".join("line %d %s%s" % (
-                    line, "proved" if line in proved else "undecided",
-                    ", finite false at N = %d" % falses[line] if line in falses else "") for line in invariants)
-                failures += ["%s, %s: line %d proved, but the finite check: false at N = %d" %
-                             (base, what, line, falses[line]) for line in proved if line in falses]
-            print("%s, %s: %s" % (base, what, summary))
-    print("planted faults: %(variants)d variants of %(planted)d, %(finite false)d found false by the finite check, %(rejected)d "
-          "rejected by NuSMV, %(proved)d invariants proved (none of them false), %(undecided)d finite-true "
-          "invariants undecided" % counts)
+    counts = {"variants": 0, "finite false": 0, "rejected": 0, "proved": 0, "undecided": 0}
+    path = model_path(tools, source, base)
+    with open(path) as model:
+        text = model.read()
+    # The invariants: what the model as it is decides.
+    invariants = sorted(line for line, result in decide(tools, path)[0].items() if result == "proved")
+    planted = variants(text)
+    stride = 1 if os.environ.get("COUNTED_EVERY_FAULT") == "1" else max(1, -(-len(planted) // FAULTS_PER_MODEL))
+    for what, variant in planted[::stride]:
+        counts["variants"] += 1
+        path = tools.file(variant, ".in")
+        outcome, goals = decide(tools, path)
+        proved = [line for line in invariants if outcome[line] == "proved"]
+        counts["proved"] += len(proved)
+        falses = finite_falses(tools, path, invariants, widest(goals))
+        if falses is None:
+            counts["rejected"] += 1
+            summary = "NuSMV rejects it"
+            if proved:
+                failures.append("%s: NuSMV rejects it, but lines %s are proved" % (what, proved))
+        else:
+            counts["finite false"] += bool(falses)
+            counts["undecided"] += sum(1 for line in invariants if line not in falses and line not in proved)
+            summary = ", ".join("line %d %s%s" % (
+                line, "proved" if line in proved else "undecided",
+                ", finite false at N = %d" % falses[line] if line in falses else "") for line in invariants)
+            failures += ["%s: line %d proved, but the finite check: false at N = %d" % (what, line, falses[line])
+                         for line in proved if line in falses]
+        print("%s, %s: %s" % (base, what, summary))
+    print("planted faults in %s: %d variants of %d, %d found false by the finite check, %d rejected by NuSMV, "
+          "%d invariants proved (none of them false), %d finite-true invariants undecided" %
+          (base, counts["variants"], len(planted), counts["finite false"], counts["rejected"], counts["proved"],
+           counts["undecided"]))
     if counts["finite false"] == 0:
         failures.append("no variant is false: the planted faults plant nothing")
     return failures
@@ -355,7 +351,7 @@ def counted_image(state, model, n, holders):
     return image
 
 
-def reachable(tools, source):
+def reachable(tools, source, _):
     failures = []
     for name in ["README.md:lock.in", "examples/semaphore.in", "tests/counted/grab_lock.in",
                  "tests/counted/semaphore2.in", "tests/counted/readers_writers.in"]:
@@ -384,6 +380,7 @@ def reachable(tools, source):
 
 def main():
     mode, ruvello, probe, source = sys.argv[1:5]
+    model = sys.argv[5] if len(sys.argv) > 5 else None
     nusmv = os.environ.get("RUVELLO_NUSMV") or shutil.which("NuSMV")
     if not nusmv or not os.access(nusmv, os.X_OK):
         print("SKIPPED: no NuSMV (set RUVELLO_NUSMV, or put NuSMV on PATH)")
@@ -391,7 +388,7 @@ def main():
     with tempfile.TemporaryDirectory() as work:
         tools = Tools(ruvello, probe, nusmv, work)
         try:
-            failures = {"verdicts": verdicts, "faults": faults, "reachable": reachable}[mode](tools, source)
+            failures = {"verdicts": verdicts, "faults": faults, "reachable": reachable}[mode](tools, source, model)
         except Failure as failure:
             failures = [str(failure)]
     for failure in failures:

@@ -36,10 +36,10 @@ public:
 
     ProcessClass run() {
         find_main();
-        require_plain_sections(*class_.main, "main");
+        require_plain_sections(*class_.main);
         read_main_declarations();
         read_processes();
-        require_plain_sections(*class_.process, "the process module");
+        require_plain_sections(*class_.process);
         read_module_declarations();
         read_names();
         require_symmetric_process_numbers(class_);
@@ -64,7 +64,7 @@ private:
 
     // No section the counted model does not read, and no constraint: INIT,
     // TRANS and INVAR could restrict the processes in any way.
-    void require_plain_sections(const smv::Module& module, std::string_view which) {
+    void require_plain_sections(const smv::Module& module) {
         for (const smv::OtherSection& other : module.others)
             refuse(outside(other.span.line, "has a " + std::string(other.keyword) +
                                                 " section, which the counted model does not read"));
@@ -72,7 +72,7 @@ private:
             const std::string_view keyword = constraint.keyword;
             if (keyword == "INIT" || keyword == "TRANS" || keyword == "INVAR")
                 refuse(outside(constraint.span.line, "constrains the model with " + std::string(keyword)));
-            if (which == "main")
+            if (&module == class_.main)
                 refuse(outside(constraint.span.line, "has " + std::string(keyword) + " in main"));
         }
     }

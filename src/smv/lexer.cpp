@@ -8,6 +8,7 @@ namespace {
 
 bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_name_char(char c) { return is_letter(c) || is_digit(c) || c == '$' || c == '#' || c == '-'; }
 
 // The symbols, longest first, so that the first one that matches is the
 // token.
@@ -16,10 +17,6 @@ constexpr std::array<std::string_view, 31> symbols{
     "+",   "-",  "*",  "/",  "(",  ")",  "[",  "]",  "{",  "}",  ",", ";", ":", "?", "."};
 
 }  // namespace
-
-bool is_name_char(char c) {
-    return is_letter(c) || is_digit(c) || c == '$' || c == '#' || c == '-';
-}
 
 std::vector<Token> tokenize(std::string_view text) {
     std::vector<Token> tokens;

@@ -30,7 +30,4 @@ struct Token {
 // The tokens of `text`, ending with a token of kind end at the end of the text.
 std::vector<Token> tokenize(std::string_view text);
 
-// Whether `c` may continue a name.
-bool is_name_char(char c);
-
 }  // namespace ruvello::smv

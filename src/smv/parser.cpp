@@ -464,7 +464,6 @@ private:
                 record([&] { fail(keyword, "expected a section keyword, found " + described(keyword)); });
                 continue;
             }
-            made.section_tokens.push_back(position());
             take();
             section(made, keyword);
         }
@@ -566,7 +565,6 @@ private:
                    (token.is("integer") || token.is("real") || token.is("word") || token.is("unsigned") ||
                     token.is("signed") || token.is("clock"))) {
             made.kind = TypeSpec::Kind::other;
-            made.text = token.text;
             while (!peek().is(";") && !at_section_end()) take();
         } else if (token.kind == TokenKind::name && !one_of(reserved_words, token.text) &&
                    !is_section_keyword(token.text) && (peek(1).is("(") || peek(1).is(";"))) {
@@ -722,7 +720,7 @@ private:
         const Token& keyword = tokens[made.keyword_token];
         const Token& forall = tokens[forall_token];
         const std::size_t line = forall.line;
-        if (made.first_token != forall_token || !made.name.empty())
+        if (!made.name.empty())
             return "FORALL must come first after its SPEC line; a NAME before it is dropped";
         if (!is_header(keyword) || keyword.line == line)
             return "FORALL must be on a line of its own after a SPEC or CTLSPEC header in the first column";

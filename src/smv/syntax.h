@@ -87,7 +87,7 @@ struct TypeSpec {
         proc,         // the placeholder Proc as a type
         array,        // array low .. high of element
         instance,     // a module instance: module, arguments, keyword
-        other,        // a type the class does not use: text says which
+        other,        // a type the class does not use
     };
     Kind kind = Kind::other;
     std::vector<ExprPtr> values;
@@ -96,7 +96,6 @@ struct TypeSpec {
     std::string_view module;
     std::vector<ExprPtr> arguments;
     std::string_view keyword;  // "process" or "transition", or empty for a plain instance
-    std::string_view text;
     Span span;
 };
 
@@ -170,7 +169,6 @@ struct Module {
     std::vector<Constraint> constraints;
     std::vector<Property> properties;
     std::vector<OtherSection> others;
-    std::vector<std::size_t> section_tokens;  // the tokens of its section keywords
 };
 
 struct ParseError {
