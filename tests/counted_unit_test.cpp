@@ -190,6 +190,13 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 14 declares seen, which no process assigns with next"},
         Refused{"fairness other than running", &lock, {{"  running\n", "  state = idle\n"}},
                 "has fairness other than FAIRNESS running"},
+        Refused{"compassion", &lock, {{"  running\n", "  running\nCOMPASSION\n  (busy, !busy)\n"}},
+                "line 29 has fairness other than FAIRNESS running"},
+        Refused{"main with parameters", &lock, {{"MODULE main\n", "MODULE main(x)\n"}}, "line 1 gives main parameters"},
+        Refused{"a word constant", &lock, {{"TRUE : busy;", "TRUE : 0b1 = 0b1;"}},
+                "line 25 cannot be read: cannot read '0b1' (a word constant, or a number run into a name)"},
+        Refused{"a number too large", &lock, {{"TRUE : busy;", "TRUE : 2147483647 + 1 = 0;"}},
+                "line 25 computes a number too large (2147483647 + 1)"},
         Refused{"an argument that is an expression", &lock, {{"state[Proc], busy)", "state[Proc], !busy)"}},
                 "line 5 passes something other than Proc, the process's own variable, a shared variable or a constant"},
         Refused{"a per-process variable passed without [Proc]", &lock, {{"user(Proc, state[Proc]", "user(Proc, state"}},
@@ -277,6 +284,9 @@ INSTANTIATE_TEST_SUITE_P(
         PropertyRefused{"FORALL after INVARSPEC", {{"SPEC\n", "INVARSPEC\n"}}, "FORALL after INVARSPEC"},
         PropertyRefused{"FORALL on its header's line", {{"SPEC\n  FORALL", "SPEC FORALL"}},
                         "FORALL must be on a line of its own after a SPEC or CTLSPEC header"},
+        PropertyRefused{"a guard without ->",
+                        {{mutual_exclusion, "FORALL (i, j) AG (i != j & !(state[i] = critical & state[j] = critical))"}},
+                        "the guard of a FORALL must end with '->'"},
         PropertyRefused{"FORALL over two lines", {{"(i != j ->", "(i != j ->\n   "}},
                         "the FORALL property must be written on one line, alone"},
         PropertyRefused{"a per-process variable without a process",
@@ -330,6 +340,34 @@ TEST(CountedModel, OfTheLockNamesTheInvariantAndTheCounters) {
         states.push_back(counter.per_process[0].second);
     }
     EXPECT_EQ(states, (std::vector<std::string>{"idle", "trying", "critical"}));
+    EXPECT_NE(counted.text.find("n_idle : 0..2;  -- processes with state = idle\n"), std::string::npos);
+}
+
+// Conditions, negative numbers, nested parentheses, a definition read twice
+// and names of every letter, in a model of the class.
+TEST(CountedModel, ReadsTheLanguageOfItsClass) {
+    const CountedModel counted = count_model(R"(MODULE main
+VAR
+  Zcount : 0..3;
+  state[Proc] : {idle, busy};
+  p[Proc] : transition worker(state[Proc], Zcount);
+ASSIGN
+  init(Zcount) := 0;
+  init(state[Proc]) := idle;
+DEFINE
+  full := Zcount = 3;
+SPEC
+  AG (((full) | !full) & (Zcount >= 0 ? TRUE : FALSE))
+
+MODULE worker(state, Zcount)
+ASSIGN
+  next(state) := state = idle ? {idle, busy} : idle;
+  next(Zcount) := state = busy ? (Zcount = 3 ? 0 : Zcount - -1) : Zcount;
+)");
+    ASSERT_FALSE(counted.reason.has_value()) << *counted.reason;
+    ASSERT_EQ(counted.goals.size(), 1u);
+    EXPECT_TRUE(counted.goals[0].invariant.has_value()) << counted.goals[0].reason.value_or("");
+    EXPECT_NE(counted.text.find("Zcount : 0..3;"), std::string::npos);
 }
 
 // A local state is counted apart for each holder variable that names the
