@@ -1,0 +1,43 @@
+// Evaluates the expressions of a model for given values of its variables.
+//
+// What a name means depends on where the expression stands (a process's
+// module, or main for a property): a Resolver says it. Everything else
+// follows NuSMV: a set {a, b} gives each of its values, a case takes its
+// first branch whose condition holds, and next(e) reads e's value after the
+// step. What the counted model does not take in is refused with its reason.
+#pragma once
+
+#include <cstddef>
+#include <functional>
+
+#include "smv/syntax.h"
+#include "values.h"
+
+namespace ruvello::counted {
+
+// How many expressions one count of a model may evaluate in all: a model
+// that needs more is too large to count.
+inline constexpr std::size_t evaluation_budget = 20'000'000;
+
+class Evaluator {
+public:
+    // The values of a name, name[index] or instance.member, now or, with
+    // `next`, after the step.
+    using Resolver = std::function<ValueSet(const smv::Expr& expr, bool next)>;
+
+    Evaluator(const smv::Model& model, std::size_t& spent) : model_(model), spent_(spent) {}
+
+    ValueSet values(const smv::Expr& expr, const Resolver& resolve, bool next = false);
+    // The one value of an expression that must not give several.
+    Value value(const smv::Expr& expr, const Resolver& resolve, bool next = false);
+    bool holds(const smv::Expr& expr, const Resolver& resolve, bool next = false);
+
+private:
+    ValueSet choice(const smv::Expr& expr, const Resolver& resolve, bool next);
+    ValueSet binary(const smv::Expr& expr, const Resolver& resolve, bool next);
+
+    const smv::Model& model_;
+    std::size_t& spent_;
+};
+
+}  // namespace ruvello::counted

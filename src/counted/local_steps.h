@@ -1,0 +1,51 @@
+// The local transitions of one process, found by running its module's step
+// on every local state it may reach and every value of the shared
+// variables and the inputs.
+//
+// A step of a process computes every next of its module from the same
+// current values (NuSMV's process semantics); a set gives one transition per
+// value, and next(x) on the right of an assignment reads what the step gives
+// x. A process that gives a holder variable its own number takes it from the
+// one process that holds it: that process's local state loses its bit.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "recognition.h"
+#include "valuations.h"
+
+namespace ruvello::counted {
+
+// The most local states, the most steps of one process to compute, and the
+// most steps of the counted model.
+inline constexpr std::size_t largest_local_states = 2000;
+inline constexpr std::size_t largest_enumeration = 4'000'000;
+inline constexpr std::size_t most_steps = 20'000;
+
+// The values of a process's own variables (indices into their domains, in
+// the order of ProcessClass::own), then, for each holder variable, 1 when
+// it names the process.
+using LocalState = std::vector<std::uint32_t>;
+
+// One way a process may move from one local state to another, and what it
+// does to the shared variables: for the shared valuations of `guard`, each
+// shared variable keeps its value or, with an update, takes that value.
+struct LocalTransition {
+    std::size_t from = 0, to = 0;       // local states
+    std::optional<std::size_t> taken;   // the holder variable (position in holders) taken from another process
+    ValuationSet guard;
+    std::vector<std::optional<std::uint32_t>> update;  // by shared variable
+};
+
+struct LocalSteps {
+    std::vector<LocalState> states;  // every local state a process may be in
+    std::vector<bool> initial;       // by state: whether a process may start in it
+    std::vector<LocalTransition> transitions;
+};
+
+LocalSteps enumerate_local_steps(const ProcessClass& processes, const Valuations& shared);
+
+}  // namespace ruvello::counted

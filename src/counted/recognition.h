@@ -1,0 +1,79 @@
+// The class of models counted for every N, and what a model of it is made of.
+//
+// A model is in the class when its N processes are identical instances of
+// one module, declared once as p[Proc] : transition m(...), that interact
+// only through shared variables of main:
+// - each argument is Proc (the process's number), the process's own
+//   variable x[Proc], a shared variable of main or a constant;
+// - every type is finite and independent of N; main gives initial values
+//   only, and nothing constrains the model (no INIT, TRANS or INVAR);
+// - every variable that may change is assigned by next in the process
+//   module (NuSMV leaves any other free at every step);
+// - a process number is only compared, = or !=, between the process's own
+//   number and a shared variable of type Proc, and such a variable is only
+//   given the process's own number or kept (a "holder" variable);
+// - fairness is FAIRNESS running, or none.
+// Anything else, or anything not understood, puts the model outside.
+#pragma once
+
+#include <cstddef>
+#include <map>
+#include <optional>
+#include <set>
+#include <string_view>
+#include <vector>
+
+#include "smv/syntax.h"
+#include "values.h"
+
+namespace ruvello::counted {
+
+enum class Role {
+    own,     // a variable of each process: x[Proc] of main, or declared in the process module
+    shared,  // a variable of main, the same for all processes
+    holder,  // a shared variable of type Proc: which process it names
+    input,   // an IVAR of the process module
+};
+
+struct Variable {
+    std::string_view name;  // as main names it, or as the process module declares it
+    Role role = Role::own;
+    bool per_process = false;  // own, and declared x[Proc] in main
+    Domain domain;             // none for a holder
+    std::optional<ValueSet> initial;        // nothing: any value of the domain
+    const smv::Assignment* next = nullptr;  // in the process module
+    std::size_t line = 0;                   // of the declaration
+};
+
+// What a parameter of the process module stands for.
+struct Binding {
+    enum class Kind { process_number, variable, constant };
+    Kind kind = Kind::constant;
+    std::size_t variable = 0;  // index into ProcessClass::variables
+    Value constant;
+};
+
+struct ProcessClass {
+    const smv::Model* model = nullptr;
+    const smv::Module* main = nullptr;
+    const smv::Module* process = nullptr;         // the module the processes instantiate
+    const smv::Declaration* instances = nullptr;  // p[Proc] : transition m(...)
+    std::vector<Variable> variables;
+    std::vector<std::size_t> own, shared, holders, inputs;  // indices into variables, by role
+    std::map<std::string_view, Binding> parameters;         // of the process module
+    std::map<std::string_view, std::size_t> module_variables;  // declared in the process module
+    std::map<std::string_view, std::size_t> main_variables;    // declared in main
+    std::map<std::string_view, const smv::Expr*> module_definitions, main_definitions;
+    std::set<std::string_view> constants;  // the symbolic constants of the types
+};
+
+// The model's class description; refuses a model outside the class with
+// the reason, naming its line.
+ProcessClass recognise(const smv::Model& model);
+
+// Refuses the first use of a process number in the process module, in the
+// order of its text, that would treat some process otherwise than the
+// others (process_numbers.cpp).
+void require_symmetric_process_numbers(const ProcessClass& processes);
+
+}  // namespace ruvello::counted

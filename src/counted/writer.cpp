@@ -1,0 +1,341 @@
+#include "writer.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+#include "smv/excerpt.h"
+#include "smv/parser.h"
+
+namespace ruvello::counted {
+
+namespace {
+
+// Names for what the counted model declares, none of them a name of the
+// model or a word NuSMV reserves.
+class Names {
+public:
+    explicit Names(const smv::Model& model) {
+        for (const smv::Token& token : model.tokens)
+            if (token.kind == smv::TokenKind::name) used_.emplace(token.text);
+    }
+    std::string unique(const std::string& base) {
+        std::string name = base;
+        for (int k = 2; used_.contains(name) || smv::is_reserved_word(name); ++k) name = base + "_" + std::to_string(k);
+        used_.insert(name);
+        return name;
+    }
+
+private:
+    std::set<std::string, std::less<>> used_;
+};
+
+std::string joined(const std::vector<std::string>& parts, std::string_view between) {
+    std::string text;
+    for (const std::string& part : parts) text += (text.empty() ? "" : std::string(between)) + part;
+    return text;
+}
+
+std::string parenthesized(const std::string& formula) {
+    return formula.find(' ') == std::string::npos ? formula : "(" + formula + ")";
+}
+
+// A step of the counted model: a local transition, and for one that takes
+// a holder variable, the local state of the process it takes it from.
+struct Step {
+    std::string name;
+    const LocalTransition* transition = nullptr;
+    std::optional<std::size_t> holder_from, holder_to;
+};
+
+class Writer {
+public:
+    Writer(const ProcessClass& processes, const Valuations& shared, const LocalSteps& steps, int bound,
+           const std::vector<DecidedProperty>& decided)
+        : processes_(processes), model_(*processes.model), shared_(shared), steps_(steps), bound_(bound),
+          decided_(decided), names_(model_) {
+        for (std::size_t state = 0; state < steps.states.size(); ++state) index_.emplace(steps.states[state], state);
+    }
+
+    WrittenModel write() {
+        name_counters();
+        name_steps();
+        step_ = names_.unique("step");
+        enabled_ = names_.unique("enabled");
+        text_ += "-- The counted model of the processes " + std::string(processes_.instances->name) + " (module " +
+                 std::string(processes_.process->name) + "): how many processes are in each local\n"
+                 "-- state, counted up to " + std::to_string(bound_) + " (" + std::to_string(bound_) +
+                 " means \"" + std::to_string(bound_) + " or more\"), and the shared variables as they are.\n"
+                 "-- Each step moves one process along one local transition. An invariant\n"
+                 "-- true here holds for every number of processes.\n"
+                 "MODULE main\n";
+        write_variables();
+        write_steps();
+        write_initial();
+        write_counter_updates();
+        write_shared_updates();
+        write_invariants();
+        return std::move(written_);
+    }
+
+private:
+    std::string state_name(const LocalState& state) const {
+        std::vector<std::string> parts;
+        for (std::size_t k = 0; k < processes_.own.size(); ++k) {
+            const Variable& variable = processes_.variables[processes_.own[k]];
+            const Value& value = variable.domain.values[state[k]];
+            const std::string name(variable.name);
+            switch (value.kind) {
+            case Value::Kind::boolean: parts.push_back(value.number ? name : "not_" + name); break;
+            case Value::Kind::integer:
+                parts.push_back(name + (value.number < 0 ? "m" + std::to_string(-value.number) : std::to_string(value.number)));
+                break;
+            default: parts.push_back(std::string(value.symbol));
+            }
+        }
+        for (std::size_t h = 0; h < processes_.holders.size(); ++h)
+            if (state[processes_.own.size() + h]) parts.emplace_back(processes_.variables[processes_.holders[h]].name);
+        return parts.empty() ? "process" : joined(parts, "_");
+    }
+
+    void name_counters() {
+        for (const LocalState& state : steps_.states) {
+            Counter& counter = written_.counters.emplace_back();
+            counter.name = names_.unique("n_" + state_name(state));
+            for (std::size_t k = 0; k < processes_.own.size(); ++k) {
+                const Variable& variable = processes_.variables[processes_.own[k]];
+                (variable.per_process ? counter.per_process : counter.own)
+                    .emplace_back(variable.name, text_of(variable.domain.values[state[k]]));
+            }
+            for (std::size_t h = 0; h < processes_.holders.size(); ++h)
+                if (state[processes_.own.size() + h])
+                    counter.holders.emplace_back(processes_.variables[processes_.holders[h]].name);
+        }
+    }
+
+    const std::string& counter(std::size_t state) const { return written_.counters[state].name; }
+
+    void name_steps() {
+        for (const LocalTransition& transition : steps_.transitions) {
+            const std::string from = state_name(steps_.states[transition.from]);
+            const std::string base =
+                from + (transition.from == transition.to ? "_stays" : "_to_" + state_name(steps_.states[transition.to]));
+            if (!transition.taken) {
+                steps_named_.push_back({names_.unique(base), &transition, {}, {}});
+                continue;
+            }
+            const std::size_t bit = processes_.own.size() + *transition.taken;
+            for (std::size_t holder = 0; holder < steps_.states.size(); ++holder) {
+                if (!steps_.states[holder][bit]) continue;
+                LocalState lost = steps_.states[holder];
+                lost[bit] = 0;
+                steps_named_.push_back({names_.unique(base + "_from_" + state_name(steps_.states[holder])), &transition,
+                                        holder, index_.at(lost)});
+            }
+        }
+    }
+
+    void write_variables() {
+        text_ += "VAR\n";
+        for (std::size_t state = 0; state < steps_.states.size(); ++state)
+            text_ += "  " + counter(state) + " : 0.." + std::to_string(bound_) + ";  -- processes with " +
+                     state_description(steps_.states[state]) + "\n";
+        for (const std::size_t index : processes_.shared) {
+            const Variable& variable = processes_.variables[index];
+            text_ += "  " + std::string(variable.name) + " : " + type_of(variable.domain) + ";\n";
+        }
+    }
+
+    std::string state_description(const LocalState& state) const {
+        std::vector<std::string> parts;
+        for (std::size_t k = 0; k < processes_.own.size(); ++k) {
+            const Variable& variable = processes_.variables[processes_.own[k]];
+            parts.push_back(std::string(variable.name) + " = " + text_of(variable.domain.values[state[k]]));
+        }
+        for (std::size_t h = 0; h < processes_.holders.size(); ++h)
+            if (state[processes_.own.size() + h])
+                parts.push_back(std::string(processes_.variables[processes_.holders[h]].name) + " naming it");
+        return parts.empty() ? "any local state" : joined(parts, ", ");
+    }
+
+    static std::string type_of(const Domain& domain) {
+        if (domain.values.front().kind == Value::Kind::boolean) return "boolean";
+        const bool range = domain.values.front().kind == Value::Kind::integer &&
+                           domain.values.back().number - domain.values.front().number + 1 ==
+                               static_cast<std::int64_t>(domain.size());
+        if (range) return text_of(domain.values.front()) + ".." + text_of(domain.values.back());
+        std::vector<std::string> values;
+        for (const Value& value : domain.values) values.push_back(text_of(value));
+        return "{" + joined(values, ", ") + "}";
+    }
+
+    std::string step_is(const std::vector<std::string>& steps) const {
+        if (steps.size() == 1) return step_ + " = " + steps.front();
+        return step_ + " in {" + joined(steps, ", ") + "}";
+    }
+
+    void write_steps() {
+        std::vector<std::string> names;
+        for (const Step& step : steps_named_) names.push_back(step.name);
+        text_ += "IVAR\n"
+                 "  -- the local transition one process takes (and, taking a process number, the local\n"
+                 "  -- state of the process that holds it)\n"
+                 "  " + step_ + " : {" + joined(names, ", ") + "};\n"
+                 "DEFINE\n"
+                 "  -- a step needs a process in its local state, and the shared values of its guard\n"
+                 "  " + enabled_ + " :=\n"
+                 "    case\n";
+        for (const Step& step : steps_named_) {
+            std::vector<std::string> conditions{counter(step.transition->from) + " >= 1"};
+            if (step.holder_from) conditions.push_back(counter(*step.holder_from) + " >= 1");
+            if (const std::string guard = shared_.formula(step.transition->guard); guard != "TRUE")
+                conditions.push_back(guard.find(" | ") == std::string::npos ? guard : "(" + guard + ")");
+            text_ += "      " + step_ + " = " + step.name + " : " + joined(conditions, " & ") + ";\n";
+        }
+        text_ += "    esac;\n";
+    }
+
+    // Every process starts in a local state its initial values allow; at
+    // least one process, and exactly one holds each holder variable.
+    void write_initial() {
+        std::vector<std::string> initial, others;
+        for (std::size_t state = 0; state < steps_.states.size(); ++state)
+            (steps_.initial[state] ? initial : others).push_back(counter(state));
+        std::vector<std::string> conditions;
+        if (processes_.holders.empty()) conditions.push_back(joined(initial, " + ") + " >= 1");
+        for (const std::string& other : others) conditions.push_back(other + " = 0");
+        for (std::size_t h = 0; h < processes_.holders.size(); ++h) {
+            std::vector<std::string> holding;
+            for (std::size_t state = 0; state < steps_.states.size(); ++state)
+                if (steps_.initial[state] && steps_.states[state][processes_.own.size() + h]) holding.push_back(counter(state));
+            conditions.push_back(joined(holding, " + ") + " = 1");
+        }
+        ValuationSet starts(shared_.size(), true);
+        for (std::size_t valuation = 0; valuation < shared_.size(); ++valuation) {
+            const std::vector<std::uint32_t> values = shared_.valuation(valuation);
+            for (std::size_t k = 0; k < values.size(); ++k) {
+                const Variable& variable = processes_.variables[processes_.shared[k]];
+                if (variable.initial && !std::binary_search(variable.initial->begin(), variable.initial->end(),
+                                                            variable.domain.values[values[k]]))
+                    starts[valuation] = false;
+            }
+        }
+        if (const std::string shared = shared_.formula(starts); shared != "TRUE") conditions.push_back(parenthesized(shared));
+        text_ += "INIT\n  " + joined(conditions, "\n  & ") + "\nTRANS\n  " + enabled_ + "\n";
+    }
+
+    // How each step changes the number of processes in a local state.
+    int change(const Step& step, std::size_t state) const {
+        const LocalTransition& transition = *step.transition;
+        return (transition.to == state) - (transition.from == state) + (step.holder_to == state) -
+               (step.holder_from == state);
+    }
+
+    void write_counter_updates() {
+        const std::string m = std::to_string(bound_), less = std::to_string(bound_ - 1);
+        text_ += "ASSIGN\n"
+                 "  -- A process leaving a local state: from " + m + " (\"" + m + " or more\"), " + less + " or " + m +
+                 " remain;\n"
+                 "  -- max( , 0) only keeps NuSMV's range check quiet where the step is not enabled.\n";
+        for (std::size_t state = 0; state < steps_.states.size(); ++state) {
+            std::vector<std::string> leaving, arriving;
+            for (const Step& step : steps_named_) {
+                const int delta = change(step, state);
+                if (delta < 0) leaving.push_back(step.name);
+                if (delta > 0) arriving.push_back(step.name);
+            }
+            const std::string& n = counter(state);
+            if (leaving.empty() && arriving.empty()) {
+                text_ += "  next(" + n + ") := " + n + ";\n";
+                continue;
+            }
+            text_ += "  next(" + n + ") :=\n    case\n";
+            if (!leaving.empty())
+                text_ += "      " + step_is(leaving) + " : (" + n + " = " + m + " ? {" + less + ", " + m + "} : max(" +
+                         n + " - 1, 0));\n";
+            if (!arriving.empty())
+                text_ += "      " + step_is(arriving) + " : (" + n + " = " + m + " ? " + m + " : " + n + " + 1);\n";
+            text_ += "      TRUE : " + n + ";\n    esac;\n";
+        }
+    }
+
+    void write_shared_updates() {
+        for (std::size_t k = 0; k < processes_.shared.size(); ++k) {
+            const Variable& variable = processes_.variables[processes_.shared[k]];
+            const std::string name(variable.name);
+            std::map<std::uint32_t, std::vector<std::string>> by_value;
+            for (const Step& step : steps_named_)
+                if (const auto& value = step.transition->update[k]) by_value[*value].push_back(step.name);
+            if (by_value.empty()) {
+                text_ += "  next(" + name + ") := " + name + ";\n";
+                continue;
+            }
+            text_ += "  next(" + name + ") :=\n    case\n";
+            for (const auto& [value, steps] : by_value)
+                text_ += "      " + step_is(steps) + " : " + text_of(variable.domain.values[value]) + ";\n";
+            text_ += "      TRUE : " + name + ";\n    esac;\n";
+        }
+    }
+
+    std::string sum(const std::vector<std::size_t>& states) const {
+        std::vector<std::string> counters;
+        for (const std::size_t state : states) counters.push_back(counter(state));
+        return counters.size() == 1 ? counters.front() : "(" + joined(counters, " + ") + ")";
+    }
+
+    std::string clause_text(const Clause& clause) const {
+        const std::string good = shared_.formula(clause.good);
+        if (clause.covered.empty()) return good;
+        std::vector<std::string> present;
+        for (const Covered& covered : clause.covered)
+            present.push_back(sum(covered.states) + " >= " + std::to_string(covered.count));
+        if (good != "FALSE") return joined(present, " & ") + " -> " + parenthesized(good);
+        if (clause.covered.size() == 1)
+            return sum(clause.covered.front().states) + " < " + std::to_string(clause.covered.front().count);
+        return "!(" + joined(present, " & ") + ")";
+    }
+
+    void write_invariants() {
+        for (const DecidedProperty& property : decided_) {
+            const smv::Property& source = *property.property;
+            const smv::Token& first = model_.tokens[source.first_token];
+            const smv::Token& last = model_.tokens[source.last_token];
+            const std::string name = names_.unique("property_" + std::to_string(source.line));
+            std::vector<std::string> clauses;
+            for (const Clause& clause : property.clauses) clauses.push_back(clause_text(clause));
+            std::string invariant = "TRUE";
+            if (clauses.size() == 1) invariant = clauses.front();
+            if (clauses.size() > 1) {
+                for (std::string& clause : clauses) clause = "(" + clause + ")";
+                invariant = joined(clauses, "\n    & ");
+            }
+            text_ += "-- line " + std::to_string(source.line) + ": " +
+                     smv::excerpt(model_.text.substr(first.offset, last.end_offset() - first.offset), 120) + "\n" +
+                     "INVARSPEC NAME " + name + " :=\n    " + invariant + ";\n";
+            written_.invariants.push_back(name);
+        }
+        written_.text = std::move(text_);
+    }
+
+    const ProcessClass& processes_;
+    const smv::Model& model_;
+    const Valuations& shared_;
+    const LocalSteps& steps_;
+    int bound_;
+    const std::vector<DecidedProperty>& decided_;
+    Names names_;
+    std::map<LocalState, std::size_t> index_;
+    std::vector<Step> steps_named_;
+    std::string step_, enabled_;
+    std::string text_;
+    WrittenModel written_;
+};
+
+}  // namespace
+
+WrittenModel write_counted_model(const ProcessClass& processes, const Valuations& shared, const LocalSteps& steps,
+                                 int bound, const std::vector<DecidedProperty>& decided) {
+    return Writer(processes, shared, steps, bound, decided).write();
+}
+
+}  // namespace ruvello::counted

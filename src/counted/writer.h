@@ -1,0 +1,29 @@
+// Writes the counted model: NuSMV input, meant to be read.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "counted.h"
+#include "local_steps.h"
+#include "properties.h"
+#include "recognition.h"
+#include "valuations.h"
+
+namespace ruvello::counted {
+
+struct DecidedProperty {
+    const smv::Property* property = nullptr;
+    std::vector<Clause> clauses;
+};
+
+struct WrittenModel {
+    std::string text;
+    std::vector<std::string> invariants;  // the NAME of each decided property's INVARSPEC, in order
+    std::vector<Counter> counters;        // by local state
+};
+
+WrittenModel write_counted_model(const ProcessClass& processes, const Valuations& shared, const LocalSteps& steps,
+                                 int bound, const std::vector<DecidedProperty>& decided);
+
+}  // namespace ruvello::counted

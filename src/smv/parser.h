@@ -1,0 +1,36 @@
+// Reads a whole vorn model into its modules (syntax.h).
+//
+// The parser is recursive descent over the tokens, with NuSMV's operator
+// precedence, from the loosest: ->  (right to left), <->, ? :, | xor xnor,
+// &, = != < <= > >=, in, union, + -, * / mod, and the unary ! and -. A
+// temporal operator (AG, EF, ...) takes what follows up to the comparisons:
+// AG a -> b is (AG a) -> b, and AG x = y is AG (x = y).
+//
+// The model is untrusted: nesting deeper than a fixed bound is refused, as
+// any other input the parser does not read, with the line where it stands.
+// A part of a property section that cannot be read makes that property
+// unread; any other makes the model unread (Model::error), and reading goes
+// on at the next section so that every property is still found.
+#pragma once
+
+#include <string_view>
+
+#include "syntax.h"
+
+namespace ruvello::smv {
+
+// How deep expressions may nest, and how deep their trees may grow.
+inline constexpr int max_nesting = 200;
+inline constexpr int max_depth = 400;
+
+Model parse_model(std::string_view text);
+
+// Whether `word` starts a section or a module, and so ends what comes before.
+bool is_section_keyword(std::string_view word);
+// Whether NuSMV reserves `word`, so that no name may be it.
+bool is_reserved_word(std::string_view word);
+// Whether `word` is a property keyword: SPEC, CTLSPEC, LTLSPEC, INVARSPEC,
+// PSLSPEC or COMPUTE.
+bool is_property_keyword(std::string_view word);
+
+}  // namespace ruvello::smv
