@@ -171,6 +171,12 @@ std::string to_json(const Results& results) {
                                         {"verdict", verdict.verdict},
                                         {"value", or_null(verdict.value)},
                                         {"trace", or_null(verdict.trace)}});
+    document["every_n"] = json::array();
+    for (const EveryN& each : results.every_n)
+        document["every_n"].push_back({{"line", each.line},
+                                       {"verdict", each.verdict},
+                                       {"reason", or_null(each.reason)},
+                                       {"method", each.method}});
     document["warnings"] = json::array();
     for (const CostlyWarning& warning : results.warnings)
         document["warnings"].push_back(
@@ -257,7 +263,21 @@ Results from_json(std::string_view text) {
         verdict.trace = read.text_or_null(read.at(each, field, "trace"), field + ".trace");
         results.verdicts.push_back(std::move(verdict));
     }
-    // Documents of earlier versions have neither warnings nor notes.
+    // Documents of earlier versions have no every_n, warnings or notes.
+    if (const auto every_n = document.find("every_n"); every_n != document.end()) {
+        for (std::size_t i = 0; i < read.array(*every_n, "every_n").size(); ++i) {
+            const std::string field = "every_n[" + std::to_string(i) + "]";
+            const json& each = (*every_n)[i];
+            EveryN decided;
+            decided.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
+            if (!lines.contains(decided.line))
+                read.refuse(field + ".line", "no property has line " + std::to_string(decided.line));
+            decided.verdict = read.one_of(read.at(each, field, "verdict"), field + ".verdict", {"true", "false", "undecided"});
+            decided.reason = read.text_or_null(read.at(each, field, "reason"), field + ".reason");
+            decided.method = read.one_of(read.at(each, field, "method"), field + ".method", {"counter abstraction"});
+            results.every_n.push_back(std::move(decided));
+        }
+    }
     if (const auto warnings = document.find("warnings"); warnings != document.end()) {
         for (std::size_t i = 0; i < read.array(*warnings, "warnings").size(); ++i) {
             const std::string field = "warnings[" + std::to_string(i) + "]";
@@ -352,11 +372,26 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
             if (std::find(all.notes.begin(), all.notes.end(), note) == all.notes.end()) all.notes.push_back(note);
     }
     for (auto& [line, property] : properties) all.properties.push_back(std::move(property.first));
+    // Every N: false where a merged verdict is, true where a document's
+    // counted model proved it, else as the first document says.
+    all.every_n.clear();
+    std::map<std::size_t, EveryN> every_n;
+    for (const auto& [name, document] : documents)
+        for (const EveryN& each : document.every_n) {
+            const auto [known, added] = every_n.emplace(each.line, each);
+            if (!added && each.verdict == "true") known->second = each;
+        }
     for (const auto& [n, d] : source_of_n) {
         for (const Run& run : documents[d].second.runs)
             if (run.n == n) all.runs.push_back(run);
         for (const Verdict& verdict : documents[d].second.verdicts)
             if (verdict.n == n) all.verdicts.push_back(verdict);
+    }
+    for (auto& [line, each] : every_n) {
+        if (std::any_of(all.verdicts.begin(), all.verdicts.end(),
+                        [&](const Verdict& verdict) { return verdict.line == line && verdict.verdict == "false"; }))
+            each = EveryN{line, "false", std::nullopt};
+        all.every_n.push_back(std::move(each));
     }
     return all;
 }

@@ -139,6 +139,23 @@ std::string seconds_text(const Run& run) {
 
 }  // namespace
 
+namespace {
+
+// A line's cell of the column every N: true when each of its properties
+// holds for every N, false when one is false for some N, else "?".
+std::string every_n_cell(const Results& results, std::size_t line) {
+    bool found = false, all_true = true;
+    for (const EveryN& each : results.every_n) {
+        if (each.line != line) continue;
+        found = true;
+        if (each.verdict == "false") return "false";
+        all_true &= each.verdict == "true";
+    }
+    return found && all_true ? "true" : "?";
+}
+
+}  // namespace
+
 std::string duration_text(double seconds) {
     char text[48];
     if (seconds < 10) std::snprintf(text, sizeof text, "%.1f s", seconds);
@@ -233,25 +250,47 @@ std::string table(const Results& results, std::size_t width) {
         while (!text.empty() && text.back() == ' ') text.pop_back();
         return text + "\n";
     };
-    for (std::size_t from = 0; from < results.runs.size() || from == 0;) {
+    // The last column says whether a property holds for every N.
+    const bool every_n = !results.every_n.empty();
+    if (every_n) {
+        widths.push_back(std::string("every N").size());
+        for (std::size_t i = 0; i < rows.size(); ++i) rows[i].push_back({every_n_cell(results, results.properties[i].line)});
+    }
+    const std::size_t columns = widths.size();
+    const auto heading = [&](std::size_t c) {
+        return c < results.runs.size() ? "N = " + std::to_string(results.runs[c].n) : std::string("every N");
+    };
+    const auto cost = [&](std::size_t c, bool states) {
+        if (c >= results.runs.size()) return std::string();
+        return states ? states_text(results.runs[c]) : seconds_text(results.runs[c]);
+    };
+    for (std::size_t from = 0; from < columns || from == 0;) {
         std::size_t to = from + 1, used = 7 + property_width + 2 + (widths.empty() ? 0 : widths[from]);
-        while (to < results.runs.size() && (width == 0 || used + 2 + widths[to] <= width)) used += 2 + widths[to++];
-        to = std::min(to, results.runs.size());
+        while (to < columns && (width == 0 || used + 2 + widths[to] <= width)) used += 2 + widths[to++];
+        to = std::min(to, columns);
         if (from > 0) out += "\n";
-        out += row("line", "property", from, to, [&](std::size_t c) { return "N = " + std::to_string(results.runs[c].n); });
+        out += row("line", "property", from, to, heading);
         for (std::size_t i = 0; i < rows.size(); ++i)
             out += row(std::to_string(results.properties[i].line), shortened(results.properties[i].text), from, to,
                        [&](std::size_t c) { return rows[i][c].text; });
-        out += row("", "reachable states", from, to, [&](std::size_t c) { return states_text(results.runs[c]); });
-        out += row("", "seconds", from, to, [&](std::size_t c) { return seconds_text(results.runs[c]); });
-        if (to >= results.runs.size()) break;
+        if (from < results.runs.size()) {
+            out += row("", "reachable states", from, to, [&](std::size_t c) { return cost(c, true); });
+            out += row("", "seconds", from, to, [&](std::size_t c) { return cost(c, false); });
+        }
+        if (to >= columns) break;
         from = to;
     }
+    const auto holding = std::count_if(results.properties.begin(), results.properties.end(), [&](const Property& property) {
+        return every_n_cell(results, property.line) == "true";
+    });
     out += std::to_string(results.properties.size()) + " properties, " +
            counts_text(results.runs) + ": " + std::to_string(holds) + " true, " +
            std::to_string(fails) + " false" +
            (first_failing_n ? " (from N = " + std::to_string(*first_failing_n) + ")" : "") + ", " +
-           std::to_string(no_verdict) + " without verdict\n";
+           std::to_string(no_verdict) + " without verdict" +
+           (every_n ? "; " + std::to_string(holding) + (holding == 1 ? " holds" : " hold") + " for every N"
+                    : std::string()) +
+           "\n";
     if (const auto& budget = results.budget) {
         out += "Within a budget of " + duration_text(budget->seconds) + ": checked " +
                (results.runs.empty() ? std::string("no N") : "up to N = " + std::to_string(results.runs.back().n)) +
@@ -278,6 +317,21 @@ std::string table(const Results& results, std::size_t width) {
         out += counts_text(alike) + ": " + shown(run.outcome) + ": ";
         for (const char c : shown(*run.message, true)) out += c == '\n' ? std::string("\n    ") : std::string(1, c);
         out += "\n";
+    }
+    // Why not every N, once for the lines that share a reason.
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> undecided;
+    for (const EveryN& each : results.every_n) {
+        if (each.verdict != "undecided") continue;
+        const std::string reason = each.reason.value_or("no reason given");
+        auto same = std::find_if(undecided.begin(), undecided.end(), [&](const auto& told) { return told.first == reason; });
+        if (same == undecided.end()) same = undecided.insert(undecided.end(), {reason, {}});
+        if (std::find(same->second.begin(), same->second.end(), each.line) == same->second.end())
+            same->second.push_back(each.line);
+    }
+    for (const auto& [reason, lines] : undecided) {
+        std::string which = lines.size() == 1 ? "line " : "lines ";
+        for (std::size_t i = 0; i < lines.size(); ++i) which += (i > 0 ? ", " : "") + std::to_string(lines[i]);
+        out += which + ": not decided for every N: " + shown(reason) + "\n";
     }
     for (const CostlyWarning& warning : results.warnings)
         out += (warning.property ? "line " + std::to_string(*warning.property) : std::string("every property")) +

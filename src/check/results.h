@@ -42,6 +42,15 @@ struct Verdict {
     std::optional<std::string> trace;  // the counterexample's file
 };
 
+// Whether a property holds for every N: what the counted model proves,
+// with the finite verdicts, which alone can make it false.
+struct EveryN {
+    std::size_t line = 0;
+    std::string verdict;                // "true", "false" or "undecided"
+    std::optional<std::string> reason;  // why undecided
+    std::string method = "counter abstraction";
+};
+
 // A warning of the translation that cost verdicts: those of the property at
 // its line, or every verdict when it is at no property's line.
 struct CostlyWarning {
@@ -58,6 +67,7 @@ struct Results {
     std::vector<Run> runs;               // in the order of N
     std::vector<Property> properties;    // in the order of their lines
     std::vector<Verdict> verdicts;       // by N, then as the model has them
+    std::vector<EveryN> every_n;         // in the order of the lines
     std::vector<CostlyWarning> warnings;
     std::vector<std::string> notes;      // what else the reader should know
     // With --budget: how far the sweep got, and why it stopped there.

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "checker.h"
+#include "counted/counted.h"
 #include "textops/textops.h"
 #include "files.h"
 #include "formats.h"
@@ -195,8 +196,8 @@ Attribution attribute(const NamedTranslation& named, const std::vector<ListedPro
 class Sweep {
 public:
     Sweep(const CommandLine& command, const SignalsCaught& signals)
-        : command_(command), children_(signals), stream_(stderr, printable(command.model_path), command.all_warnings),
-          warnings_(stream_) {}
+        : command_(command), children_(signals), shown_model_(printable(command.model_path)),
+          stream_(stderr, shown_model_, command.all_warnings), warnings_(stream_) {}
 
     Results run();
     // The signal that ended the sweep early, or 0.
@@ -249,6 +250,12 @@ private:
     void announce(const Run& run);
     void record_verdicts(const Job& job);
     void mark_warned_verdicts();
+    void check_counted_model();
+    // The verdict of each decided goal of `counted`, by its invariant's
+    // name; `failure` says why there are none.
+    std::map<std::string, std::string> prove(const counted::CountedModel& counted, const std::string& file,
+                                             std::string& failure);
+    void decide_every_n();
     void note(std::string text) {
         if (std::find(results_.notes.begin(), results_.notes.end(), text) == results_.notes.end())
             results_.notes.push_back(std::move(text));
@@ -280,13 +287,21 @@ private:
     std::string prefix_;
     std::optional<TemporaryFolder> folder_;
     Children children_;  // stopped before the folder they write in is removed
-    WarningStream stream_;
+    std::string shown_model_;
+    WarningStream stream_;  // names the model as shown_model_, which outlives it
     TranslationWarnings warnings_;
     std::string stem_;
     std::vector<Column> columns_;
     std::map<std::size_t, Property> rows_;
     std::set<std::string> trace_files_;
     bool checker_started_ = false;
+    // What the counted model says of each property: proved, or why not.
+    struct Abstraction {
+        counted::PropertyGoal goal;
+        bool proved = false;
+        std::optional<std::string> reason;
+    };
+    std::vector<Abstraction> abstractions_;
     Clock::time_point started_ = Clock::now();
     int interrupted_by_ = 0;
     Results results_;
@@ -298,7 +313,7 @@ void Sweep::refuse_if_model(const std::string& path) const {
 }
 
 void Sweep::prepare() {
-    const std::string shown_model = printable(command_.model_path);
+    const std::string& shown_model = shown_model_;
     results_.model = shown_model;
     results_.every_tuple = !command_.symmetric;
     for (const std::string& option : command_.checker_options)
@@ -734,6 +749,120 @@ void Sweep::show_progress(const std::vector<Job>& jobs, bool done) {
     std::fflush(stderr);
 }
 
+// Every N: the counted model of the model, checked by NuSMV once for all N,
+// with counters up to m and, for what that does not prove, up to m + 1.
+void Sweep::check_counted_model() {
+    counted::CountedModel counted = counted::count_model(model_);
+    for (const counted::PropertyGoal& goal : counted.goals) abstractions_.push_back({goal, false, goal.reason});
+    std::string failure;
+    std::map<std::string, std::string> verdicts = prove(counted, stem_ + ".every.smv", failure);
+    const auto unproved = [&] {
+        return std::any_of(abstractions_.begin(), abstractions_.end(), [&](const Abstraction& each) {
+            return each.goal.invariant && verdicts[*each.goal.invariant] == "false";
+        });
+    };
+    const int bound = counted.bound;
+    if (failure.empty() && unproved()) {
+        counted = counted::count_model(model_, bound + 1);
+        std::map<std::string, std::string> again =
+            prove(counted, stem_ + ".every.m" + std::to_string(bound + 1) + ".smv", failure);
+        for (const counted::PropertyGoal& goal : counted.goals)
+            if (goal.invariant && again[*goal.invariant] == "true")
+                for (Abstraction& each : abstractions_)
+                    if (each.goal.line == goal.line && each.goal.invariant) verdicts[*each.goal.invariant] = "true";
+    }
+    for (Abstraction& each : abstractions_) {
+        if (!each.goal.invariant) continue;
+        const std::string& verdict = verdicts[*each.goal.invariant];
+        each.proved = verdict == "true";
+        if (each.proved) continue;
+        each.reason = !failure.empty() ? failure
+                      : verdict == "false"
+                          ? "the abstraction is too coarse: the counted model, with counters up to " +
+                                std::to_string(bound) + " and " + std::to_string(bound + 1) +
+                                ", has a counterexample that no N of this run reproduces"
+                          : "NuSMV gave the counted model no verdict on it";
+    }
+}
+
+std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& counted, const std::string& file,
+                                                std::string& failure) {
+    std::vector<Check> checks;
+    std::vector<std::string> names;
+    for (const counted::PropertyGoal& goal : counted.goals)
+        if (goal.invariant) {
+            checks.push_back(Check::named_invariant(static_cast<int>(names.size()), *goal.invariant));
+            names.push_back(*goal.invariant);
+        }
+    if (checks.empty()) return {};
+    write_whole_file(folder_->path() + "/" + file, counted.text);
+    if (command_.keep_directory) {
+        refuse_if_model(*command_.keep_directory + "/" + file);
+        write_whole_file(*command_.keep_directory + "/" + file, counted.text);
+    }
+    write_whole_file(folder_->path() + "/" + file + ".script", verdict_script("./" + file, checks, false));
+    ChildCommand child{checker_program_, reference_options, folder_->path() + "/" + file + ".out",
+                       folder_->path() + "/" + file + ".err", folder_->path()};
+    child.args.insert(child.args.end(), command_.checker_options.begin(), command_.checker_options.end());
+    child.args.push_back("-source");
+    child.args.push_back("./" + file + ".script");
+    pid_t pid = 0;
+    try {
+        pid = children_.start(child);
+    } catch (const StartError& error) {
+        throw CheckerMissing(no_checker_message(checker_, error.reason));
+    }
+    checker_started_ = true;
+    // A counted model is small; one that takes long is not worth the wait.
+    const double limit = command_.timeout_seconds.value_or(60);
+    const auto started = Clock::now();
+    std::optional<Clock::time_point> stop_sent;
+    std::optional<ChildEnd> end;
+    while (!end) {
+        if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
+        if (const std::vector<ChildEnd> ended = children_.wait(std::chrono::milliseconds(200)); !ended.empty())
+            end = ended.front();
+        else if (!stop_sent && Clock::now() - started > std::chrono::duration<double>(limit)) {
+            children_.stop(pid, false);
+            stop_sent = Clock::now();
+        } else if (stop_sent && Clock::now() - *stop_sent > std::chrono::seconds(2)) {
+            children_.stop(pid, true);
+        }
+    }
+    std::map<std::string, std::string> verdicts;
+    for (const auto& [index, verdict] : read_verdicts(read_file(folder_->path() + "/" + file + ".out")))
+        if (index >= 0 && static_cast<std::size_t>(index) < names.size()) verdicts[names[index]] = verdict.verdict;
+    if (stop_sent) failure = "NuSMV did not decide the counted model within " + duration_text(limit);
+    else if (end->exit_status != 0)
+        failure = "NuSMV could not check the counted model: " +
+                  read_error(read_file(folder_->path() + "/" + file + ".err")).substr(0, 200);
+    return verdicts;
+}
+
+// The column every N: false from a finite verdict alone, true from a proof
+// of the counted model, and otherwise not decided, with why.
+void Sweep::decide_every_n() {
+    for (const Abstraction& each : abstractions_) {
+        const std::size_t line = each.goal.line;
+        const auto has = [&](const char* verdict) {
+            return std::any_of(results_.verdicts.begin(), results_.verdicts.end(),
+                               [&](const Verdict& v) { return v.line == line && v.verdict == verdict; });
+        };
+        EveryN decided{line, "undecided", each.reason};
+        if (has("false")) {
+            decided = {line, "false", std::nullopt};
+            if (each.proved)
+                note("line " + std::to_string(line) + ": the counted model holds it for every N, but a finite N "
+                     "finds it false: that is a fault of ruvello's, please report it");
+        } else if (has("warned")) {
+            decided.reason = "the translation warns that it does not state the property as written";
+        } else if (each.proved) {
+            decided = {line, "true", std::nullopt};
+        }
+        results_.every_n.push_back(std::move(decided));
+    }
+}
+
 // On a terminal, each N's verdicts as soon as they are in.
 void Sweep::announce(const Run& run) {
     if (!standard_error_is_terminal()) return;
@@ -760,6 +889,7 @@ Results Sweep::run() {
     std::vector<Job> jobs;
     std::size_t next_column = 0;
     try {
+        check_counted_model();
         while (next_column < columns_.size() || !jobs.empty()) {
             if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
             while (next_column < columns_.size() && jobs.size() < static_cast<std::size_t>(command_.jobs)) {
@@ -802,6 +932,7 @@ Results Sweep::run() {
     if (results_.budget) results_.budget->used = std::chrono::duration<double>(Clock::now() - started_).count();
     if (!command_.fatal_warnings) stream_.finish();
     mark_warned_verdicts();
+    if (interrupted_by_ == 0) decide_every_n();
     for (auto& [line, property] : rows_) results_.properties.push_back(std::move(property));
     // The verdicts as the report lists them: by N, then in the order of the model.
     std::stable_sort(results_.verdicts.begin(), results_.verdicts.end(), [&](const Verdict& a, const Verdict& b) {

@@ -1,0 +1,101 @@
+#!/usr/bin/env python3
+"""check_every_n.py RUVELLO SOURCE: the column "every N" of ruvello --check,
+for the models of tests/counted/expectations.txt, checked for N = 2..4:
+
+  proved               true
+  not proved           not true: undecided, or false where N <= 4 finds it so
+  finite false from K  false when K <= 4, else undecided
+  a reason             undecided with that reason, unless N <= 4 finds it false
+
+and the same in the table, the JSON, after --report, and in the counted
+model kept with --keep. Needs NuSMV (RUVELLO_NUSMV, or NuSMV on PATH), and
+exits with 77, saying so, without it.
+"""
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+
+RUVELLO, SOURCE = sys.argv[1], sys.argv[2]
+NUSMV = os.environ.get("RUVELLO_NUSMV") or shutil.which("NuSMV")
+if not NUSMV or not os.access(NUSMV, os.X_OK):
+    print("SKIPPED: no NuSMV (set RUVELLO_NUSMV, or put NuSMV on PATH)")
+    sys.exit(77)
+os.environ["RUVELLO_NUSMV"] = NUSMV
+LARGEST_N = 4
+failures = []
+
+
+def check(condition, what):
+    if not condition:
+        failures.append(what)
+        print("FAILED:", what)
+
+
+def model_text(name):
+    """A model of the expectations: a file, or README.md:lock.in, the README's first model."""
+    if name == "README.md:lock.in":
+        readme = open(os.path.join(SOURCE, "README.md")).read()
+        block = re.search(r"\n    -- A test-and-set lock.*?\n      running\n", readme, re.S).group(0)
+        return "".join(line[4:] + "\n" for line in block.strip("\n").split("\n"))
+    return open(os.path.join(SOURCE, name)).read()
+
+
+expected = {}
+for line in open(os.path.join(SOURCE, "tests", "counted", "expectations.txt")):
+    if line.strip() and not line.startswith("#"):
+        name, where, expectation = line.rstrip("\n").split(" ", 2)
+        expected.setdefault(name, []).append((where, expectation))
+
+work = tempfile.mkdtemp()
+os.chdir(work)
+try:
+    for name, expectations in expected.items():
+        model = os.path.basename(name).replace("README.md:", "")
+        open(model, "w").write(model_text(name))
+        result = subprocess.run([RUVELLO, "--check", "-p", "2..%d" % LARGEST_N, "-f", model, "--json", "r.json",
+                                 "--keep", "kept"], capture_output=True, text=True)
+        document = json.load(open("r.json"))
+        decided = {}
+        for each in document["every_n"]:
+            decided.setdefault(each["line"], []).append(each)
+        for where, expectation in expectations:
+            lines = sorted(decided) if where == "*" else [int(where)]
+            for line in lines:
+                got = decided.get(line, [{"verdict": "missing", "reason": None}])[0]
+                finite_false = any(v["line"] == line and v["verdict"] == "false" for v in document["verdicts"])
+                what = "%s line %d (%s): %s" % (name, line, expectation, got)
+                if expectation == "proved":
+                    check(got["verdict"] == "true", what)
+                elif expectation == "not proved":
+                    check(got["verdict"] == ("false" if finite_false else "undecided"), what)
+                elif expectation.startswith("finite false from "):
+                    first = int(expectation.split()[-1])
+                    check(got["verdict"] == ("false" if first <= LARGEST_N else "undecided"), what)
+                    check(finite_false == (first <= LARGEST_N), what + ": the finite verdicts")
+                else:
+                    check(got["verdict"] == ("false" if finite_false else "undecided") and
+                          (finite_false or expectation in (got["reason"] or "")), what)
+        # The table has the column, and the summary says how many hold for every N.
+        holds = sum(1 for each in decided.values() if all(e["verdict"] == "true" for e in each))
+        check(re.search(r" every N\n", result.stdout) and
+              ("; %d hold%s for every N\n" % (holds, "s" if holds == 1 else "")) in result.stdout,
+              "%s: the table %s" % (name, result.stdout))
+        # --report keeps the column.
+        merged = subprocess.run([RUVELLO, "--report", "r.json", "--json", "-"], capture_output=True, text=True)
+        check(json.loads(merged.stdout)["every_n"] == document["every_n"], "%s: --report changed every N" % name)
+        # The counted model a proof stands on is kept, with a comment per counter.
+        stem = os.path.splitext(model)[0]
+        if holds:
+            kept = open(os.path.join("kept", stem + ".every.smv")).read()
+            check(re.search(r"\n  n_\w+ : 0\.\.\d+;  -- processes with ", kept) is not None,
+                  "%s: the counted model kept: %s" % (name, kept[:400]))
+finally:
+    os.chdir("/")
+    shutil.rmtree(work, ignore_errors=True)
+if failures:
+    sys.exit(1)
+print("passed")
