@@ -195,6 +195,8 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"main with parameters", &lock, {{"MODULE main\n", "MODULE main(x)\n"}}, "line 1 gives main parameters"},
         Refused{"a word constant", &lock, {{"TRUE : busy;", "TRUE : 0b1 = 0b1;"}},
                 "line 25 cannot be read: cannot read '0b1' (a word constant, or a number run into a name)"},
+        Refused{"a module called as a function", &lock, {{"TRUE : busy;", "TRUE : user(busy);"}},
+                "line 25 cannot be read: expected ';' after a case value, found '('"},
         Refused{"a number too large", &lock, {{"TRUE : busy;", "TRUE : 2147483647 + 1 = 0;"}},
                 "line 25 computes a number too large (2147483647 + 1)"},
         Refused{"an argument that is an expression", &lock, {{"state[Proc], busy)", "state[Proc], !busy)"}},
@@ -313,6 +315,12 @@ TEST(CountedProperty, OverMoreProcessesThanTheBoundIsNotDecided) {
               "the property quantifies over 2 processes, more than the counters' bound 1");
 }
 
+TEST(CountedProperty, WithFORALLMayEndWithASemicolon) {
+    const CountedModel counted = count_model(edited(lock, {{mutual_exclusion, mutual_exclusion + ";"}}));
+    ASSERT_EQ(counted.goals.size(), 1u);
+    EXPECT_TRUE(counted.goals[0].invariant.has_value()) << counted.goals[0].reason.value_or("");
+}
+
 // The bound is the widest quantifier, at least 2, unless given.
 TEST(CountedModel, ChoosesTheBoundFromTheProperties) {
     const std::string three = edited(lock, {{mutual_exclusion,
@@ -362,7 +370,7 @@ SPEC
 MODULE worker(state, Zcount)
 ASSIGN
   next(state) := state = idle ? {idle, busy} : idle;
-  next(Zcount) := state = busy ? (Zcount = 3 ? 0 : Zcount - -1) : Zcount;
+  next(Zcount) := Zcount = 3 ? 0 : Zcount - -1;
 )");
     ASSERT_FALSE(counted.reason.has_value()) << *counted.reason;
     ASSERT_EQ(counted.goals.size(), 1u);

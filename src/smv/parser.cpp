@@ -695,8 +695,10 @@ private:
         skip_to_section();
         const std::size_t end = position();
         quantifier.problem = forall_layout_problem(made, forall_token, body, end);
+        // A property may end with ';'.
+        const std::size_t formula_end = end > body && model_.tokens[end - 1].is(";") ? end - 1 : end;
         if (quantifier.parameters.size() == 1) {
-            made.formula = translated_formula(model_.tokens, body, end, {"AG"});
+            made.formula = translated_formula(model_.tokens, body, formula_end, {"AG"});
             return;
         }
         if (!(body + 1 < end && model_.tokens[body].is("AG") && model_.tokens[body + 1].is("(")))
@@ -708,7 +710,7 @@ private:
         if (arrow == end || !model_.tokens[arrow].is("->"))
             fail(model_.tokens[arrow < end ? arrow : body], "the guard of a FORALL must end with '->', as in AG (i != j -> ...)");
         quantifier.guard = translated_formula(model_.tokens, body + 2, arrow, {});
-        made.formula = translated_formula(model_.tokens, arrow + 1, end, {"AG", "("});
+        made.formula = translated_formula(model_.tokens, arrow + 1, formula_end, {"AG", "("});
     }
 
     // Why the line translator would not write a FORALL property as its
