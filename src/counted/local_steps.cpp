@@ -121,6 +121,7 @@ public:
         }
     }
 
+private:
     // The values each variable may take, for a next value that is read.
     std::vector<Value> values_of(std::size_t variable) const {
         const Variable& declared = processes_.variables[variable];
@@ -128,7 +129,6 @@ public:
         return {Value::process(Value::this_process), Value::process(static_cast<std::int64_t>(place_[variable]))};
     }
 
-private:
     void require_fits_for_any_reads(std::size_t variable, const std::vector<std::size_t>& reads, std::size_t k) {
         if (k == reads.size()) {
             for (const Value& value : evaluator_.values(*processes_.variables[variable].next->value, resolve_))
@@ -161,6 +161,8 @@ private:
                                                          " a value outside its type (" + text_of(value) + ")"));
             return;
         }
+        // The rules on process numbers leave a holder variable no other value
+        // than the process's own number or its own; the step's bits rely on it.
         if (value.kind != Value::Kind::process)
             refuse(outside(model_, assignment.span, "gives a process-number variable a value that is not a process number"));
         if (value.number != Value::this_process && static_cast<std::size_t>(value.number) != place_[index])
