@@ -26,14 +26,16 @@ int main(int argc, char** argv) {
     const int bound = argc == 3 ? std::stoi(argv[2]) : 0;
     const ruvello::counted::CountedModel counted = ruvello::counted::count_model(text.str(), bound);
     std::cout << counted.text;
-    nlohmann::json model{{"bound", counted.bound}, {"instances", counted.instances}, {"counters", nlohmann::json::array()}};
+    nlohmann::json model{
+        {"bound", counted.bound}, {"instances", counted.instances}, {"counters", nlohmann::json::array()}};
     if (counted.reason) model["reason"] = *counted.reason;
     for (const ruvello::counted::Counter& counter : counted.counters) {
         nlohmann::json values = nlohmann::json::object();
         for (const auto& [name, value] : counter.per_process) values[name] = value;
         nlohmann::json own = nlohmann::json::object();
         for (const auto& [name, value] : counter.own) own[name] = value;
-        model["counters"].push_back({{"name", counter.name}, {"per_process", values}, {"own", own}, {"holders", counter.holders}});
+        model["counters"].push_back(
+            {{"name", counter.name}, {"per_process", values}, {"own", own}, {"holders", counter.holders}});
     }
     std::cerr << model.dump() << "\n";
     for (const ruvello::counted::PropertyGoal& goal : counted.goals) {

@@ -93,8 +93,10 @@ FAIRNESS
 std::string edited(std::string text, const std::vector<std::pair<std::string, std::string>>& edits) {
     for (const auto& [from, to] : edits) {
         const std::size_t at = text.find(from);
-        if (at == std::string::npos) ADD_FAILURE() << "no '" << from << "' to edit";
-        else text.replace(at, from.size(), to);
+        if (at == std::string::npos)
+            ADD_FAILURE() << "no '" << from << "' to edit";
+        else
+            text.replace(at, from.size(), to);
     }
     return text;
 }
@@ -143,93 +145,180 @@ INSTANTIATE_TEST_SUITE_P(
     OutsideTheClass, RefusesModel,
     testing::Values(
         Refused{"a syntax error", &lock, {{"next(state) :=", "next(state) ::="}}, "line 14 cannot be read"},
-        Refused{"arithmetic on process numbers", &lock, {{"trying & !busy : critical", "trying & id + 1 = 2 : critical"}},
+        Refused{"arithmetic on process numbers",
+                &lock,
+                {{"trying & !busy : critical", "trying & id + 1 = 2 : critical"}},
                 "line 17 computes with process numbers (id + 1)"},
-        Refused{"a literal process number", &lock, {{"trying & !busy : critical", "trying & (!busy | id = 3) : critical"}},
+        Refused{"a literal process number",
+                &lock,
+                {{"trying & !busy : critical", "trying & (!busy | id = 3) : critical"}},
                 "line 17 compares a process number with a literal (id = 3)"},
-        Refused{"an order of process numbers", &lock, {{"trying & !busy : critical", "trying & id < 2 : critical"}},
+        Refused{"an order of process numbers",
+                &lock,
+                {{"trying & !busy : critical", "trying & id < 2 : critical"}},
                 "line 17 orders process numbers (id < 2)"},
-        Refused{"a process number compared with a number", &lock,
+        Refused{"a process number compared with a number",
+                &lock,
                 {{"trying & !busy : critical", "trying & id = next(busy) : critical"}},
                 "line 17 compares a process number with something other than a process's own number"},
-        Refused{"a process number used otherwise", &lock, {{"TRUE : busy;", "TRUE : id;"}},
+        Refused{"a process number used otherwise",
+                &lock,
+                {{"TRUE : busy;", "TRUE : id;"}},
                 "line 25 uses a process number otherwise than in = or != (id)"},
-        Refused{"N in an expression", &lock, {{"trying & !busy : critical", "trying & N > 1 : critical"}},
+        Refused{"N in an expression",
+                &lock,
+                {{"trying & !busy : critical", "trying & N > 1 : critical"}},
                 "line 17 uses N (N > 1)"},
-        Refused{"a range that depends on N", &lock, {{"busy : boolean", "busy : 1 .. N"}},
+        Refused{"a range that depends on N",
+                &lock,
+                {{"busy : boolean", "busy : 1 .. N"}},
                 "line 3 declares a range that depends on N (1 .. N)"},
-        Refused{"Proc as a range in the module", &lock,
+        Refused{"Proc as a range in the module",
+                &lock,
                 {{"MODULE user(id, state, busy)\n", "MODULE user(id, state, busy)\nVAR\n  mine : Proc;\n"}},
                 "line 14 declares a range that depends on N (Proc)"},
-        Refused{"an array indexed by process numbers", &lock, {{"busy : boolean", "busy : array 1 .. N of boolean"}},
+        Refused{"an array indexed by process numbers",
+                &lock,
+                {{"busy : boolean", "busy : array 1 .. N of boolean"}},
                 "line 3 declares an array"},
-        Refused{"Proc as the type of a per-process variable", &lock, {{"state[Proc] : {idle, trying, critical}", "state[Proc] : Proc"}},
+        Refused{"Proc as the type of a per-process variable",
+                &lock,
+                {{"state[Proc] : {idle, trying, critical}", "state[Proc] : Proc"}},
                 "line 4 declares state[Proc] of type Proc"},
-        Refused{"a process-number variable copied", &turns, {{"next(last) := last", "next(last) := turn"}},
+        Refused{"a process-number variable copied",
+                &turns,
+                {{"next(last) := last", "next(last) := turn"}},
                 "line 35 copies one process-number variable to another (turn)"},
-        Refused{"two process-number variables compared", &turns, {{"TRUE : turn;\n", "turn = last : turn;\n      TRUE : turn;\n"}},
+        Refused{"two process-number variables compared",
+                &turns,
+                {{"TRUE : turn;\n", "turn = last : turn;\n      TRUE : turn;\n"}},
                 "line 33 compares two process-number variables (turn = last)"},
-        Refused{"a literal given to a process-number variable", &turns, {{"trying & !busy : id", "trying & !busy : 2"}},
+        Refused{"a literal given to a process-number variable",
+                &turns,
+                {{"trying & !busy : id", "trying & !busy : 2"}},
                 "line 32 gives turn a literal process number (2)"},
-        Refused{"a process-number variable started elsewhere than at 1", &turns, {{"init(turn) := 1", "init(turn) := 2"}},
+        Refused{"a process-number variable started elsewhere than at 1",
+                &turns,
+                {{"init(turn) := 1", "init(turn) := 2"}},
                 "line 10 starts turn at a process other than 1"},
-        Refused{"a second kind of process", &lock,
+        Refused{"a second kind of process",
+                &lock,
                 {{"  p[Proc]", "  q[Proc] : transition user(Proc, state[Proc], busy);\n  p[Proc]"}},
                 "line 6 declares a second kind of process (p)"},
-        Refused{"another module instance in main", &lock, {{"  p[Proc]", "  extra : user(1, busy, busy);\n  p[Proc]"}},
+        Refused{"another module instance in main",
+                &lock,
+                {{"  p[Proc]", "  extra : user(1, busy, busy);\n  p[Proc]"}},
                 "line 5 declares a module instance other than the processes"},
-        Refused{"no processes", &lock, {{"  p[Proc] : transition user(Proc, state[Proc], busy);\n", ""}},
+        Refused{"no processes",
+                &lock,
+                {{"  p[Proc] : transition user(Proc, state[Proc], busy);\n", ""}},
                 "declares no processes"},
-        Refused{"a next in main", &lock, {{"init(busy) := FALSE", "next(busy) := FALSE"}},
+        Refused{"a next in main",
+                &lock,
+                {{"init(busy) := FALSE", "next(busy) := FALSE"}},
                 "line 7 assigns a next value in main"},
-        Refused{"a constraint", &lock, {{"SPEC\n", "TRANS\n  TRUE\nSPEC\n"}}, "line 9 constrains the model with TRANS"},
-        Refused{"a variable nobody assigns", &lock, {{"  busy : boolean;\n", "  busy : boolean;\n  flag : boolean;\n"}},
+        Refused{"a constraint",
+                &lock,
+                {{"SPEC\n", "TRANS\n  TRUE\nSPEC\n"}},
+                "line 9 constrains the model with TRANS"},
+        Refused{"a variable nobody assigns",
+                &lock,
+                {{"  busy : boolean;\n", "  busy : boolean;\n  flag : boolean;\n"}},
                 "line 4 declares flag, which no process assigns with next, so NuSMV leaves it free"},
-        Refused{"a module variable without next", &lock,
-                {{"MODULE user(id, state, busy)\n", "MODULE user(id, state, busy)\nVAR\n  seen : boolean;\n"}},
-                "line 14 declares seen, which no process assigns with next"},
-        Refused{"fairness other than running", &lock, {{"  running\n", "  state = idle\n"}},
+        Refused{
+            "a module variable without next",
+            &lock,
+            {{"MODULE user(id, state, busy)\n", "MODULE user(id, state, busy)\nVAR\n  seen : boolean;\n"}},
+            "line 14 declares seen, which no process assigns with next"},
+        Refused{"fairness other than running",
+                &lock,
+                {{"  running\n", "  state = idle\n"}},
                 "has fairness other than FAIRNESS running"},
-        Refused{"compassion", &lock, {{"  running\n", "  running\nCOMPASSION\n  (busy, !busy)\n"}},
+        Refused{"compassion",
+                &lock,
+                {{"  running\n", "  running\nCOMPASSION\n  (busy, !busy)\n"}},
                 "line 29 has fairness other than FAIRNESS running"},
-        Refused{"main with parameters", &lock, {{"MODULE main\n", "MODULE main(x)\n"}}, "line 1 gives main parameters"},
-        Refused{"a word constant", &lock, {{"TRUE : busy;", "TRUE : 0b1 = 0b1;"}},
+        Refused{"main with parameters",
+                &lock,
+                {{"MODULE main\n", "MODULE main(x)\n"}},
+                "line 1 gives main parameters"},
+        Refused{"a word constant",
+                &lock,
+                {{"TRUE : busy;", "TRUE : 0b1 = 0b1;"}},
                 "line 25 cannot be read: cannot read '0b1' (a word constant, or a number run into a name)"},
-        Refused{"a number too large", &lock, {{"TRUE : busy;", "TRUE : 2147483647 + 1 = 0;"}},
+        Refused{"a module called as a function",
+                &lock,
+                {{"TRUE : busy;", "TRUE : user(busy);"}},
+                "line 25 cannot be read: expected ';' after a case value, found '('"},
+        Refused{"a number too large",
+                &lock,
+                {{"TRUE : busy;", "TRUE : 2147483647 + 1 = 0;"}},
                 "line 25 computes a number too large (2147483647 + 1)"},
-        Refused{"an argument that is an expression", &lock, {{"state[Proc], busy)", "state[Proc], !busy)"}},
-                "line 5 passes something other than Proc, the process's own variable, a shared variable or a constant"},
-        Refused{"a per-process variable passed without [Proc]", &lock, {{"user(Proc, state[Proc]", "user(Proc, state"}},
+        Refused{"an argument that is an expression",
+                &lock,
+                {{"state[Proc], busy)", "state[Proc], !busy)"}},
+                "line 5 passes something other than Proc, the process's own variable, a shared variable or a "
+                "constant"},
+        Refused{"a per-process variable passed without [Proc]",
+                &lock,
+                {{"user(Proc, state[Proc]", "user(Proc, state"}},
                 "line 5 passes a per-process variable without [Proc]"},
-        Refused{"an input variable in main", &lock, {{"ASSIGN\n  init(busy)", "IVAR\n  coin : boolean;\nASSIGN\n  init(busy)"}},
+        Refused{"an input variable in main",
+                &lock,
+                {{"ASSIGN\n  init(busy)", "IVAR\n  coin : boolean;\nASSIGN\n  init(busy)"}},
                 "line 7 declares an input or frozen variable in main"},
-        Refused{"a name both a variable and a constant", &lock, {{"  busy : boolean;\n", "  busy : boolean;\n  idle : boolean;\n"}},
+        Refused{"a name both a variable and a constant",
+                &lock,
+                {{"  busy : boolean;\n", "  busy : boolean;\n  idle : boolean;\n"}},
                 "names idle both as a variable and as a constant"},
-        Refused{"a declaration of N", &lock, {{"  busy : boolean;\n", "  busy : boolean;\n  N : boolean;\n"}},
+        Refused{"a declaration of N",
+                &lock,
+                {{"  busy : boolean;\n", "  busy : boolean;\n  N : boolean;\n"}},
                 "line 4 declares N"},
-        Refused{"an initial value that depends on a variable", &lock, {{"init(busy) := FALSE", "init(busy) := busy"}},
+        Refused{"an initial value that depends on a variable",
+                &lock,
+                {{"init(busy) := FALSE", "init(busy) := busy"}},
                 "line 7 gives an initial value that depends on something other than constants"},
-        Refused{"a type that is not finite", &lock, {{"busy : boolean", "busy : integer"}},
+        Refused{"a type that is not finite",
+                &lock,
+                {{"busy : boolean", "busy : integer"}},
                 "line 3 declares busy of a type that is not a finite range"},
-        Refused{"a case where no branch applies", &lock, {{"      TRUE : state;\n", ""}},
+        Refused{"a case where no branch applies",
+                &lock,
+                {{"      TRUE : state;\n", ""}},
                 "line 15 has a case where no branch applies"},
-        Refused{"a value outside its type", &lock, {{"TRUE : busy;", "TRUE : state;"}},
+        Refused{"a value outside its type",
+                &lock,
+                {{"TRUE : busy;", "TRUE : state;"}},
                 "line 21 assigns busy a value outside its type (idle)"},
-        Refused{"running read in a step", &lock, {{"trying & !busy : critical", "trying & running : critical"}},
+        Refused{"running read in a step",
+                &lock,
+                {{"trying & !busy : critical", "trying & running : critical"}},
                 "line 17 reads running (running)"},
-        Refused{"next values read in a cycle", &lock,
+        Refused{"next values read in a cycle",
+                &lock,
                 {{"trying & !busy : critical", "trying & !next(busy) : critical"},
                  {"state = trying & !busy : TRUE", "next(state) = critical : TRUE"}},
                 "next values that read each other's next values in a cycle"},
-        Refused{"an indented header", &lock, {{"VAR\n", "  VAR\n"}}, "line 2 has VAR where the line translator does not read it as a header"},
-        Refused{"Proc in a comment of a VAR section", &lock, {{"  busy : boolean;", "  busy : boolean;  -- not per Proc"}},
+        Refused{"an indented header",
+                &lock,
+                {{"VAR\n", "  VAR\n"}},
+                "line 2 has VAR where the line translator does not read it as a header"},
+        Refused{"Proc in a comment of a VAR section",
+                &lock,
+                {{"  busy : boolean;", "  busy : boolean;  -- not per Proc"}},
                 "line 3 mentions Proc in a comment"},
-        Refused{"a per-process statement over two lines", &lock,
+        Refused{"a per-process statement over two lines",
+                &lock,
                 {{"state[Proc] : {idle, trying, critical};", "state[Proc] :\n    {idle, trying, critical};"}},
                 "line 4 writes a statement with [Proc] that is not alone on one line"},
-        Refused{"a comment that the line translator joins to a process declaration", &lock,
-                {{"  p[Proc]", "  -- the processes\n  p[Proc]"}}, "line 6 follows a comment line"},
-        Refused{"FORALL in a comment of a SPEC section", &lock, {{"SPEC\n", "SPEC\n  -- FORALL processes\n"}},
+        Refused{"a comment that the line translator joins to a process declaration",
+                &lock,
+                {{"  p[Proc]", "  -- the processes\n  p[Proc]"}},
+                "line 6 follows a comment line"},
+        Refused{"FORALL in a comment of a SPEC section",
+                &lock,
+                {{"SPEC\n", "SPEC\n  -- FORALL processes\n"}},
                 "line 10 mentions FORALL where the line translator would write a property of it"},
         Refused{"a name holding Proc", &lock, {{"busy", "Procbusy"}}, "line 3 has a name holding Proc"}),
     name_of<Refused>);
@@ -250,50 +339,67 @@ TEST_P(RefusesProperty, WithItsReason) {
     EXPECT_FALSE(counted.reason.has_value()) << *counted.reason;
     ASSERT_EQ(counted.goals.size(), 1u);
     ASSERT_TRUE(counted.goals[0].reason.has_value());
-    EXPECT_NE(counted.goals[0].reason->find(GetParam().reason), std::string::npos) << *counted.goals[0].reason;
+    EXPECT_NE(counted.goals[0].reason->find(GetParam().reason), std::string::npos)
+        << *counted.goals[0].reason;
     EXPECT_FALSE(counted.goals[0].invariant.has_value());
     EXPECT_TRUE(counted.text.empty());
 }
 
-const std::string mutual_exclusion = "FORALL (i, j) AG (i != j -> !(state[i] = critical & state[j] = critical))";
+const std::string mutual_exclusion =
+    "FORALL (i, j) AG (i != j -> !(state[i] = critical & state[j] = critical))";
 
 INSTANTIATE_TEST_SUITE_P(
     NotDecided, RefusesProperty,
     testing::Values(
-        PropertyRefused{"a process named by number", {{"state[j] = critical", "state[2] = critical"}},
+        PropertyRefused{"a process named by number",
+                        {{"state[j] = critical", "state[2] = critical"}},
                         "outside the class: line 10 names a process by number (state[2])"},
-        PropertyRefused{"a temporal operator inside", {{"!(state[i] = critical", "EF !(state[i] = critical"}},
+        PropertyRefused{"a temporal operator inside",
+                        {{"!(state[i] = critical", "EF !(state[i] = critical"}},
                         "only invariants (AG of a state formula) are decided for every N"},
-        PropertyRefused{"an operator before AG", {{mutual_exclusion, "FORALL (i) EF state[i] = critical"}},
+        PropertyRefused{"an operator before AG",
+                        {{mutual_exclusion, "FORALL (i) EF state[i] = critical"}},
                         "only invariants (AG of a state formula) are decided for every N"},
         PropertyRefused{"AG binding tighter than ->",
                         {{mutual_exclusion, "FORALL (i) state[i] = critical -> busy"}},
                         "only invariants (AG of a state formula) are decided for every N"},
-        PropertyRefused{"an LTL property", {{"SPEC\n  " + mutual_exclusion, "LTLSPEC\n  G busy"}},
-                        "only invariants (AG of a state formula) are decided for every N, not LTL properties"},
-        PropertyRefused{"a guard that leaves a pair equal",
-                        {{mutual_exclusion, "FORALL (i, j, k) AG (i != j -> !(state[i] = critical & state[k] = critical))"}},
-                        "line 10: the guard of a FORALL over several parameters must say that every two of them differ"},
+        PropertyRefused{
+            "an LTL property",
+            {{"SPEC\n  " + mutual_exclusion, "LTLSPEC\n  G busy"}},
+            "only invariants (AG of a state formula) are decided for every N, not LTL properties"},
+        PropertyRefused{
+            "a guard that leaves a pair equal",
+            {{mutual_exclusion,
+              "FORALL (i, j, k) AG (i != j -> !(state[i] = critical & state[k] = critical))"}},
+            "line 10: the guard of a FORALL over several parameters must say that every two of them differ"},
         PropertyRefused{"a parameter outside brackets",
                         {{"state[j] = critical)", "state[j] = critical & j = j)"}},
                         "the parameter j is used otherwise than alone in brackets"},
-        PropertyRefused{"a parameter spaced in its brackets", {{"state[j]", "state[ j ]"}},
+        PropertyRefused{"a parameter spaced in its brackets",
+                        {{"state[j]", "state[ j ]"}},
                         "the parameter j is used otherwise than alone in brackets"},
-        PropertyRefused{"a process instance named", {{"state[j] = critical", "p[j].running"}},
+        PropertyRefused{"a process instance named",
+                        {{"state[j] = critical", "p[j].running"}},
                         "outside the class: line 10 names a process instance (p[j].running)"},
         PropertyRefused{"FORALL after INVARSPEC", {{"SPEC\n", "INVARSPEC\n"}}, "FORALL after INVARSPEC"},
-        PropertyRefused{"FORALL on its header's line", {{"SPEC\n  FORALL", "SPEC FORALL"}},
+        PropertyRefused{"FORALL on its header's line",
+                        {{"SPEC\n  FORALL", "SPEC FORALL"}},
                         "FORALL must be on a line of its own after a SPEC or CTLSPEC header"},
-        PropertyRefused{"a guard without ->",
-                        {{mutual_exclusion, "FORALL (i, j) AG (i != j & !(state[i] = critical & state[j] = critical))"}},
-                        "the guard of a FORALL must end with '->'"},
-        PropertyRefused{"FORALL over two lines", {{"(i != j ->", "(i != j ->\n   "}},
+        PropertyRefused{
+            "a guard without ->",
+            {{mutual_exclusion, "FORALL (i, j) AG (i != j & !(state[i] = critical & state[j] = critical))"}},
+            "the guard of a FORALL must end with '->'"},
+        PropertyRefused{"FORALL over two lines",
+                        {{"(i != j ->", "(i != j ->\n   "}},
                         "the FORALL property must be written on one line, alone"},
-        PropertyRefused{"a per-process variable without a process",
-                        {{mutual_exclusion, "AG (busy | state = idle)"}},
-                        "outside the class: line 10 reads a per-process variable without naming a process (state)"},
-        PropertyRefused{"N", {{mutual_exclusion, "AG (busy | N > 2)"}}, "outside the class: line 10 uses N (N)"},
-        PropertyRefused{"an unread formula", {{mutual_exclusion, "AG (busy | )"}},
+        PropertyRefused{
+            "a per-process variable without a process",
+            {{mutual_exclusion, "AG (busy | state = idle)"}},
+            "outside the class: line 10 reads a per-process variable without naming a process (state)"},
+        PropertyRefused{
+            "N", {{mutual_exclusion, "AG (busy | N > 2)"}}, "outside the class: line 10 uses N (N)"},
+        PropertyRefused{"an unread formula",
+                        {{mutual_exclusion, "AG (busy | )"}},
                         "the property cannot be read: line 10: expected an expression"}),
     name_of<PropertyRefused>);
 
@@ -313,15 +419,23 @@ TEST(CountedProperty, OverMoreProcessesThanTheBoundIsNotDecided) {
               "the property quantifies over 2 processes, more than the counters' bound 1");
 }
 
+TEST(CountedProperty, WithFORALLMayEndWithASemicolon) {
+    const CountedModel counted = count_model(edited(lock, {{mutual_exclusion, mutual_exclusion + ";"}}));
+    ASSERT_EQ(counted.goals.size(), 1u);
+    EXPECT_TRUE(counted.goals[0].invariant.has_value()) << counted.goals[0].reason.value_or("");
+}
+
 // The bound is the widest quantifier, at least 2, unless given.
 TEST(CountedModel, ChoosesTheBoundFromTheProperties) {
     const std::string three = edited(lock, {{mutual_exclusion,
-        "FORALL (i, j, k) AG (i != j & j != k & !(i = k) -> !(state[i] = critical & state[j] = critical & state[k] = critical))"}});
+                                             "FORALL (i, j, k) AG (i != j & j != k & !(i = k) -> !(state[i] "
+                                             "= critical & state[j] = critical & state[k] = critical))"}});
     EXPECT_EQ(count_model(three).bound, 3);
     EXPECT_EQ(count_model(three).goals[0].processes, 3);
     EXPECT_EQ(count_model(lock).bound, 2);
     EXPECT_EQ(count_model(lock, 5).bound, 5);
-    EXPECT_EQ(count_model(edited(lock, {{"SPEC\n  " + mutual_exclusion, "INVARSPEC\n  !busy | busy"}})).bound, 2);
+    EXPECT_EQ(count_model(edited(lock, {{"SPEC\n  " + mutual_exclusion, "INVARSPEC\n  !busy | busy"}})).bound,
+              2);
 }
 
 TEST(CountedModel, OfTheLockNamesTheInvariantAndTheCounters) {
@@ -362,7 +476,7 @@ SPEC
 MODULE worker(state, Zcount)
 ASSIGN
   next(state) := state = idle ? {idle, busy} : idle;
-  next(Zcount) := state = busy ? (Zcount = 3 ? 0 : Zcount - -1) : Zcount;
+  next(Zcount) := Zcount = 3 ? 0 : Zcount - -1;
 )");
     ASSERT_FALSE(counted.reason.has_value()) << *counted.reason;
     ASSERT_EQ(counted.goals.size(), 1u);
@@ -378,7 +492,8 @@ TEST(CountedModel, CountsWhoHoldsAProcessNumber) {
     EXPECT_EQ(counted.counters.size(), 3u * 4u);
     int holding_turn = 0;
     for (const auto& counter : counted.counters)
-        holding_turn += std::find(counter.holders.begin(), counter.holders.end(), "turn") != counter.holders.end();
+        holding_turn +=
+            std::find(counter.holders.begin(), counter.holders.end(), "turn") != counter.holders.end();
     EXPECT_EQ(holding_turn, 6);
 }
 
@@ -416,26 +531,29 @@ TEST_P(OddInput, IsRefusedWithAReason) {
 
 INSTANTIATE_TEST_SUITE_P(
     NeverCrashes, OddInput,
-    testing::Values(
-        Odd{"nothing", ""}, Odd{"bytes outside the language", std::string("\0\0\xff", 3)},
-        Odd{"a comment alone", "-- only a comment"}, Odd{"a module without a name", "MODULE"},
-        Odd{"a declaration cut short", "MODULE main\nVAR\n  x :"},
-        Odd{"Windows line ends", "MODULE main\r\nVAR\r\n  x : boolean;\r\nSPEC\r\n  AG x\r\n"},
-        Odd{"deep parentheses", "MODULE main\nSPEC\n  " + repeated("(", 100000) + "x" + repeated(")", 100000) + "\n"},
-        Odd{"many negations", "MODULE main\nSPEC\n  " + repeated("!", 100000) + "x\n"},
-        Odd{"a long conjunction", "MODULE main\nSPEC\n  x" + repeated(" & x", 100000) + "\n"},
-        Odd{"a number too large", "MODULE main\nVAR\n  x : 0..99999999999999999999;\nSPEC\n  AG x = 1\n"},
-        Odd{"a parameter twice", "MODULE main\nSPEC\n  FORALL (i, i) AG (i != i -> x[i])\n"},
-        Odd{"a FORALL cut short", "MODULE main\nSPEC\n  FORALL ( AG\n"},
-        Odd{"a case cut short", "MODULE main\nSPEC\n  case TRUE : "},
-        Odd{"no processes", "MODULE main\nVAR\n  x : {a, b};\nASSIGN\n  next(x) := case x = a : {b, a}; esac;\nSPEC\n  AG x = a\n"},
-        Odd{"half a model", lock.substr(0, lock.size() / 2)},
-        Odd{"many unread properties", "MODULE main\n" + repeated("SPEC\n  AG busy -> \n", 50)}),
+    testing::Values(Odd{"nothing", ""}, Odd{"bytes outside the language", std::string("\0\0\xff", 3)},
+                    Odd{"a comment alone", "-- only a comment"}, Odd{"a module without a name", "MODULE"},
+                    Odd{"a declaration cut short", "MODULE main\nVAR\n  x :"},
+                    Odd{"Windows line ends", "MODULE main\r\nVAR\r\n  x : boolean;\r\nSPEC\r\n  AG x\r\n"},
+                    Odd{"deep parentheses",
+                        "MODULE main\nSPEC\n  " + repeated("(", 100000) + "x" + repeated(")", 100000) + "\n"},
+                    Odd{"many negations", "MODULE main\nSPEC\n  " + repeated("!", 100000) + "x\n"},
+                    Odd{"a long conjunction", "MODULE main\nSPEC\n  x" + repeated(" & x", 100000) + "\n"},
+                    Odd{"a number too large",
+                        "MODULE main\nVAR\n  x : 0..99999999999999999999;\nSPEC\n  AG x = 1\n"},
+                    Odd{"a parameter twice", "MODULE main\nSPEC\n  FORALL (i, i) AG (i != i -> x[i])\n"},
+                    Odd{"a FORALL cut short", "MODULE main\nSPEC\n  FORALL ( AG\n"},
+                    Odd{"a case cut short", "MODULE main\nSPEC\n  case TRUE : "},
+                    Odd{"no processes",
+                        "MODULE main\nVAR\n  x : {a, b};\nASSIGN\n  next(x) := case x = a : {b, a}; "
+                        "esac;\nSPEC\n  AG x = a\n"},
+                    Odd{"half a model", lock.substr(0, lock.size() / 2)},
+                    Odd{"many unread properties", "MODULE main\n" + repeated("SPEC\n  AG busy -> \n", 50)}),
     name_of<Odd>);
 
 TEST(OddInput, NestingIsBoundedWithTheLineOfTheExpression) {
-    const CountedModel counted =
-        count_model(lock + "\nMODULE other\nDEFINE\n  d := " + repeated("(", 5000) + "TRUE" + repeated(")", 5000) + ";\n");
+    const CountedModel counted = count_model(lock + "\nMODULE other\nDEFINE\n  d := " + repeated("(", 5000) +
+                                             "TRUE" + repeated(")", 5000) + ";\n");
     EXPECT_NE(counted.reason.value_or("").find("line 32 cannot be read: an expression nests deeper than"),
               std::string::npos)
         << counted.reason.value_or("");
@@ -443,7 +561,8 @@ TEST(OddInput, NestingIsBoundedWithTheLineOfTheExpression) {
 
 TEST(OddInput, EveryPropertyKeywordIsAGoalEvenPastAnUnreadPart) {
     const ruvello::smv::Model model = ruvello::smv::parse_model(
-        "MODULE main\nVAR\n  x : ;\nSPEC\n  AG x\nLTLSPEC G x\nINVARSPEC x\nMODULE m\nCOMPUTE MIN [x, x]\nPSLSPEC x\n");
+        "MODULE main\nVAR\n  x : ;\nSPEC\n  AG x\nLTLSPEC G x\nINVARSPEC x\nMODULE m\nCOMPUTE MIN [x, "
+        "x]\nPSLSPEC x\n");
     ASSERT_TRUE(model.error.has_value());
     EXPECT_EQ(model.error->line, 3u);
     EXPECT_EQ(count_model(model.text).goals.size(), 5u);

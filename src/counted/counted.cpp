@@ -44,7 +44,8 @@ CountedModel count_model(std::string_view model_text, int bound) {
             }
         }
         WrittenModel written = write_counted_model(processes, shared, steps, counted.bound, decided);
-        for (std::size_t k = 0; k < decided_goals.size(); ++k) decided_goals[k]->invariant = written.invariants[k];
+        for (std::size_t k = 0; k < decided_goals.size(); ++k)
+            decided_goals[k]->invariant = written.invariants[k];
         if (!decided.empty()) counted.text = std::move(written.text);
         counted.counters = std::move(written.counters);
     } catch (const Refusal& refusal) {

@@ -22,23 +22,25 @@
 namespace ruvello::counted {
 
 struct PropertyGoal {
-    std::size_t line = 0;                  // the model line of the first token after the property's keyword (for FORALL, its line)
-    int processes = 0;                     // k, how many processes it quantifies over (0 for none)
-    std::optional<std::string> invariant;  // the NAME of its INVARSPEC in the counted model, when it is decided that way
-    std::optional<std::string> reason;     // why it cannot be decided for every N, when it cannot (one line)
+    std::size_t line =
+        0;  // the model line of the first token after the property's keyword (for FORALL, its line)
+    int processes = 0;  // k, how many processes it quantifies over (0 for none)
+    std::optional<std::string>
+        invariant;  // the NAME of its INVARSPEC in the counted model, when it is decided that way
+    std::optional<std::string> reason;  // why it cannot be decided for every N, when it cannot (one line)
 };
 
 // What one counter counts: the processes in one local state.
 struct Counter {
     std::string name;
     std::vector<std::pair<std::string, std::string>> per_process;  // x of x[Proc] in main, and its value
-    std::vector<std::pair<std::string, std::string>> own;          // declared in the process module, and its value
+    std::vector<std::pair<std::string, std::string>> own;  // declared in the process module, and its value
     std::vector<std::string> holders;  // the shared variables of type Proc that name the process
 };
 
 struct CountedModel {
-    std::string text;                 // the counted model, NuSMV input, readable; empty when no property can be decided
-    int bound = 0;                    // m
+    std::string text;  // the counted model, NuSMV input, readable; empty when no property can be decided
+    int bound = 0;     // m
     std::vector<PropertyGoal> goals;  // one per property of the model, in main and in modules, in line order
     std::optional<std::string> reason;  // why the model as a whole is not counted
     std::string instances;              // p of p[Proc] : transition m(...)

@@ -29,25 +29,30 @@ ValueSet Evaluator::values(const Expr& expr, const Resolver& resolve, bool next)
     case Expr::Kind::choice: return choice(expr, resolve, next);
     case Expr::Kind::set: {
         ValueSet all;
-        for (const smv::ExprPtr& element : expr.operands) all = joined(std::move(all), values(*element, resolve, next));
+        for (const smv::ExprPtr& element : expr.operands)
+            all = joined(std::move(all), values(*element, resolve, next));
         return all;
     }
     case Expr::Kind::temporal:
-    case Expr::Kind::until: refuse(outside(model_, expr.span, "uses a temporal operator where a state is meant"));
+    case Expr::Kind::until:
+        refuse(outside(model_, expr.span, "uses a temporal operator where a state is meant"));
     case Expr::Kind::call: break;
     }
-    refuse(outside(model_, expr.span, "calls " + std::string(expr.text) + ", which the counted model does not evaluate"));
+    refuse(outside(model_, expr.span,
+                   "calls " + std::string(expr.text) + ", which the counted model does not evaluate"));
 }
 
 Value Evaluator::value(const Expr& expr, const Resolver& resolve, bool next) {
     const ValueSet found = values(expr, resolve, next);
-    if (found.size() != 1) refuse(outside(model_, expr.span, "uses a set of values where one value is meant"));
+    if (found.size() != 1)
+        refuse(outside(model_, expr.span, "uses a set of values where one value is meant"));
     return found.front();
 }
 
 bool Evaluator::holds(const Expr& expr, const Resolver& resolve, bool next) {
     const Value found = value(expr, resolve, next);
-    if (found.kind != Value::Kind::boolean) refuse(outside(model_, expr.span, "uses a value that is not boolean as a condition"));
+    if (found.kind != Value::Kind::boolean)
+        refuse(outside(model_, expr.span, "uses a value that is not boolean as a condition"));
     return found.number != 0;
 }
 
@@ -65,9 +70,11 @@ ValueSet Evaluator::binary(const Expr& expr, const Resolver& resolve, bool next)
     const Value left = value(expr.operand(0), resolve, next);
     if (expr.op == smv::Operator::member) {
         const ValueSet right = values(expr.operand(1), resolve, next);
-        if (std::any_of(right.begin(), right.end(), [&](const Value& element) { return element.kind != left.kind; }))
+        if (std::any_of(right.begin(), right.end(),
+                        [&](const Value& element) { return element.kind != left.kind; }))
             refuse(outside(model_, expr.span, "combines values of different types"));
-        if (left.kind == Value::Kind::process) refuse(outside(model_, expr.span, "looks for a process number in a set"));
+        if (left.kind == Value::Kind::process)
+            refuse(outside(model_, expr.span, "looks for a process number in a set"));
         return {Value::boolean(std::find(right.begin(), right.end(), left) != right.end())};
     }
     return {apply(model_, expr, expr.op, left, value(expr.operand(1), resolve, next))};

@@ -34,9 +34,12 @@ public:
         Section section = Section::module;
         for (const std::string_view line : lines_) {
             const std::string_view header = header_of(line);
-            if (header == "MODULE") section = Section::module;
-            else if (header == "VAR" || header == "ASSIGN") section = Section::statements;
-            else if (!header.empty()) section = Section::properties;
+            if (header == "MODULE")
+                section = Section::module;
+            else if (header == "VAR" || header == "ASSIGN")
+                section = Section::statements;
+            else if (!header.empty())
+                section = Section::properties;
             sections_.push_back(section);
         }
         last_token_.assign(lines_.size() + 1, npos);
@@ -63,7 +66,8 @@ public:
     // by a space or the end of the line.
     static std::string_view header_of(std::string_view line) {
         for (const std::string_view word : header_words)
-            if (line.starts_with(word) && (line.size() == word.size() || line[word.size()] == ' ')) return word;
+            if (line.starts_with(word) && (line.size() == word.size() || line[word.size()] == ' '))
+                return word;
         return {};
     }
 
@@ -75,7 +79,9 @@ private:
     std::vector<std::size_t> last_token_;  // by line
 };
 
-bool contains(std::string_view text, std::string_view word) { return text.find(word) != std::string_view::npos; }
+bool contains(std::string_view text, std::string_view word) {
+    return text.find(word) != std::string_view::npos;
+}
 
 void require_headers_in_first_column(const smv::Model& model, const Lines& lines) {
     for (const Token& token : model.tokens) {
@@ -83,9 +89,10 @@ void require_headers_in_first_column(const smv::Model& model, const Lines& lines
             std::find(header_words.begin(), header_words.end(), token.text) == header_words.end())
             continue;
         if (token.column != 0 || Lines::header_of(lines.text(token.line)) != token.text)
-            refuse(outside(token.line, "has " + std::string(token.text) +
-                                           " where the line translator does not read it as a header: write it in "
-                                           "the first column, followed by a space or the line's end"));
+            refuse(outside(token.line,
+                           "has " + std::string(token.text) +
+                               " where the line translator does not read it as a header: write it in "
+                               "the first column, followed by a space or the line's end"));
     }
 }
 
@@ -106,8 +113,9 @@ void require_proc_where_replaced(const smv::Model& model, const Lines& lines) {
     for (const Token& token : model.tokens) {
         if (token.kind != TokenKind::name || !contains(token.text, "Proc")) continue;
         if (token.text != "Proc")
-            refuse(outside(token.line, "has a name holding Proc, which the line translator replaces inside it (" +
-                                           smv::excerpt(token.text) + ")"));
+            refuse(outside(token.line,
+                           "has a name holding Proc, which the line translator replaces inside it (" +
+                               smv::excerpt(token.text) + ")"));
         if (lines.section(token.line) != Section::statements || lines.is_header(token.line))
             refuse(outside(token.line, "uses Proc where the line translator does not replace it"));
     }
@@ -137,7 +145,11 @@ class PerProcessStatement {
 public:
     PerProcessStatement(const smv::Model& model, const Lines& lines, std::size_t first, std::size_t last,
                         bool declares_processes)
-        : model_(model), lines_(lines), first_(first), last_(last), declares_processes_(declares_processes),
+        : model_(model),
+          lines_(lines),
+          first_(first),
+          last_(last),
+          declares_processes_(declares_processes),
           line_(model.tokens[first].line) {}
 
     void require_as_read() const {
@@ -186,11 +198,13 @@ private:
             if (lines_.is_blank(line)) continue;
             const std::string_view text = lines_.text(line);
             if (lines_.is_header(line) || contains(text, ";")) return;
-            if (lines_.has_tokens(line)) fail("follows a line without ';', which the line translator joins to it");
+            if (lines_.has_tokens(line))
+                fail("follows a line without ';', which the line translator joins to it");
             if (contains(text, ":") || contains(text, "transition"))
                 fail("follows a comment line that the line translator joins to it and reads as part of it");
             if (declares_processes_)
-                fail("follows a comment line, which the line translator would make part of the process names");
+                fail(
+                    "follows a comment line, which the line translator would make part of the process names");
         }
     }
 
@@ -211,7 +225,7 @@ void require_per_process_statements_as_read(const smv::Model& model, const Lines
         for (const smv::Declaration& declaration : module.declarations)
             if (declaration.per_process)
                 PerProcessStatement(model, lines, declaration.first_token, declaration.last_token,
-                                    declaration.type.kind == smv::TypeSpec::Kind::instance)
+                                    declaration.type.kind == smv::Type::Kind::instance)
                     .require_as_read();
         for (const smv::Assignment& assignment : module.assignments)
             if (is_per_process_target(*assignment.target))

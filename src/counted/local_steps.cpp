@@ -42,7 +42,8 @@ public:
         };
         while (placed.size() < reads_.size()) {
             const auto ready = std::find_if(reads_.begin(), reads_.end(), [&](const auto& entry) {
-                return !is_placed(entry.first) && std::all_of(entry.second.begin(), entry.second.end(), is_placed);
+                return !is_placed(entry.first) &&
+                       std::all_of(entry.second.begin(), entry.second.end(), is_placed);
             });
             if (ready == reads_.end()) {
                 const auto waiting = std::find_if(reads_.begin(), reads_.end(),
@@ -70,7 +71,8 @@ private:
         for (const smv::ExprPtr& operand : expr.operands) collect(*operand, next, reads);
     }
     std::optional<std::size_t> variable_named(std::string_view name) const {
-        if (const auto found = processes_.module_variables.find(name); found != processes_.module_variables.end())
+        if (const auto found = processes_.module_variables.find(name);
+            found != processes_.module_variables.end())
             return found->second;
         const auto parameter = processes_.parameters.find(name);
         if (parameter != processes_.parameters.end() && parameter->second.kind == Binding::Kind::variable)
@@ -92,9 +94,16 @@ public:
     using Successor = std::function<void(const LocalState&, std::optional<std::size_t>, std::size_t)>;
 
     StepRunner(const ProcessClass& processes, const Valuations& shared, const Valuations& inputs)
-        : processes_(processes), model_(*processes.model), shared_(shared), inputs_(inputs),
-          reads_(processes), order_(reads_.order()), place_(processes.variables.size()), evaluator_(model_, spent_) {
-        for (const std::vector<std::size_t>* role : {&processes.own, &processes.shared, &processes.holders, &processes.inputs})
+        : processes_(processes),
+          model_(*processes.model),
+          shared_(shared),
+          inputs_(inputs),
+          reads_(processes),
+          order_(reads_.order()),
+          place_(processes.variables.size()),
+          evaluator_(model_, spent_) {
+        for (const std::vector<std::size_t>* role :
+             {&processes.own, &processes.shared, &processes.holders, &processes.inputs})
             for (std::size_t k = 0; k < role->size(); ++k) place_[(*role)[k]] = k;
         resolve_ = [this](const Expr& expr, bool next) { return resolve(expr, next); };
     }
@@ -121,17 +130,20 @@ public:
         }
     }
 
+private:
     // The values each variable may take, for a next value that is read.
     std::vector<Value> values_of(std::size_t variable) const {
         const Variable& declared = processes_.variables[variable];
         if (declared.role != Role::holder) return declared.domain.values;
-        return {Value::process(Value::this_process), Value::process(static_cast<std::int64_t>(place_[variable]))};
+        return {Value::process(Value::this_process),
+                Value::process(static_cast<std::int64_t>(place_[variable]))};
     }
 
-private:
-    void require_fits_for_any_reads(std::size_t variable, const std::vector<std::size_t>& reads, std::size_t k) {
+    void require_fits_for_any_reads(std::size_t variable, const std::vector<std::size_t>& reads,
+                                    std::size_t k) {
         if (k == reads.size()) {
-            for (const Value& value : evaluator_.values(*processes_.variables[variable].next->value, resolve_))
+            for (const Value& value :
+                 evaluator_.values(*processes_.variables[variable].next->value, resolve_))
                 require_fits(variable, value);
             return;
         }
@@ -158,11 +170,15 @@ private:
         if (variable.role != Role::holder) {
             if (variable.domain.index_of(value) == Domain::npos)
                 refuse(outside(assignment.span.line, "assigns " + std::string(variable.name) +
-                                                         " a value outside its type (" + text_of(value) + ")"));
+                                                         " a value outside its type (" + text_of(value) +
+                                                         ")"));
             return;
         }
+        // The rules on process numbers leave a holder variable no other value
+        // than the process's own number or its own; the step's bits rely on it.
         if (value.kind != Value::Kind::process)
-            refuse(outside(model_, assignment.span, "gives a process-number variable a value that is not a process number"));
+            refuse(outside(model_, assignment.span,
+                           "gives a process-number variable a value that is not a process number"));
         if (value.number != Value::this_process && static_cast<std::size_t>(value.number) != place_[index])
             refuse(outside(model_, assignment.span, "copies one process-number variable to another"));
     }
@@ -195,8 +211,11 @@ private:
 
     ValueSet resolve(const Expr& expr, bool next) {
         if (expr.kind != Expr::Kind::name)
-            refuse(outside(model_, expr.span, "indexes an array or names an instance, which the counted model does not take in"));
-        if (const auto found = processes_.module_variables.find(expr.text); found != processes_.module_variables.end())
+            refuse(
+                outside(model_, expr.span,
+                        "indexes an array or names an instance, which the counted model does not take in"));
+        if (const auto found = processes_.module_variables.find(expr.text);
+            found != processes_.module_variables.end())
             return {variable_value(found->second, next, expr)};
         if (const auto found = processes_.parameters.find(expr.text); found != processes_.parameters.end()) {
             const Binding& binding = found->second;
@@ -206,7 +225,8 @@ private:
             case Binding::Kind::constant: return {binding.constant};
             }
         }
-        if (const auto found = processes_.module_definitions.find(expr.text); found != processes_.module_definitions.end())
+        if (const auto found = processes_.module_definitions.find(expr.text);
+            found != processes_.module_definitions.end())
             return definition(expr, *found->second, next);
         if (processes_.constants.contains(expr.text)) return {Value::constant(expr.text)};
         if (expr.text == "running") refuse(outside(model_, expr.span, "reads running"));
@@ -216,7 +236,8 @@ private:
     Value variable_value(std::size_t index, bool next, const Expr& at) const {
         const Variable& variable = processes_.variables[index];
         if (next) {
-            if (!next_[index]) refuse(outside(model_, at.span, "reads a next value that the step does not compute first"));
+            if (!next_[index])
+                refuse(outside(model_, at.span, "reads a next value that the step does not compute first"));
             return *next_[index];
         }
         const std::size_t place = place_[index];
@@ -233,7 +254,8 @@ private:
     ValueSet definition(const Expr& name, const Expr& value, bool next) {
         if (std::find(definitions_.begin(), definitions_.end(), name.text) != definitions_.end() ||
             definitions_.size() >= deepest_definitions)
-            refuse(outside(model_, name.span, "defines a name in terms of itself, or nests definitions too deeply"));
+            refuse(outside(model_, name.span,
+                           "defines a name in terms of itself, or nests definitions too deeply"));
         definitions_.push_back(name.text);
         ValueSet values = evaluator_.values(value, resolve_, next);
         definitions_.pop_back();
@@ -264,7 +286,9 @@ using Moves = std::map<MoveKey, std::set<std::pair<std::size_t, std::size_t>>>;
 class Enumeration {
 public:
     Enumeration(const ProcessClass& processes, const Valuations& shared)
-        : processes_(processes), shared_(shared), inputs_(processes, processes.inputs, "input variables"),
+        : processes_(processes),
+          shared_(shared),
+          inputs_(processes, processes.inputs, "input variables"),
           runner_(processes, shared, inputs_) {}
 
     LocalSteps run() {
@@ -284,8 +308,8 @@ private:
         const auto [found, added] = index_.emplace(state, steps_.states.size());
         if (added) {
             if (steps_.states.size() == largest_local_states)
-                refuse("outside the class: a process may be in more than " + std::to_string(largest_local_states) +
-                       " local states, too many to count");
+                refuse("outside the class: a process may be in more than " +
+                       std::to_string(largest_local_states) + " local states, too many to count");
             steps_.states.push_back(state);
             steps_.initial.push_back(initial);
         }
@@ -296,7 +320,8 @@ private:
     // input: as many as NuSMV's checks of types go through.
     void require_values_in_types() {
         std::vector<std::size_t> sizes;
-        for (const std::size_t index : processes_.own) sizes.push_back(processes_.variables[index].domain.size());
+        for (const std::size_t index : processes_.own)
+            sizes.push_back(processes_.variables[index].domain.size());
         sizes.insert(sizes.end(), processes_.holders.size(), 2);
         std::size_t work = shared_.size() * inputs_.size();
         within_enumeration(work);
@@ -313,7 +338,8 @@ private:
     }
 
     static void within_enumeration(std::size_t work) {
-        if (work > largest_enumeration) refuse("outside the class: the local and shared states are too many to count");
+        if (work > largest_enumeration)
+            refuse("outside the class: the local and shared states are too many to count");
     }
 
     // Every combination of the own variables' initial values, each with and
@@ -324,8 +350,9 @@ private:
             const Variable& variable = processes_.variables[index];
             std::vector<std::uint32_t>& values = choices.emplace_back();
             for (std::uint32_t k = 0; k < variable.domain.size(); ++k)
-                if (!variable.initial || std::binary_search(variable.initial->begin(), variable.initial->end(),
-                                                            variable.domain.values[k]))
+                if (!variable.initial ||
+                    std::binary_search(variable.initial->begin(), variable.initial->end(),
+                                       variable.domain.values[k]))
                     values.push_back(k);
         }
         for (std::size_t h = 0; h < processes_.holders.size(); ++h) choices.push_back({0, 1});
@@ -348,12 +375,13 @@ private:
         const LocalState state = steps_.states[from];
         for (std::size_t shared = 0; shared < shared_.size(); ++shared)
             for (std::size_t inputs = 0; inputs < inputs_.size(); ++inputs)
-                runner_.successors(state, shared, inputs,
-                                   [&](const LocalState& after, std::optional<std::size_t> taken, std::size_t shared_after) {
-                                       const std::size_t to = add(after, false);
-                                       moves_[{from, to, taken}].emplace(shared, shared_after);
-                                       if (taken) taken_.insert(*taken);
-                                   });
+                runner_.successors(
+                    state, shared, inputs,
+                    [&](const LocalState& after, std::optional<std::size_t> taken, std::size_t shared_after) {
+                        const std::size_t to = add(after, false);
+                        moves_[{from, to, taken}].emplace(shared, shared_after);
+                        if (taken) taken_.insert(*taken);
+                    });
     }
 
     // A transition that takes a holder variable is a step of the counted
@@ -366,8 +394,8 @@ private:
         for (const LocalTransition& transition : steps_.transitions) {
             steps += transition.taken ? holding[*transition.taken] : 1;
             if (steps > most_steps)
-                refuse("outside the class: the counted model would take more than " + std::to_string(most_steps) +
-                       " kinds of step");
+                refuse("outside the class: the counted model would take more than " +
+                       std::to_string(most_steps) + " kinds of step");
         }
     }
 
@@ -413,7 +441,8 @@ private:
             bool keeps = true, one_value = true;
             std::optional<std::uint32_t> value;
             for (const auto& [before, after] : pairs) {
-                const std::uint32_t old_value = shared_.valuation(before)[k], new_value = shared_.valuation(after)[k];
+                const std::uint32_t old_value = shared_.valuation(before)[k],
+                                    new_value = shared_.valuation(after)[k];
                 keeps &= old_value == new_value;
                 one_value &= !value || *value == new_value;
                 value = new_value;
@@ -426,7 +455,8 @@ private:
 
     // The update that describes one move: what changes, to what.
     std::vector<std::optional<std::uint32_t>> own_update(std::size_t before, std::size_t after) const {
-        const std::vector<std::uint32_t> old_values = shared_.valuation(before), new_values = shared_.valuation(after);
+        const std::vector<std::uint32_t> old_values = shared_.valuation(before),
+                                         new_values = shared_.valuation(after);
         std::vector<std::optional<std::uint32_t>> update(old_values.size());
         for (std::size_t k = 0; k < update.size(); ++k)
             if (old_values[k] != new_values[k]) update[k] = new_values[k];

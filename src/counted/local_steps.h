@@ -34,8 +34,8 @@ using LocalState = std::vector<std::uint32_t>;
 // does to the shared variables: for the shared valuations of `guard`, each
 // shared variable keeps its value or, with an update, takes that value.
 struct LocalTransition {
-    std::size_t from = 0, to = 0;       // local states
-    std::optional<std::size_t> taken;   // the holder variable (position in holders) taken from another process
+    std::size_t from = 0, to = 0;      // local states
+    std::optional<std::size_t> taken;  // the holder variable (position in holders) taken from another process
     ValuationSet guard;
     std::vector<std::optional<std::uint32_t>> update;  // by shared variable
 };

@@ -33,13 +33,14 @@ bool is_order(Operator op) {
            op == Operator::greater_equal;
 }
 bool is_literal_number(const Expr& expr) {
-    return expr.kind == Expr::Kind::number ||
-           (expr.kind == Expr::Kind::unary && expr.op == Operator::minus && is_literal_number(expr.operand(0)));
+    return expr.kind == Expr::Kind::number || (expr.kind == Expr::Kind::unary && expr.op == Operator::minus &&
+                                               is_literal_number(expr.operand(0)));
 }
 
 class ProcessNumbers {
 public:
-    explicit ProcessNumbers(const ProcessClass& processes) : processes_(processes), model_(*processes.model) {}
+    explicit ProcessNumbers(const ProcessClass& processes)
+        : processes_(processes), model_(*processes.model) {}
 
     void require_symmetric() const {
         // The module's parts, checked in the order of its text.
@@ -77,8 +78,8 @@ private:
         if (expr.text == "N" && !declared_in_module(expr.text)) return Atom::n;
         if (holder_of(expr)) return Atom::holder;
         const auto parameter = processes_.parameters.find(expr.text);
-        if (parameter != processes_.parameters.end() && parameter->second.kind == Binding::Kind::process_number &&
-            !declared_in_module(expr.text))
+        if (parameter != processes_.parameters.end() &&
+            parameter->second.kind == Binding::Kind::process_number && !declared_in_module(expr.text))
             return Atom::own_number;
         return Atom::none;
     }
@@ -105,7 +106,8 @@ private:
         if (is_process_number(expr)) return true;
         switch (expr.kind) {
         case Expr::Kind::unary: return expr.op == Operator::minus && carries(expr.operand(0));
-        case Expr::Kind::binary: return is_arithmetic(expr.op) && (carries(expr.operand(0)) || carries(expr.operand(1)));
+        case Expr::Kind::binary:
+            return is_arithmetic(expr.op) && (carries(expr.operand(0)) || carries(expr.operand(1)));
         case Expr::Kind::if_then_else: return carries(expr.operand(1)) || carries(expr.operand(2));
         case Expr::Kind::choice:
             for (std::size_t k = 1; k < expr.operands.size(); k += 2)
@@ -118,11 +120,14 @@ private:
         }
     }
 
-    [[noreturn]] void fail(const Expr& at, std::string_view what) const { refuse(outside(model_, at.span, what)); }
+    [[noreturn]] void fail(const Expr& at, std::string_view what) const {
+        refuse(outside(model_, at.span, what));
+    }
 
     void walk(const Expr& expr, const Expr* parent) const {
         // A name is quoted with the operation it is an operand of.
-        const bool operation = parent && (parent->kind == Expr::Kind::binary || parent->kind == Expr::Kind::unary);
+        const bool operation =
+            parent && (parent->kind == Expr::Kind::binary || parent->kind == Expr::Kind::unary);
         const Expr& context = operation ? *parent : expr;
         switch (atom(expr)) {
         case Atom::n: fail(context, "uses N");
@@ -166,7 +171,8 @@ private:
 
     void check_assignment(const smv::Assignment& assignment) const {
         const std::optional<std::size_t> holder = holder_of(*assignment.target);
-        if (!holder || assignment.kind != smv::Assignment::Kind::next) return walk(*assignment.value, nullptr);
+        if (!holder || assignment.kind != smv::Assignment::Kind::next)
+            return walk(*assignment.value, nullptr);
         holder_value(*assignment.value, *holder, assignment);
     }
 

@@ -21,8 +21,8 @@ constexpr std::size_t largest_property_work = 4'000'000;
 constexpr std::size_t deepest_definitions = 32;
 
 bool is_temporal_or_next(const Expr& expr) {
-    if (expr.kind == Expr::Kind::temporal || expr.kind == Expr::Kind::until || expr.kind == Expr::Kind::next ||
-        expr.kind == Expr::Kind::init)
+    if (expr.kind == Expr::Kind::temporal || expr.kind == Expr::Kind::until ||
+        expr.kind == Expr::Kind::next || expr.kind == Expr::Kind::init)
         return true;
     return std::any_of(expr.operands.begin(), expr.operands.end(),
                        [](const smv::ExprPtr& operand) { return is_temporal_or_next(*operand); });
@@ -39,7 +39,8 @@ std::optional<std::set<std::string_view>> differing_pair(const Expr& conjunct) {
     if (comparison->kind != Expr::Kind::binary || comparison->op != wanted) return std::nullopt;
     const Expr& left = comparison->operand(0);
     const Expr& right = comparison->operand(1);
-    if (left.kind != Expr::Kind::name || right.kind != Expr::Kind::name || left.text == right.text) return std::nullopt;
+    if (left.kind != Expr::Kind::name || right.kind != Expr::Kind::name || left.text == right.text)
+        return std::nullopt;
     return std::set<std::string_view>{left.text, right.text};
 }
 
@@ -72,7 +73,8 @@ bool guard_says_all_differ(const Expr& guard, const std::vector<std::string_view
 std::optional<std::string> form_problem(const smv::Module& module, const smv::Property& property,
                                         const Expr*& state_formula) {
     if (module.name != "main")
-        return "a property of module " + std::string(module.name) + ": only properties of main are decided for every N";
+        return "a property of module " + std::string(module.name) +
+               ": only properties of main are decided for every N";
     if (property.keyword == "LTLSPEC") return only_invariants + ", not LTL properties";
     if (property.keyword == "PSLSPEC") return only_invariants + ", not PSL properties";
     if (property.keyword == "COMPUTE") return only_invariants + ", not COMPUTE";
@@ -88,7 +90,8 @@ std::optional<std::string> form_problem(const smv::Module& module, const smv::Pr
     if (property.forall && property.forall->parameters.size() > 1 &&
         !guard_says_all_differ(*property.forall->guard, property.forall->parameters))
         return "line " + std::to_string(property.line) +
-               ": the guard of a FORALL over several parameters must say that every two of them differ, and only "
+               ": the guard of a FORALL over several parameters must say that every two of them differ, and "
+               "only "
                "that (i != j & j != k & i != k -> ...)";
     state_formula = formula;
     return std::nullopt;
@@ -97,9 +100,9 @@ std::optional<std::string> form_problem(const smv::Module& module, const smv::Pr
 // The local states grouped by the values of the per-process variables of
 // main, all that a property can name of a process.
 struct Classes {
-    std::vector<std::size_t> variables;                   // indices of the per-process variables
-    std::vector<std::vector<std::uint32_t>> values;       // by class, the value of each variable
-    std::vector<std::vector<std::size_t>> states;         // by class, its local states
+    std::vector<std::size_t> variables;              // indices of the per-process variables
+    std::vector<std::vector<std::uint32_t>> values;  // by class, the value of each variable
+    std::vector<std::vector<std::size_t>> states;    // by class, its local states
 
     Classes(const ProcessClass& processes, const LocalSteps& steps) {
         std::vector<std::size_t> places;
@@ -126,8 +129,12 @@ class PropertyEvaluation {
 public:
     PropertyEvaluation(const ProcessClass& processes, const Valuations& shared, const LocalSteps& steps,
                        const PropertyReading& reading)
-        : processes_(processes), model_(*processes.model), shared_(shared), reading_(reading),
-          classes_(processes, steps), evaluator_(model_, spent_) {
+        : processes_(processes),
+          model_(*processes.model),
+          shared_(shared),
+          reading_(reading),
+          classes_(processes, steps),
+          evaluator_(model_, spent_) {
         if (reading.property->forall) parameters_ = reading.property->forall->parameters;
         resolve_ = [this](const Expr& expr, bool next) { return resolve(expr, next); };
     }
@@ -146,7 +153,8 @@ public:
         tuple_.assign(k, 0);
         for (std::size_t number = 0; number < tuples; ++number) {
             std::size_t rest = number;
-            for (std::size_t j = 0; j < k; ++j, rest /= classes_.values.size()) tuple_[j] = rest % classes_.values.size();
+            for (std::size_t j = 0; j < k; ++j, rest /= classes_.values.size())
+                tuple_[j] = rest % classes_.values.size();
             std::vector<std::size_t> multiset = tuple_;
             std::sort(multiset.begin(), multiset.end());
             for (std::size_t valuation = 0; valuation < shared_.size(); ++valuation) {
@@ -161,19 +169,22 @@ public:
         for (const auto& [multiset, violated] : bad) {
             Clause& clause = found.emplace_back();
             for (std::size_t j = 0; j < multiset.size();) {
-                const std::size_t same = static_cast<std::size_t>(
-                    std::count(multiset.begin(), multiset.end(), multiset[j]));
+                const std::size_t same =
+                    static_cast<std::size_t>(std::count(multiset.begin(), multiset.end(), multiset[j]));
                 clause.covered.push_back({classes_.states[multiset[j]], static_cast<int>(same)});
                 j += same;
             }
             clause.good.resize(violated.size());
-            std::transform(violated.begin(), violated.end(), clause.good.begin(), [](bool in) { return !in; });
+            std::transform(violated.begin(), violated.end(), clause.good.begin(),
+                           [](bool in) { return !in; });
         }
         return found;
     }
 
 private:
-    [[noreturn]] void fail(const Expr& at, std::string_view what) const { refuse(outside(model_, at.span, what)); }
+    [[noreturn]] void fail(const Expr& at, std::string_view what) const {
+        refuse(outside(model_, at.span, what));
+    }
 
     ValueSet resolve(const Expr& expr, bool next) {
         if (next) fail(expr, "reads a next value in a property");
@@ -182,15 +193,18 @@ private:
         const std::string_view name = expr.text;
         if (std::find(parameters_.begin(), parameters_.end(), name) != parameters_.end())
             fail(expr, "uses a FORALL parameter outside brackets");
-        if (const auto found = processes_.main_variables.find(name); found != processes_.main_variables.end()) {
+        if (const auto found = processes_.main_variables.find(name);
+            found != processes_.main_variables.end()) {
             const Variable& variable = processes_.variables[found->second];
             if (variable.role == Role::holder) fail(expr, "reads a process-number variable");
-            if (variable.role != Role::shared) fail(expr, "reads a per-process variable without naming a process");
+            if (variable.role != Role::shared)
+                fail(expr, "reads a per-process variable without naming a process");
             const auto place = std::find(processes_.shared.begin(), processes_.shared.end(), found->second);
             const std::size_t k = static_cast<std::size_t>(place - processes_.shared.begin());
             return {variable.domain.values[shared_values_[k]]};
         }
-        if (const auto found = processes_.main_definitions.find(name); found != processes_.main_definitions.end())
+        if (const auto found = processes_.main_definitions.find(name);
+            found != processes_.main_definitions.end())
             return definition(expr, *found->second);
         if (processes_.constants.contains(name)) return {Value::constant(name)};
         if (name == "N") fail(expr, "uses N");
@@ -202,17 +216,20 @@ private:
         const Expr& base = expr.operand(0);
         const Expr& index = expr.operand(1);
         const auto found = base.kind == Expr::Kind::name ? processes_.main_variables.find(base.text)
-                                                          : processes_.main_variables.end();
+                                                         : processes_.main_variables.end();
         if (found == processes_.main_variables.end() || !processes_.variables[found->second].per_process)
             fail(expr, "indexes something that main does not declare per process");
         if (index.kind == Expr::Kind::number) fail(expr, "names a process by number");
         const auto parameter = index.kind == Expr::Kind::name
                                    ? std::find(parameters_.begin(), parameters_.end(), index.text)
                                    : parameters_.end();
-        if (parameter == parameters_.end()) fail(expr, "indexes a per-process variable otherwise than by a FORALL parameter");
+        if (parameter == parameters_.end())
+            fail(expr, "indexes a per-process variable otherwise than by a FORALL parameter");
         const std::size_t place = static_cast<std::size_t>(
-            std::find(classes_.variables.begin(), classes_.variables.end(), found->second) - classes_.variables.begin());
-        const std::vector<std::uint32_t>& values = classes_.values[tuple_[static_cast<std::size_t>(parameter - parameters_.begin())]];
+            std::find(classes_.variables.begin(), classes_.variables.end(), found->second) -
+            classes_.variables.begin());
+        const std::vector<std::uint32_t>& values =
+            classes_.values[tuple_[static_cast<std::size_t>(parameter - parameters_.begin())]];
         return processes_.variables[found->second].domain.values[values[place]];
     }
 
@@ -249,7 +266,8 @@ std::vector<PropertyReading> read_properties(const smv::Model& model) {
             PropertyReading& reading = readings.emplace_back();
             reading.property = &property;
             reading.goal.line = property.line;
-            reading.goal.processes = property.forall ? static_cast<int>(property.forall->parameters.size()) : 0;
+            reading.goal.processes =
+                property.forall ? static_cast<int>(property.forall->parameters.size()) : 0;
             reading.goal.reason = form_problem(module, property, reading.state_formula);
         }
     std::sort(readings.begin(), readings.end(), [](const PropertyReading& a, const PropertyReading& b) {

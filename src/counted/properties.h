@@ -24,8 +24,8 @@ namespace ruvello::counted {
 
 struct PropertyReading {
     const smv::Property* property = nullptr;
-    PropertyGoal goal;                        // its line, k, and the reason when its form is not decided
-    const smv::Expr* state_formula = nullptr; // phi
+    PropertyGoal goal;                         // its line, k, and the reason when its form is not decided
+    const smv::Expr* state_formula = nullptr;  // phi
 };
 
 // Every property of every module, in line order, with the reason why its

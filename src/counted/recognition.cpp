@@ -11,7 +11,7 @@ namespace ruvello::counted {
 namespace {
 
 using smv::Expr;
-using smv::TypeSpec;
+using smv::Type;
 
 bool is_name(const Expr& expr, std::string_view name) {
     return expr.kind == Expr::Kind::name && expr.text == name;
@@ -19,7 +19,8 @@ bool is_name(const Expr& expr, std::string_view name) {
 
 // x[Proc]: the name x, or nothing.
 std::optional<std::string_view> per_process_name(const Expr& expr) {
-    if (expr.kind == Expr::Kind::index && expr.operand(0).kind == Expr::Kind::name && is_name(expr.operand(1), "Proc"))
+    if (expr.kind == Expr::Kind::index && expr.operand(0).kind == Expr::Kind::name &&
+        is_name(expr.operand(1), "Proc"))
         return expr.operand(0).text;
     return std::nullopt;
 }
@@ -55,7 +56,8 @@ private:
         std::set<std::string_view> modules;
         for (const smv::Module& module : model_.modules)
             if (!modules.insert(module.name).second)
-                refuse(outside(module.span.line, "declares the module " + std::string(module.name) + " twice"));
+                refuse(
+                    outside(module.span.line, "declares the module " + std::string(module.name) + " twice"));
         class_.main = model_.module("main");
         if (!class_.main) refuse("outside the class: the model has no MODULE main");
         if (!class_.main->parameters.empty())
@@ -94,19 +96,20 @@ private:
             const std::size_t line = declaration.span.line;
             if (declaration.section != smv::VariableSection::var)
                 refuse(outside(line, "declares an input or frozen variable in main"));
-            const TypeSpec& type = declaration.type;
-            if (type.kind == TypeSpec::Kind::instance) {
+            const Type& type = declaration.type;
+            if (type.kind == Type::Kind::instance) {
                 read_instance_declaration(declaration);
                 continue;
             }
             Variable variable{declaration.name, Role::shared, declaration.per_process, {}, {}, nullptr, line};
             if (declaration.per_process) {
-                if (type.kind == TypeSpec::Kind::proc)
-                    refuse(outside(line, "declares " + std::string(declaration.name) +
-                                             "[Proc] of type Proc, which the line translator makes a process number"));
+                if (type.kind == Type::Kind::proc)
+                    refuse(outside(
+                        line, "declares " + std::string(declaration.name) +
+                                  "[Proc] of type Proc, which the line translator makes a process number"));
                 variable.role = Role::own;
                 variable.domain = domain_of(model_, type, declaration.name);
-            } else if (type.kind == TypeSpec::Kind::proc) {
+            } else if (type.kind == Type::Kind::proc) {
                 variable.role = Role::holder;
             } else {
                 variable.domain = domain_of(model_, type, declaration.name);
@@ -118,21 +121,23 @@ private:
     }
 
     void read_instance_declaration(const smv::Declaration& declaration) {
-        const TypeSpec& type = declaration.type;
+        const Type& type = declaration.type;
         const std::size_t line = declaration.span.line;
         if (type.keyword != "transition" || !declaration.per_process)
             refuse(outside(model_, type.span, "declares a module instance other than the processes"));
         if (class_.instances)
-            refuse(outside(line, "declares a second kind of process (" + std::string(declaration.name) + ")"));
+            refuse(
+                outside(line, "declares a second kind of process (" + std::string(declaration.name) + ")"));
         class_.instances = &declaration;
     }
 
     void read_processes() {
-        const TypeSpec& type = class_.instances->type;
+        const Type& type = class_.instances->type;
         const std::size_t line = class_.instances->span.line;
         class_.process = model_.module(type.module);
         if (!class_.process || class_.process == class_.main)
-            refuse(outside(line, "instantiates " + std::string(type.module) + ", which is not a module of its own"));
+            refuse(outside(
+                line, "instantiates " + std::string(type.module) + ", which is not a module of its own"));
         // NuSMV's symbolic constants belong to no module.
         for (const smv::Module* module : {class_.main, class_.process})
             for (const smv::Declaration& declaration : module->declarations)
@@ -140,11 +145,13 @@ private:
                     if (value->kind == Expr::Kind::name) class_.constants.insert(value->text);
         const std::vector<std::string_view>& parameters = class_.process->parameters;
         if (parameters.size() != type.arguments.size())
-            refuse(outside(model_, type.span, "passes " + std::to_string(type.arguments.size()) + " arguments to " +
-                                                  std::to_string(parameters.size()) + " parameters"));
+            refuse(outside(model_, type.span,
+                           "passes " + std::to_string(type.arguments.size()) + " arguments to " +
+                               std::to_string(parameters.size()) + " parameters"));
         for (std::size_t k = 0; k < parameters.size(); ++k) {
             if (class_.parameters.contains(parameters[k]))
-                refuse(outside(class_.process->span.line, "names the parameter " + std::string(parameters[k]) + " twice"));
+                refuse(outside(class_.process->span.line,
+                               "names the parameter " + std::string(parameters[k]) + " twice"));
             class_.parameters.emplace(parameters[k], binding_of(*type.arguments[k]));
         }
     }
@@ -153,25 +160,28 @@ private:
     Binding binding_of(const Expr& argument) {
         if (is_name(argument, "Proc")) return {Binding::Kind::process_number, 0, {}};
         if (is_constant_expression(argument))
-            return {Binding::Kind::constant, 0, argument.kind == Expr::Kind::boolean
-                                                    ? Value::boolean(argument.value != 0)
-                                                    : Value::integer(argument.kind == Expr::Kind::number
-                                                                         ? argument.value
-                                                                         : -argument.operand(0).value)};
+            return {Binding::Kind::constant, 0,
+                    argument.kind == Expr::Kind::boolean
+                        ? Value::boolean(argument.value != 0)
+                        : Value::integer(argument.kind == Expr::Kind::number ? argument.value
+                                                                             : -argument.operand(0).value)};
         const std::optional<std::string_view> own = per_process_name(argument);
         const std::string_view name = own ? *own : argument.kind == Expr::Kind::name ? argument.text : "";
         const auto found = class_.main_variables.find(name);
         if (found == class_.main_variables.end()) {
-            if (!own && class_.constants.contains(name)) return {Binding::Kind::constant, 0, Value::constant(name)};
+            if (!own && class_.constants.contains(name))
+                return {Binding::Kind::constant, 0, Value::constant(name)};
             refuse(outside(model_, argument.span,
-                           "passes something other than Proc, the process's own variable, a shared variable or a constant"));
+                           "passes something other than Proc, the process's own variable, a shared variable "
+                           "or a constant"));
         }
         Variable& variable = class_.variables[found->second];
         if (variable.per_process != own.has_value())
             refuse(outside(model_, argument.span,
                            own ? "passes with [Proc] a variable that main does not declare per process"
                                : "passes a per-process variable without [Proc]"));
-        if (!passed_.insert(found->second).second) refuse(outside(model_, argument.span, "passes the same variable twice"));
+        if (!passed_.insert(found->second).second)
+            refuse(outside(model_, argument.span, "passes the same variable twice"));
         return {Binding::Kind::variable, found->second, {}};
     }
 
@@ -183,8 +193,9 @@ private:
             if (declaration.section == smv::VariableSection::frozenvar)
                 refuse(outside(line, "declares a frozen variable"));
             const Role role = declaration.section == smv::VariableSection::ivar ? Role::input : Role::own;
-            Variable variable{declaration.name, role, false, domain_of(model_, declaration.type, declaration.name),
-                              {}, nullptr, line};
+            Variable variable{
+                declaration.name, role, false, domain_of(model_, declaration.type, declaration.name), {},
+                nullptr,          line};
             class_.module_variables.emplace(declaration.name, add_variable(std::move(variable)));
         }
     }
@@ -209,7 +220,8 @@ private:
             names.emplace_back(definition.name, definition.span.line);
         std::set<std::string_view> seen;
         for (const auto& [name, line] : names) {
-            if (name == "N") refuse(outside(line, "declares N, which the line translator defines in every module"));
+            if (name == "N")
+                refuse(outside(line, "declares N, which the line translator defines in every module"));
             if (!seen.insert(name).second) refuse(outside(line, "declares " + std::string(name) + " twice"));
             if (class_.constants.contains(name))
                 refuse(outside(line, "names " + std::string(name) + " both as a variable and as a constant"));
@@ -223,25 +235,33 @@ private:
         const ValueSet values = evaluator.values(value, [&](const Expr& name, bool) -> ValueSet {
             if (name.kind == Expr::Kind::name && class_.constants.contains(name.text))
                 return {Value::constant(name.text)};
-            refuse(outside(model_, value.span, "gives an initial value that depends on something other than constants"));
+            refuse(outside(model_, value.span,
+                           "gives an initial value that depends on something other than constants"));
         });
         for (const Value& element : values)
             if (variable.domain.index_of(element) == Domain::npos)
-                refuse(outside(model_, value.span, "gives " + std::string(variable.name) + " an initial value outside its type"));
+                refuse(outside(model_, value.span,
+                               "gives " + std::string(variable.name) + " an initial value outside its type"));
         return values;
     }
 
     void read_main_assignments() {
         for (const smv::Assignment& assignment : class_.main->assignments) {
             if (assignment.kind == smv::Assignment::Kind::next)
-                refuse(outside(model_, assignment.span, "assigns a next value in main, where only the processes may"));
+                refuse(outside(model_, assignment.span,
+                               "assigns a next value in main, where only the processes may"));
             if (assignment.kind == smv::Assignment::Kind::always)
                 refuse(outside(model_, assignment.span, "assigns a variable at every step in main"));
             const std::optional<std::string_view> own = per_process_name(*assignment.target);
-            const std::string_view name = own ? *own : assignment.target->kind == Expr::Kind::name ? assignment.target->text : "";
+            const std::string_view name = own ? *own
+                                          : assignment.target->kind == Expr::Kind::name
+                                              ? assignment.target->text
+                                              : "";
             const auto found = class_.main_variables.find(name);
-            if (found == class_.main_variables.end() || class_.variables[found->second].per_process != own.has_value())
-                refuse(outside(model_, assignment.span, "gives an initial value to something main does not declare so"));
+            if (found == class_.main_variables.end() ||
+                class_.variables[found->second].per_process != own.has_value())
+                refuse(outside(model_, assignment.span,
+                               "gives an initial value to something main does not declare so"));
             set_initial(found->second, assignment);
         }
     }
@@ -249,11 +269,13 @@ private:
     void set_initial(std::size_t index, const smv::Assignment& assignment) {
         Variable& variable = class_.variables[index];
         if (variable.initial || started_holders_.contains(index))
-            refuse(outside(model_, assignment.span, "gives " + std::string(variable.name) + " a second initial value"));
+            refuse(outside(model_, assignment.span,
+                           "gives " + std::string(variable.name) + " a second initial value"));
         if (variable.role == Role::holder) {
             // By symmetry any one process may hold it at first; process 1 is in every N.
             if (assignment.value->kind != Expr::Kind::number || assignment.value->value != 1)
-                refuse(outside(model_, assignment.span, "starts " + std::string(variable.name) + " at a process other than 1"));
+                refuse(outside(model_, assignment.span,
+                               "starts " + std::string(variable.name) + " at a process other than 1"));
             started_holders_.insert(index);
             return;
         }
@@ -263,7 +285,8 @@ private:
     // The variable a name of the process module stands for, or nothing.
     std::optional<std::size_t> module_variable(const Expr& target) const {
         if (target.kind != Expr::Kind::name) return std::nullopt;
-        if (const auto found = class_.module_variables.find(target.text); found != class_.module_variables.end())
+        if (const auto found = class_.module_variables.find(target.text);
+            found != class_.module_variables.end())
             return found->second;
         const auto parameter = class_.parameters.find(target.text);
         if (parameter != class_.parameters.end() && parameter->second.kind == Binding::Kind::variable)
@@ -275,18 +298,23 @@ private:
         for (const smv::Assignment& assignment : class_.process->assignments) {
             const std::optional<std::size_t> index = module_variable(*assignment.target);
             if (!index || class_.variables[*index].role == Role::input)
-                refuse(outside(model_, assignment.target->span, "assigns something other than a variable of the process"));
+                refuse(outside(model_, assignment.target->span,
+                               "assigns something other than a variable of the process"));
             Variable& variable = class_.variables[*index];
             switch (assignment.kind) {
             case smv::Assignment::Kind::next:
-                if (variable.next) refuse(outside(model_, assignment.span, "assigns next(" + std::string(variable.name) + ") twice"));
+                if (variable.next)
+                    refuse(outside(model_, assignment.span,
+                                   "assigns next(" + std::string(variable.name) + ") twice"));
                 variable.next = &assignment;
                 break;
             case smv::Assignment::Kind::init:
                 if (variable.role != Role::own)
-                    refuse(outside(model_, assignment.span, "gives a shared variable its initial value in the process module"));
+                    refuse(outside(model_, assignment.span,
+                                   "gives a shared variable its initial value in the process module"));
                 if (variable.initial)
-                    refuse(outside(model_, assignment.span, "gives " + std::string(variable.name) + " a second initial value"));
+                    refuse(outside(model_, assignment.span,
+                                   "gives " + std::string(variable.name) + " a second initial value"));
                 variable.initial = initial_values(*assignment.value, variable);
                 break;
             case smv::Assignment::Kind::always:
@@ -306,9 +334,10 @@ private:
     void require_no_free_variables() {
         for (const Variable& variable : class_.variables)
             if (variable.role != Role::input && !variable.next)
-                refuse(outside(variable.line, "declares " + std::string(variable.name) +
-                                                  ", which no process assigns with next, so NuSMV leaves it free "
-                                                  "at every step"));
+                refuse(outside(variable.line,
+                               "declares " + std::string(variable.name) +
+                                   ", which no process assigns with next, so NuSMV leaves it free "
+                                   "at every step"));
     }
 
     const smv::Model& model_;

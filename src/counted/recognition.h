@@ -38,8 +38,8 @@ enum class Role {
 struct Variable {
     std::string_view name;  // as main names it, or as the process module declares it
     Role role = Role::own;
-    bool per_process = false;  // own, and declared x[Proc] in main
-    Domain domain;             // none for a holder
+    bool per_process = false;               // own, and declared x[Proc] in main
+    Domain domain;                          // none for a holder
     std::optional<ValueSet> initial;        // nothing: any value of the domain
     const smv::Assignment* next = nullptr;  // in the process module
     std::size_t line = 0;                   // of the declaration
@@ -59,8 +59,8 @@ struct ProcessClass {
     const smv::Module* process = nullptr;         // the module the processes instantiate
     const smv::Declaration* instances = nullptr;  // p[Proc] : transition m(...)
     std::vector<Variable> variables;
-    std::vector<std::size_t> own, shared, holders, inputs;  // indices into variables, by role
-    std::map<std::string_view, Binding> parameters;         // of the process module
+    std::vector<std::size_t> own, shared, holders, inputs;     // indices into variables, by role
+    std::map<std::string_view, Binding> parameters;            // of the process module
     std::map<std::string_view, std::size_t> module_variables;  // declared in the process module
     std::map<std::string_view, std::size_t> main_variables;    // declared in main
     std::map<std::string_view, const smv::Expr*> module_definitions, main_definitions;

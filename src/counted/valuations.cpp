@@ -7,7 +7,8 @@
 
 namespace ruvello::counted {
 
-Valuations::Valuations(const ProcessClass& processes, std::vector<std::size_t> variables, std::string_view what)
+Valuations::Valuations(const ProcessClass& processes, std::vector<std::size_t> variables,
+                       std::string_view what)
     : processes_(processes), variables_(std::move(variables)), strides_(variables_.size(), 1) {
     for (std::size_t k = variables_.size(); k-- > 0;) {
         strides_[k] = size_;
@@ -50,7 +51,8 @@ std::string Valuations::part(const ValuationSet& set, std::size_t variable, std:
     std::map<ValuationSet, std::size_t> group_of_rest;
     for (std::uint32_t value = 0; value < values; ++value) {
         const auto rest = begin + static_cast<std::ptrdiff_t>(value * stride);
-        const auto [group, added] = group_of_rest.emplace(ValuationSet(rest, rest + static_cast<std::ptrdiff_t>(stride)), groups.size());
+        const auto [group, added] = group_of_rest.emplace(
+            ValuationSet(rest, rest + static_cast<std::ptrdiff_t>(stride)), groups.size());
         if (added) groups.emplace_back();
         groups[group->second].push_back(value);
     }
@@ -93,7 +95,8 @@ std::string Valuations::condition(std::size_t variable, const std::vector<std::u
         return name + " != " + text_of(domain.values[missing]);
     }
     std::string listed;
-    for (const std::uint32_t value : values) listed += (listed.empty() ? "" : ", ") + text_of(domain.values[value]);
+    for (const std::uint32_t value : values)
+        listed += (listed.empty() ? "" : ", ") + text_of(domain.values[value]);
     return name + " in {" + listed + "}";
 }
 

@@ -44,17 +44,19 @@ namespace {
 // A bound of a range: a number, maybe negated.
 std::optional<std::int64_t> number_in(const Expr& expr) {
     if (expr.kind == Expr::Kind::number) return expr.value;
-    if (expr.kind == Expr::Kind::unary && expr.op == Operator::minus && expr.operand(0).kind == Expr::Kind::number)
+    if (expr.kind == Expr::Kind::unary && expr.op == Operator::minus &&
+        expr.operand(0).kind == Expr::Kind::number)
         return -expr.operand(0).value;
     return std::nullopt;
 }
 
-Domain enumeration(const smv::Model& model, const smv::TypeSpec& type, std::string_view name) {
+Domain enumeration(const smv::Model& model, const smv::Type& type, std::string_view name) {
     Domain domain;
     const bool numbers = type.values.front()->kind == Expr::Kind::number;
     for (const smv::ExprPtr& value : type.values) {
         if ((value->kind == Expr::Kind::number) != numbers)
-            refuse(outside(model, type.span, "mixes numbers and symbolic constants in the type of " + std::string(name)));
+            refuse(outside(model, type.span,
+                           "mixes numbers and symbolic constants in the type of " + std::string(name)));
         const Value made = numbers ? Value::integer(value->value) : Value::constant(value->text);
         if (domain.index_of(made) != Domain::npos)
             refuse(outside(model, type.span, "lists a value twice in the type of " + std::string(name)));
@@ -63,7 +65,7 @@ Domain enumeration(const smv::Model& model, const smv::TypeSpec& type, std::stri
     return domain;
 }
 
-Domain range(const smv::Model& model, const smv::TypeSpec& type, std::string_view name) {
+Domain range(const smv::Model& model, const smv::Type& type, std::string_view name) {
     if (depends_on_n(*type.low) || depends_on_n(*type.high))
         refuse(outside(model, type.span, "declares a range that depends on N"));
     const std::optional<std::int64_t> low = number_in(*type.low), high = number_in(*type.high);
@@ -78,19 +80,20 @@ Domain range(const smv::Model& model, const smv::TypeSpec& type, std::string_vie
 
 }  // namespace
 
-Domain domain_of(const smv::Model& model, const smv::TypeSpec& type, std::string_view name) {
+Domain domain_of(const smv::Model& model, const smv::Type& type, std::string_view name) {
     switch (type.kind) {
-    case smv::TypeSpec::Kind::boolean: return {{Value::boolean(false), Value::boolean(true)}};
-    case smv::TypeSpec::Kind::enumeration: return enumeration(model, type, name);
-    case smv::TypeSpec::Kind::range: return range(model, type, name);
-    case smv::TypeSpec::Kind::proc: refuse(outside(model, type.span, "declares a range that depends on N"));
-    case smv::TypeSpec::Kind::array:
+    case smv::Type::Kind::boolean: return {{Value::boolean(false), Value::boolean(true)}};
+    case smv::Type::Kind::enumeration: return enumeration(model, type, name);
+    case smv::Type::Kind::range: return range(model, type, name);
+    case smv::Type::Kind::proc: refuse(outside(model, type.span, "declares a range that depends on N"));
+    case smv::Type::Kind::array:
         refuse(outside(model, type.span, "declares an array, which the counted model does not keep"));
-    case smv::TypeSpec::Kind::instance:
+    case smv::Type::Kind::instance:
         refuse(outside(model, type.span, "declares a module instance other than the processes"));
-    case smv::TypeSpec::Kind::other: break;
+    case smv::Type::Kind::other: break;
     }
-    refuse(outside(model, type.span, "declares " + std::string(name) + " of a type that is not a finite range"));
+    refuse(
+        outside(model, type.span, "declares " + std::string(name) + " of a type that is not a finite range"));
 }
 
 namespace {
@@ -130,7 +133,8 @@ Value number(const smv::Model& model, const Expr& at, std::int64_t value) {
     return Value::integer(value);
 }
 
-Value arithmetic(const smv::Model& model, const Expr& at, Operator op, std::int64_t left, std::int64_t right) {
+Value arithmetic(const smv::Model& model, const Expr& at, Operator op, std::int64_t left,
+                 std::int64_t right) {
     switch (op) {
     case Operator::plus: return number(model, at, left + right);
     case Operator::difference: return number(model, at, left - right);
@@ -138,8 +142,7 @@ Value arithmetic(const smv::Model& model, const Expr& at, Operator op, std::int6
     default: break;
     }
     // NuSMV's sign rules for / and mod on negative numbers are left alone.
-    if (right <= 0 || left < 0)
-        refuse(outside(model, at.span, "divides with a zero or a negative number"));
+    if (right <= 0 || left < 0) refuse(outside(model, at.span, "divides with a zero or a negative number"));
     return Value::integer(op == Operator::divided ? left / right : left % right);
 }
 
@@ -163,21 +166,26 @@ Value apply(const smv::Model& model, const Expr& at, Operator op, const Value& l
     }
     if (left.kind == Kind::process) refuse(outside(model, at.span, "computes with process numbers"));
     if (is_logical(op)) {
-        if (left.kind != Kind::boolean) refuse(outside(model, at.span, "applies a logical operator to non-booleans"));
+        if (left.kind != Kind::boolean)
+            refuse(outside(model, at.span, "applies a logical operator to non-booleans"));
         return Value::boolean(logical(op, left.number != 0, right.number != 0));
     }
-    if (left.kind != Kind::integer) refuse(outside(model, at.span, "computes with values that are not numbers"));
+    if (left.kind != Kind::integer)
+        refuse(outside(model, at.span, "computes with values that are not numbers"));
     if (is_order(op)) return Value::boolean(ordered(op, left.number, right.number));
     return arithmetic(model, at, op, left.number, right.number);
 }
 
 Value apply(const smv::Model& model, const Expr& at, Operator op, const Value& operand) {
     if (op == Operator::negation) {
-        if (operand.kind != Value::Kind::boolean) refuse(outside(model, at.span, "negates a value that is not boolean"));
+        if (operand.kind != Value::Kind::boolean)
+            refuse(outside(model, at.span, "negates a value that is not boolean"));
         return Value::boolean(operand.number == 0);
     }
-    if (operand.kind == Value::Kind::process) refuse(outside(model, at.span, "computes with process numbers"));
-    if (operand.kind != Value::Kind::integer) refuse(outside(model, at.span, "negates a value that is not a number"));
+    if (operand.kind == Value::Kind::process)
+        refuse(outside(model, at.span, "computes with process numbers"));
+    if (operand.kind != Value::Kind::integer)
+        refuse(outside(model, at.span, "negates a value that is not a number"));
     return number(model, at, -operand.number);
 }
 

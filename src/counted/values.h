@@ -51,7 +51,7 @@ inline constexpr std::size_t largest_domain = 4096;
 
 // The values of a boolean, an enumeration or a range with bounds that are
 // numbers; refuses any other type, naming `name` and its line.
-Domain domain_of(const smv::Model& model, const smv::TypeSpec& type, std::string_view name);
+Domain domain_of(const smv::Model& model, const smv::Type& type, std::string_view name);
 
 // Whether an expression names N or Proc, whose values depend on N.
 bool depends_on_n(const smv::Expr& expr);

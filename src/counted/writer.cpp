@@ -21,7 +21,8 @@ public:
     }
     std::string unique(const std::string& base) {
         std::string name = base;
-        for (int k = 2; used_.contains(name) || smv::is_reserved_word(name); ++k) name = base + "_" + std::to_string(k);
+        for (int k = 2; used_.contains(name) || smv::is_reserved_word(name); ++k)
+            name = base + "_" + std::to_string(k);
         used_.insert(name);
         return name;
     }
@@ -52,9 +53,15 @@ class Writer {
 public:
     Writer(const ProcessClass& processes, const Valuations& shared, const LocalSteps& steps, int bound,
            const std::vector<DecidedProperty>& decided)
-        : processes_(processes), model_(*processes.model), shared_(shared), steps_(steps), bound_(bound),
-          decided_(decided), names_(model_) {
-        for (std::size_t state = 0; state < steps.states.size(); ++state) index_.emplace(steps.states[state], state);
+        : processes_(processes),
+          model_(*processes.model),
+          shared_(shared),
+          steps_(steps),
+          bound_(bound),
+          decided_(decided),
+          names_(model_) {
+        for (std::size_t state = 0; state < steps.states.size(); ++state)
+            index_.emplace(steps.states[state], state);
     }
 
     WrittenModel write() {
@@ -62,10 +69,13 @@ public:
         name_steps();
         step_ = names_.unique("step");
         enabled_ = names_.unique("enabled");
-        text_ += "-- The counted model of the processes " + std::string(processes_.instances->name) + " (module " +
-                 std::string(processes_.process->name) + "): how many processes are in each local\n"
-                 "-- state, counted up to " + std::to_string(bound_) + " (" + std::to_string(bound_) +
-                 " means \"" + std::to_string(bound_) + " or more\"), and the shared variables as they are.\n"
+        text_ += "-- The counted model of the processes " + std::string(processes_.instances->name) +
+                 " (module " + std::string(processes_.process->name) +
+                 "): how many processes are in each local\n"
+                 "-- state, counted up to " +
+                 std::to_string(bound_) + " (" + std::to_string(bound_) + " means \"" +
+                 std::to_string(bound_) +
+                 " or more\"), and the shared variables as they are.\n"
                  "-- Each step moves one process along one local transition. An invariant\n"
                  "-- true here holds for every number of processes.\n"
                  "MODULE main\n";
@@ -88,13 +98,15 @@ private:
             switch (value.kind) {
             case Value::Kind::boolean: parts.push_back(value.number ? name : "not_" + name); break;
             case Value::Kind::integer:
-                parts.push_back(name + (value.number < 0 ? "m" + std::to_string(-value.number) : std::to_string(value.number)));
+                parts.push_back(name + (value.number < 0 ? "m" + std::to_string(-value.number)
+                                                         : std::to_string(value.number)));
                 break;
             default: parts.push_back(std::string(value.symbol));
             }
         }
         for (std::size_t h = 0; h < processes_.holders.size(); ++h)
-            if (state[processes_.own.size() + h]) parts.emplace_back(processes_.variables[processes_.holders[h]].name);
+            if (state[processes_.own.size() + h])
+                parts.emplace_back(processes_.variables[processes_.holders[h]].name);
         return parts.empty() ? "process" : joined(parts, "_");
     }
 
@@ -119,7 +131,8 @@ private:
         for (const LocalTransition& transition : steps_.transitions) {
             const std::string from = state_name(steps_.states[transition.from]);
             const std::string base =
-                from + (transition.from == transition.to ? "_stays" : "_to_" + state_name(steps_.states[transition.to]));
+                from + (transition.from == transition.to ? "_stays"
+                                                         : "_to_" + state_name(steps_.states[transition.to]));
             if (!transition.taken) {
                 steps_named_.push_back({names_.unique(base), &transition, {}, {}});
                 continue;
@@ -129,8 +142,8 @@ private:
                 if (!steps_.states[holder][bit]) continue;
                 LocalState lost = steps_.states[holder];
                 lost[bit] = 0;
-                steps_named_.push_back({names_.unique(base + "_from_" + state_name(steps_.states[holder])), &transition,
-                                        holder, index_.at(lost)});
+                steps_named_.push_back({names_.unique(base + "_from_" + state_name(steps_.states[holder])),
+                                        &transition, holder, index_.at(lost)});
             }
         }
     }
@@ -177,14 +190,19 @@ private:
     void write_steps() {
         std::vector<std::string> names;
         for (const Step& step : steps_named_) names.push_back(step.name);
-        text_ += "IVAR\n"
-                 "  -- the local transition one process takes (and, taking a process number, the local\n"
-                 "  -- state of the process that holds it)\n"
-                 "  " + step_ + " : {" + joined(names, ", ") + "};\n"
-                 "DEFINE\n"
-                 "  -- a step needs a process in its local state, and the shared values of its guard\n"
-                 "  " + enabled_ + " :=\n"
-                 "    case\n";
+        text_ +=
+            "IVAR\n"
+            "  -- the local transition one process takes (and, taking a process number, the local\n"
+            "  -- state of the process that holds it)\n"
+            "  " +
+            step_ + " : {" + joined(names, ", ") +
+            "};\n"
+            "DEFINE\n"
+            "  -- a step needs a process in its local state, and the shared values of its guard\n"
+            "  " +
+            enabled_ +
+            " :=\n"
+            "    case\n";
         for (const Step& step : steps_named_) {
             std::vector<std::string> conditions{counter(step.transition->from) + " >= 1"};
             if (step.holder_from) conditions.push_back(counter(*step.holder_from) + " >= 1");
@@ -207,7 +225,8 @@ private:
         for (std::size_t h = 0; h < processes_.holders.size(); ++h) {
             std::vector<std::string> holding;
             for (std::size_t state = 0; state < steps_.states.size(); ++state)
-                if (steps_.initial[state] && steps_.states[state][processes_.own.size() + h]) holding.push_back(counter(state));
+                if (steps_.initial[state] && steps_.states[state][processes_.own.size() + h])
+                    holding.push_back(counter(state));
             conditions.push_back(joined(holding, " + ") + " = 1");
         }
         ValuationSet starts(shared_.size(), true);
@@ -215,12 +234,14 @@ private:
             const std::vector<std::uint32_t> values = shared_.valuation(valuation);
             for (std::size_t k = 0; k < values.size(); ++k) {
                 const Variable& variable = processes_.variables[processes_.shared[k]];
-                if (variable.initial && !std::binary_search(variable.initial->begin(), variable.initial->end(),
-                                                            variable.domain.values[values[k]]))
+                if (variable.initial &&
+                    !std::binary_search(variable.initial->begin(), variable.initial->end(),
+                                        variable.domain.values[values[k]]))
                     starts[valuation] = false;
             }
         }
-        if (const std::string shared = shared_.formula(starts); shared != "TRUE") conditions.push_back(parenthesized(shared));
+        if (const std::string shared = shared_.formula(starts); shared != "TRUE")
+            conditions.push_back(parenthesized(shared));
         text_ += "INIT\n  " + joined(conditions, "\n  & ") + "\nTRANS\n  " + enabled_ + "\n";
     }
 
@@ -233,10 +254,12 @@ private:
 
     void write_counter_updates() {
         const std::string m = std::to_string(bound_), less = std::to_string(bound_ - 1);
-        text_ += "ASSIGN\n"
-                 "  -- A process leaving a local state: from " + m + " (\"" + m + " or more\"), " + less + " or " + m +
-                 " remain;\n"
-                 "  -- max( , 0) only keeps NuSMV's range check quiet where the step is not enabled.\n";
+        text_ +=
+            "ASSIGN\n"
+            "  -- A process leaving a local state: from " +
+            m + " (\"" + m + " or more\"), " + less + " or " + m +
+            " remain;\n"
+            "  -- max( , 0) only keeps NuSMV's range check quiet where the step is not enabled.\n";
         for (std::size_t state = 0; state < steps_.states.size(); ++state) {
             std::vector<std::string> leaving, arriving;
             for (const Step& step : steps_named_) {
@@ -251,10 +274,11 @@ private:
             }
             text_ += "  next(" + n + ") :=\n    case\n";
             if (!leaving.empty())
-                text_ += "      " + step_is(leaving) + " : (" + n + " = " + m + " ? {" + less + ", " + m + "} : max(" +
-                         n + " - 1, 0));\n";
+                text_ += "      " + step_is(leaving) + " : (" + n + " = " + m + " ? {" + less + ", " + m +
+                         "} : max(" + n + " - 1, 0));\n";
             if (!arriving.empty())
-                text_ += "      " + step_is(arriving) + " : (" + n + " = " + m + " ? " + m + " : " + n + " + 1);\n";
+                text_ += "      " + step_is(arriving) + " : (" + n + " = " + m + " ? " + m + " : " + n +
+                         " + 1);\n";
             text_ += "      TRUE : " + n + ";\n    esac;\n";
         }
     }
@@ -310,8 +334,8 @@ private:
                 invariant = joined(clauses, "\n    & ");
             }
             text_ += "-- line " + std::to_string(source.line) + ": " +
-                     smv::excerpt(model_.text.substr(first.offset, last.end_offset() - first.offset), 120) + "\n" +
-                     "INVARSPEC NAME " + name + " :=\n    " + invariant + ";\n";
+                     smv::excerpt(model_.text.substr(first.offset, last.end_offset() - first.offset), 120) +
+                     "\n" + "INVARSPEC NAME " + name + " :=\n    " + invariant + ";\n";
             written_.invariants.push_back(name);
         }
         written_.text = std::move(text_);
@@ -333,8 +357,9 @@ private:
 
 }  // namespace
 
-WrittenModel write_counted_model(const ProcessClass& processes, const Valuations& shared, const LocalSteps& steps,
-                                 int bound, const std::vector<DecidedProperty>& decided) {
+WrittenModel write_counted_model(const ProcessClass& processes, const Valuations& shared,
+                                 const LocalSteps& steps, int bound,
+                                 const std::vector<DecidedProperty>& decided) {
     return Writer(processes, shared, steps, bound, decided).write();
 }
 

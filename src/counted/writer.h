@@ -23,7 +23,8 @@ struct WrittenModel {
     std::vector<Counter> counters;        // by local state
 };
 
-WrittenModel write_counted_model(const ProcessClass& processes, const Valuations& shared, const LocalSteps& steps,
-                                 int bound, const std::vector<DecidedProperty>& decided);
+WrittenModel write_counted_model(const ProcessClass& processes, const Valuations& shared,
+                                 const LocalSteps& steps, int bound,
+                                 const std::vector<DecidedProperty>& decided);
 
 }  // namespace ruvello::counted

@@ -18,10 +18,10 @@ enum class TokenKind { name, number, symbol, invalid, end };
 
 struct Token {
     TokenKind kind = TokenKind::end;
-    std::string_view text;  // a view of the model text
-    std::size_t line = 0;   // from 1
-    std::size_t column = 0; // bytes before it on its line
-    std::size_t offset = 0; // bytes before it in the model text
+    std::string_view text;   // a view of the model text
+    std::size_t line = 0;    // from 1
+    std::size_t column = 0;  // bytes before it on its line
+    std::size_t offset = 0;  // bytes before it in the model text
 
     bool is(std::string_view word) const { return kind != TokenKind::invalid && text == word; }
     std::size_t end_offset() const { return offset + text.size(); }

@@ -13,10 +13,10 @@ namespace ruvello::smv {
 namespace {
 
 constexpr std::array<std::string_view, 29> section_words{
-    "MODULE",     "VAR",     "IVAR",    "FROZENVAR", "DEFINE",     "MDEFINE",  "ASSIGN",  "INIT",
-    "TRANS",      "INVAR",   "FAIRNESS", "JUSTICE",  "COMPASSION", "CONSTANTS", "ISA",    "PRED",
-    "PREDICATES", "MIRROR",  "SPEC",    "CTLSPEC",   "LTLSPEC",    "INVARSPEC", "PSLSPEC", "COMPUTE",
-    "SIMPWFF",    "CTLWFF",  "LTLWFF",  "PSLWFF",    "COMPWFF"};
+    "MODULE",     "VAR",    "IVAR",     "FROZENVAR", "DEFINE",     "MDEFINE",   "ASSIGN",  "INIT",
+    "TRANS",      "INVAR",  "FAIRNESS", "JUSTICE",   "COMPASSION", "CONSTANTS", "ISA",     "PRED",
+    "PREDICATES", "MIRROR", "SPEC",     "CTLSPEC",   "LTLSPEC",    "INVARSPEC", "PSLSPEC", "COMPUTE",
+    "SIMPWFF",    "CTLWFF", "LTLWFF",   "PSLWFF",    "COMPWFF"};
 
 constexpr std::array<std::string_view, 6> property_words{"SPEC",      "CTLSPEC", "LTLSPEC",
                                                          "INVARSPEC", "PSLSPEC", "COMPUTE"};
@@ -24,17 +24,16 @@ constexpr std::array<std::string_view, 6> property_words{"SPEC",      "CTLSPEC",
 // Words that NuSMV reserves and that no name of a model may be, besides the
 // section keywords.
 constexpr std::array<std::string_view, 52> reserved_words{
-    "process", "array", "of",   "boolean", "integer", "real",  "word",  "case",  "esac",
-    "mod",     "next",  "init", "union",   "in",      "xor",   "xnor",  "self",  "TRUE",
-    "FALSE",   "EX",    "AX",   "EF",      "AF",      "EG",    "AG",    "E",     "F",
-    "O",       "G",     "H",    "X",       "Y",       "Z",     "A",     "U",     "S",
-    "V",       "T",     "BU",   "EBF",     "ABF",     "EBG",   "ABG",   "MIN",   "MAX",
-    "NAME",    "signed", "unsigned", "word1", "bool", "toint", "FORALL"};
+    "process", "array", "of",     "boolean",  "integer", "real", "word",  "case",  "esac", "mod", "next",
+    "init",    "union", "in",     "xor",      "xnor",    "self", "TRUE",  "FALSE", "EX",   "AX",  "EF",
+    "AF",      "EG",    "AG",     "E",        "F",       "O",    "G",     "H",     "X",    "Y",   "Z",
+    "A",       "U",     "S",      "V",        "T",       "BU",   "EBF",   "ABF",   "EBG",  "ABG", "MIN",
+    "MAX",     "NAME",  "signed", "unsigned", "word1",   "bool", "toint", "FORALL"};
 
 // Functions NuSMV knows, read as calls so that a reason can name them.
-constexpr std::array<std::string_view, 15> function_words{
-    "abs", "max", "min",  "toint",  "bool",    "count",  "word1", "signed",
-    "unsigned", "extend", "resize", "sizeof", "swconst", "uwconst", "floor"};
+constexpr std::array<std::string_view, 15> function_words{"abs",    "max",    "min",     "toint",    "bool",
+                                                          "count",  "word1",  "signed",  "unsigned", "extend",
+                                                          "resize", "sizeof", "swconst", "uwconst",  "floor"};
 
 constexpr std::array<std::string_view, 6> temporal_words{"EX", "AX", "EF", "AF", "EG", "AG"};
 
@@ -93,15 +92,17 @@ protected:
     }
     std::string_view expect_name(std::string_view what) {
         const Token& token = peek();
-        if (token.kind != TokenKind::name || is_section_keyword(token.text) || one_of(reserved_words, token.text))
+        if (token.kind != TokenKind::name || is_section_keyword(token.text) ||
+            one_of(reserved_words, token.text))
             fail(token, "expected " + std::string(what) + ", found " + described(token));
         return take().text;
     }
     [[noreturn]] void fail(const Token& token, std::string message) const {
         if (token.kind == TokenKind::invalid)
-            message = "cannot read " + described(token) + (token.text.front() >= '0' && token.text.front() <= '9'
-                                                                 ? " (a word constant, or a number run into a name)"
-                                                                 : "");
+            message = "cannot read " + described(token) +
+                      (token.text.front() >= '0' && token.text.front() <= '9'
+                           ? " (a word constant, or a number run into a name)"
+                           : "");
         throw SyntaxError{token.line, std::move(message)};
     }
     bool at_section_end() const {
@@ -120,8 +121,8 @@ protected:
         made->span = span_from(first);
         for (const ExprPtr& operand : operands) made->depth = std::max(made->depth, operand->depth + 1);
         if (made->depth > max_depth)
-            throw SyntaxError{made->span.line, "an expression nests deeper than " + std::to_string(max_depth) +
-                                                   " levels"};
+            throw SyntaxError{made->span.line,
+                              "an expression nests deeper than " + std::to_string(max_depth) + " levels"};
         made->operands = std::move(operands);
         return made;
     }
@@ -138,8 +139,8 @@ private:
         explicit Nesting(Parser& parser) : parser(parser) {
             if (++parser.nesting_ > max_nesting) {
                 --parser.nesting_;
-                throw SyntaxError{parser.peek().line,
-                                  "an expression nests deeper than " + std::to_string(max_nesting) + " levels"};
+                throw SyntaxError{parser.peek().line, "an expression nests deeper than " +
+                                                          std::to_string(max_nesting) + " levels"};
             }
         }
         ~Nesting() { --parser.nesting_; }
@@ -164,8 +165,8 @@ private:
         return left;
     }
 
-    static std::optional<Operator> symbol_operator(const Token& token,
-                                                   std::initializer_list<std::pair<std::string_view, Operator>> ops) {
+    static std::optional<Operator> symbol_operator(
+        const Token& token, std::initializer_list<std::pair<std::string_view, Operator>> ops) {
         if (token.kind == TokenKind::invalid) return std::nullopt;
         for (const auto& [text, op] : ops)
             if (token.text == text) return op;
@@ -240,8 +241,8 @@ protected:
 private:
     ExprPtr multiplicative() {
         return left_associative(&Parser::unary, [](const Token& token) {
-            return symbol_operator(token,
-                                   {{"*", Operator::times}, {"/", Operator::divided}, {"mod", Operator::modulo}});
+            return symbol_operator(
+                token, {{"*", Operator::times}, {"/", Operator::divided}, {"mod", Operator::modulo}});
         });
     }
 
@@ -308,7 +309,8 @@ private:
         if (token.kind == TokenKind::number) {
             take();
             std::int64_t value = 0;
-            const auto [end, error] = std::from_chars(token.text.data(), token.text.data() + token.text.size(), value);
+            const auto [end, error] =
+                std::from_chars(token.text.data(), token.text.data() + token.text.size(), value);
             if (error != std::errc() || value > std::numeric_limits<std::int32_t>::max())
                 fail(token, "the number " + described(token) + " is too large");
             ExprPtr made = node(Expr::Kind::number, first);
@@ -376,7 +378,8 @@ private:
         take();
         std::vector<ExprPtr> operands;
         while (!peek().is("esac")) {
-            if (at_section_end()) fail(peek(), "expected 'esac' to close the case, found " + described(peek()));
+            if (at_section_end())
+                fail(peek(), "expected 'esac' to close the case, found " + described(peek()));
             operands.push_back(expression());
             expect(":", "after a case condition");
             operands.push_back(expression());
@@ -402,12 +405,13 @@ ExprPtr translated_formula(const std::vector<Token>& tokens, std::size_t from, s
     instance.insert(instance.end(), tokens.begin() + static_cast<std::ptrdiff_t>(from),
                     tokens.begin() + static_cast<std::ptrdiff_t>(to));
     const Token& last = tokens[to > from ? to - 1 : from];
-    instance.push_back({TokenKind::end, last.text.substr(last.text.size()), last.line, last.column, last.end_offset()});
+    instance.push_back(
+        {TokenKind::end, last.text.substr(last.text.size()), last.line, last.column, last.end_offset()});
     Parser parser(instance);
     ExprPtr formula = parser.expression();
     if (!parser.at_end())
-        throw SyntaxError{instance[parser.position()].line,
-                          "the FORALL formula goes on after its end, at " + described(instance[parser.position()])};
+        throw SyntaxError{instance[parser.position()].line, "the FORALL formula goes on after its end, at " +
+                                                                described(instance[parser.position()])};
     return formula;
 }
 
@@ -533,44 +537,44 @@ private:
         module.declarations.push_back(std::move(made));
     }
 
-    TypeSpec type() {
+    Type type() {
         const std::size_t first = position();
-        TypeSpec made;
+        Type made;
         const Token& token = peek();
         if (token.is("boolean")) {
             take();
-            made.kind = TypeSpec::Kind::boolean;
+            made.kind = Type::Kind::boolean;
         } else if (token.is("{")) {
             take();
-            made.kind = TypeSpec::Kind::enumeration;
+            made.kind = Type::Kind::enumeration;
             do made.values.push_back(enumeration_value());
             while (accept(","));
             expect("}", "to close the values of an enumeration");
         } else if (token.is("array")) {
             take();
-            made.kind = TypeSpec::Kind::array;
+            made.kind = Type::Kind::array;
             made.low = additive();
             expect("..", "in the range of an array");
             made.high = additive();
             expect("of", "after the range of an array");
-            made.element = std::make_unique<TypeSpec>(type());
+            made.element = std::make_unique<Type>(type());
         } else if (token.is("process") || token.is("transition")) {
             take();
             made.keyword = token.text;
             instance(made);
         } else if (token.is("Proc") && peek(1).is(";")) {
             take();
-            made.kind = TypeSpec::Kind::proc;
+            made.kind = Type::Kind::proc;
         } else if (token.kind == TokenKind::name &&
                    (token.is("integer") || token.is("real") || token.is("word") || token.is("unsigned") ||
                     token.is("signed") || token.is("clock"))) {
-            made.kind = TypeSpec::Kind::other;
+            made.kind = Type::Kind::other;
             while (!peek().is(";") && !at_section_end()) take();
         } else if (token.kind == TokenKind::name && !one_of(reserved_words, token.text) &&
                    !is_section_keyword(token.text) && (peek(1).is("(") || peek(1).is(";"))) {
             instance(made);
         } else {
-            made.kind = TypeSpec::Kind::range;
+            made.kind = Type::Kind::range;
             made.low = additive();
             expect("..", "in a range");
             made.high = additive();
@@ -592,15 +596,16 @@ private:
     }
 
     ExprPtr expression_of_kind(TokenKind kind, std::string_view what) {
-        if (peek().kind != kind) fail(peek(), "expected " + std::string(what) + ", found " + described(peek()));
+        if (peek().kind != kind)
+            fail(peek(), "expected " + std::string(what) + ", found " + described(peek()));
         ExprPtr value = expression();
         const bool plain = value->kind == (kind == TokenKind::number ? Expr::Kind::number : Expr::Kind::name);
         if (!plain) fail(peek(), "expected " + std::string(what) + " alone");
         return value;
     }
 
-    void instance(TypeSpec& made) {
-        made.kind = TypeSpec::Kind::instance;
+    void instance(Type& made) {
+        made.kind = Type::Kind::instance;
         made.module = expect_name("the name of a module");
         if (accept("(")) {
             if (!peek().is(")")) {
@@ -655,14 +660,16 @@ private:
                 expect(":=", "after the name of the property");
             }
             made.first_token = position();
-            const bool read = made.keyword == "SPEC" || made.keyword == "CTLSPEC" || made.keyword == "INVARSPEC";
+            const bool read =
+                made.keyword == "SPEC" || made.keyword == "CTLSPEC" || made.keyword == "INVARSPEC";
             if (!read) {
                 skip_to_section();
             } else if (peek().is("FORALL")) {
                 made.line = peek().line;
                 if (made.keyword == "INVARSPEC")
-                    fail(peek(), "FORALL after INVARSPEC is not written as the property says; put it under a SPEC "
-                                 "line of its own");
+                    fail(peek(),
+                         "FORALL after INVARSPEC is not written as the property says; put it under a SPEC "
+                         "line of its own");
                 forall(made);
             } else {
                 made.formula = expression();
@@ -695,20 +702,24 @@ private:
         skip_to_section();
         const std::size_t end = position();
         quantifier.problem = forall_layout_problem(made, forall_token, body, end);
+        // A property may end with ';'.
+        const std::size_t formula_end = end > body && model_.tokens[end - 1].is(";") ? end - 1 : end;
         if (quantifier.parameters.size() == 1) {
-            made.formula = translated_formula(model_.tokens, body, end, {"AG"});
+            made.formula = translated_formula(model_.tokens, body, formula_end, {"AG"});
             return;
         }
         if (!(body + 1 < end && model_.tokens[body].is("AG") && model_.tokens[body + 1].is("(")))
-            fail(model_.tokens[body], "a FORALL over several parameters must begin with AG ( and the guard, as in "
-                                      "AG (i != j -> ...)");
+            fail(model_.tokens[body],
+                 "a FORALL over several parameters must begin with AG ( and the guard, as in "
+                 "AG (i != j -> ...)");
         // The line translator drops everything up to the first '>'.
         std::size_t arrow = body + 2;
         while (arrow < end && model_.tokens[arrow].text.find('>') == std::string_view::npos) ++arrow;
         if (arrow == end || !model_.tokens[arrow].is("->"))
-            fail(model_.tokens[arrow < end ? arrow : body], "the guard of a FORALL must end with '->', as in AG (i != j -> ...)");
+            fail(model_.tokens[arrow < end ? arrow : body],
+                 "the guard of a FORALL must end with '->', as in AG (i != j -> ...)");
         quantifier.guard = translated_formula(model_.tokens, body + 2, arrow, {});
-        made.formula = translated_formula(model_.tokens, arrow + 1, end, {"AG", "("});
+        made.formula = translated_formula(model_.tokens, arrow + 1, formula_end, {"AG", "("});
     }
 
     // Why the line translator would not write a FORALL property as its
@@ -726,21 +737,23 @@ private:
             return "FORALL must be on a line of its own after a SPEC or CTLSPEC header in the first column";
         if (forall_token > 0 && tokens[forall_token - 1].line == line)
             return "FORALL must be the first word of its line";
-        if (tokens[end - 1].line != line || (end < tokens.size() && tokens[end].line == line &&
-                                             tokens[end].kind != TokenKind::end))
+        if (tokens[end - 1].line != line ||
+            (end < tokens.size() && tokens[end].line == line && tokens[end].kind != TokenKind::end))
             return "the FORALL property must be written on one line, alone";
         const std::vector<std::string_view>& parameters = made.forall->parameters;
         for (std::size_t k = 0; k < parameters.size(); ++k)
-            if (std::find(parameters.begin(), parameters.begin() + static_cast<std::ptrdiff_t>(k), parameters[k]) !=
-                parameters.begin() + static_cast<std::ptrdiff_t>(k))
+            if (std::find(parameters.begin(), parameters.begin() + static_cast<std::ptrdiff_t>(k),
+                          parameters[k]) != parameters.begin() + static_cast<std::ptrdiff_t>(k))
                 return "FORALL names the parameter " + std::string(parameters[k]) + " twice";
         // With several parameters the guard is dropped, and may name them bare.
         std::size_t from = body;
         if (parameters.size() > 1)
             while (from < end && !tokens[from].is("->")) ++from;
         for (std::size_t at = from; at < end; ++at) {
-            if (std::find(parameters.begin(), parameters.end(), tokens[at].text) == parameters.end()) continue;
-            const bool bracketed = tokens[at - 1].is("[") && tokens[at - 1].end_offset() == tokens[at].offset &&
+            if (std::find(parameters.begin(), parameters.end(), tokens[at].text) == parameters.end())
+                continue;
+            const bool bracketed = tokens[at - 1].is("[") &&
+                                   tokens[at - 1].end_offset() == tokens[at].offset &&
                                    tokens[at + 1].is("]") && tokens[at].end_offset() == tokens[at + 1].offset;
             if (!bracketed)
                 return "the parameter " + std::string(tokens[at].text) +
@@ -765,7 +778,9 @@ private:
 
 bool is_section_keyword(std::string_view word) { return one_of(section_words, word); }
 bool is_property_keyword(std::string_view word) { return one_of(property_words, word); }
-bool is_reserved_word(std::string_view word) { return one_of(reserved_words, word) || is_section_keyword(word); }
+bool is_reserved_word(std::string_view word) {
+    return one_of(reserved_words, word) || is_section_keyword(word);
+}
 
 Model parse_model(std::string_view text) {
     Model model;

@@ -52,21 +52,21 @@ using ExprPtr = std::unique_ptr<Expr>;
 
 struct Expr {
     enum class Kind {
-        number,       // value
-        boolean,      // value 1 or 0
-        name,         // text
-        index,        // operands: what is indexed, the index
-        member,       // operands: the instance; text: the member's name
-        next,         // next(operand)
-        init,         // init(operand) in an expression
-        unary,        // op, operands: one
-        binary,       // op, operands: two
-        if_then_else, // operands: condition, then, else
-        choice,       // case: operands: condition, value, condition, value, ...
-        set,          // { operands }
-        temporal,     // text: EX AX EF AF EG AG; operands: one
-        until,        // text: "A" or "E"; operands: the two sides of U
-        call,         // text: the function; operands: its arguments
+        number,        // value
+        boolean,       // value 1 or 0
+        name,          // text
+        index,         // operands: what is indexed, the index
+        member,        // operands: the instance; text: the member's name
+        next,          // next(operand)
+        init,          // init(operand) in an expression
+        unary,         // op, operands: one
+        binary,        // op, operands: two
+        if_then_else,  // operands: condition, then, else
+        choice,        // case: operands: condition, value, condition, value, ...
+        set,           // { operands }
+        temporal,      // text: EX AX EF AF EG AG; operands: one
+        until,         // text: "A" or "E"; operands: the two sides of U
+        call,          // text: the function; operands: its arguments
     };
     Kind kind;
     Operator op = Operator::negation;
@@ -79,7 +79,7 @@ struct Expr {
     const Expr& operand(std::size_t k) const { return *operands[k]; }
 };
 
-struct TypeSpec {
+struct Type {
     enum class Kind {
         boolean,
         enumeration,  // values: number or name expressions
@@ -92,7 +92,7 @@ struct TypeSpec {
     Kind kind = Kind::other;
     std::vector<ExprPtr> values;
     ExprPtr low, high;
-    std::unique_ptr<TypeSpec> element;
+    std::unique_ptr<Type> element;
     std::string_view module;
     std::vector<ExprPtr> arguments;
     std::string_view keyword;  // "process" or "transition", or empty for a plain instance
@@ -104,7 +104,7 @@ enum class VariableSection { var, ivar, frozenvar };
 struct Declaration {
     std::string_view name;
     bool per_process = false;  // declared name[Proc]
-    TypeSpec type;
+    Type type;
     VariableSection section = VariableSection::var;
     Span span;
     std::size_t first_token = 0, last_token = 0;  // indices into Model::tokens
@@ -137,18 +137,18 @@ struct Constraint {
 // AG ( followed by the text after the guard's "->".
 struct Forall {
     std::vector<std::string_view> parameters;
-    ExprPtr guard;                  // with more than one parameter: what comes before "->"
+    ExprPtr guard;                       // with more than one parameter: what comes before "->"
     std::optional<std::string> problem;  // why the line is not read as the translator writes it
 };
 
 struct Property {
     std::string_view keyword;  // SPEC, CTLSPEC, LTLSPEC, INVARSPEC, PSLSPEC or COMPUTE
     std::size_t keyword_token = 0;
-    std::size_t line = 0;      // of the first token after the keyword
-    std::string_view name;     // after NAME, if any
-    ExprPtr formula;           // read for SPEC, CTLSPEC and INVARSPEC
+    std::size_t line = 0;   // of the first token after the keyword
+    std::string_view name;  // after NAME, if any
+    ExprPtr formula;        // read for SPEC, CTLSPEC and INVARSPEC
     std::optional<Forall> forall;
-    std::optional<std::string> problem;  // why the formula could not be read
+    std::optional<std::string> problem;           // why the formula could not be read
     std::size_t first_token = 0, last_token = 0;  // of the formula
 };
 
@@ -187,7 +187,9 @@ struct Model {
             if (module.name == name) return &module;
         return nullptr;
     }
-    std::string_view text_of(const Span& span) const { return text.substr(span.begin, span.end - span.begin); }
+    std::string_view text_of(const Span& span) const {
+        return text.substr(span.begin, span.end - span.begin);
+    }
 };
 
 }  // namespace ruvello::smv
