@@ -19,37 +19,22 @@ and say so, without it.
 import json
 import os
 import re
-import shutil
 import signal
 import subprocess
 import sys
-import tempfile
 import time
 import xml.etree.ElementTree as ElementTree
 
+from check_harness import NUSMV, check, need_nusmv, run_in_scratch
+
 RUVELLO, SOURCE, GROUP = sys.argv[1], sys.argv[2], sys.argv[3]
 STANDIN = os.path.join(SOURCE, "tests", "check", "standin_nusmv")
-NUSMV = os.environ.get("RUVELLO_NUSMV") or shutil.which("NuSMV")
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAILED:", what)
 
 
 def run(args, env=None, **kwargs):
     merged = dict(os.environ)
     merged.update(env or {})
     return subprocess.run([RUVELLO] + args, capture_output=True, env=merged, **kwargs)
-
-
-def need_nusmv():
-    if not NUSMV or not os.access(NUSMV, os.X_OK):
-        print("SKIPPED: no NuSMV (set RUVELLO_NUSMV, or put NuSMV on PATH)")
-        sys.exit(77)
-    os.environ["RUVELLO_NUSMV"] = NUSMV
 
 
 def write(name, text, mode="w"):
@@ -321,13 +306,4 @@ def first_run():
 
 GROUPS = {"attribution": attribution, "outputs": outputs, "paths": paths, "report": report,
           "signals": signals, "first-run": first_run}
-work = tempfile.mkdtemp()
-try:
-    os.chdir(work)
-    GROUPS[GROUP]()
-finally:
-    os.chdir("/")
-    shutil.rmtree(work, ignore_errors=True)
-if failures:
-    sys.exit(1)
-print("passed")
+run_in_scratch(GROUPS[GROUP])

@@ -14,25 +14,14 @@ exits with 77, saying so, without it.
 import json
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
+
+from check_harness import check, need_nusmv, run_in_scratch
 
 RUVELLO, SOURCE = sys.argv[1], sys.argv[2]
-NUSMV = os.environ.get("RUVELLO_NUSMV") or shutil.which("NuSMV")
-if not NUSMV or not os.access(NUSMV, os.X_OK):
-    print("SKIPPED: no NuSMV (set RUVELLO_NUSMV, or put NuSMV on PATH)")
-    sys.exit(77)
-os.environ["RUVELLO_NUSMV"] = NUSMV
 LARGEST_N = 4
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAILED:", what)
+need_nusmv()
 
 
 def model_text(name):
@@ -50,9 +39,7 @@ for line in open(os.path.join(SOURCE, "tests", "counted", "expectations.txt")):
         name, where, expectation = line.rstrip("\n").split(" ", 2)
         expected.setdefault(name, []).append((where, expectation))
 
-work = tempfile.mkdtemp()
-os.chdir(work)
-try:
+def every_n():
     for name, expectations in expected.items():
         model = os.path.basename(name).replace("README.md:", "")
         open(model, "w").write(model_text(name))
@@ -93,9 +80,6 @@ try:
             kept = open(os.path.join("kept", stem + ".every.smv")).read()
             check(re.search(r"\n  n_\w+ : 0\.\.\d+;  -- processes with ", kept) is not None,
                   "%s: the counted model kept: %s" % (name, kept[:400]))
-finally:
-    os.chdir("/")
-    shutil.rmtree(work, ignore_errors=True)
-if failures:
-    sys.exit(1)
-print("passed")
+
+
+run_in_scratch(every_n)

@@ -19,23 +19,13 @@ import re
 import shutil
 import subprocess
 import sys
-import tempfile
 import xml.etree.ElementTree as ElementTree
 
+from check_harness import NUSMV, check, need_nusmv, run_in_scratch
+
 RUVELLO, SOURCE, GROUP = sys.argv[1], sys.argv[2], sys.argv[3]
-NUSMV = os.environ.get("RUVELLO_NUSMV") or shutil.which("NuSMV")
-if not NUSMV or not os.access(NUSMV, os.X_OK):
-    print("SKIPPED: no NuSMV (set RUVELLO_NUSMV, or put NuSMV on PATH)")
-    sys.exit(77)
-os.environ["RUVELLO_NUSMV"] = NUSMV
 EXAMPLES = os.path.join(SOURCE, "examples")
-failures = []
-
-
-def check(condition, what):
-    if not condition:
-        failures.append(what)
-        print("FAILED:", what)
+need_nusmv()
 
 
 def run(args, env=None):
@@ -131,13 +121,4 @@ def show():
           not os.path.exists("n.svg"), "--plot without gnuplot: %s" % result.stderr)
 
 
-work = tempfile.mkdtemp()
-try:
-    os.chdir(work)
-    {"settings": settings, "stops": stops, "show": show}[GROUP]()
-finally:
-    os.chdir("/")
-    shutil.rmtree(work, ignore_errors=True)
-if failures:
-    sys.exit(1)
-print("passed")
+run_in_scratch({"settings": settings, "stops": stops, "show": show}[GROUP])

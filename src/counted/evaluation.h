@@ -7,7 +7,10 @@
 // step. What the counted model does not take in is refused with its reason.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
+#include <string_view>
+#include <vector>
 #include <functional>
 
 #include "smv/syntax.h"
@@ -18,6 +21,24 @@ namespace ruvello::counted {
 // How many expressions one count of a model may evaluate in all: a model
 // that needs more is too large to count.
 inline constexpr std::size_t evaluation_budget = 20'000'000;
+
+// The definitions that an evaluation is expanding, one inside another: a
+// name defined in terms of itself, or nested too deeply, is not expanded.
+class OpenDefinitions {
+public:
+    // Whether `name` may be expanded; then it stays open until close().
+    bool open(std::string_view name) {
+        if (names_.size() >= deepest || std::find(names_.begin(), names_.end(), name) != names_.end()) return false;
+        names_.push_back(name);
+        return true;
+    }
+    void close() { names_.pop_back(); }
+    static constexpr const char* refusal = "defines a name in terms of itself, or nests definitions too deeply";
+
+private:
+    static constexpr std::size_t deepest = 32;
+    std::vector<std::string_view> names_;
+};
 
 class Evaluator {
 public:

@@ -15,9 +15,6 @@ namespace {
 
 using smv::Expr;
 
-// The most definitions one evaluation may go through, one inside another.
-constexpr std::size_t deepest_definitions = 32;
-
 // Which variables' next values the next of each variable reads, and an
 // order in which each comes after those it reads.
 class NextReads {
@@ -252,13 +249,9 @@ private:
     }
 
     ValueSet definition(const Expr& name, const Expr& value, bool next) {
-        if (std::find(definitions_.begin(), definitions_.end(), name.text) != definitions_.end() ||
-            definitions_.size() >= deepest_definitions)
-            refuse(outside(model_, name.span,
-                           "defines a name in terms of itself, or nests definitions too deeply"));
-        definitions_.push_back(name.text);
+        if (!definitions_.open(name.text)) refuse(outside(model_, name.span, OpenDefinitions::refusal));
         ValueSet values = evaluator_.values(value, resolve_, next);
-        definitions_.pop_back();
+        definitions_.close();
         return values;
     }
 
@@ -275,7 +268,7 @@ private:
     const LocalState* local_ = nullptr;
     std::vector<std::uint32_t> shared_values_, input_values_;
     std::vector<std::optional<Value>> next_;
-    std::vector<std::string_view> definitions_;
+    OpenDefinitions definitions_;
 };
 
 // The moves found from one local state to another, taking (or not) a

@@ -18,7 +18,6 @@ const std::string only_invariants = "only invariants (AG of a state formula) are
 // The most tuples of local states times shared valuations a property may
 // be evaluated on.
 constexpr std::size_t largest_property_work = 4'000'000;
-constexpr std::size_t deepest_definitions = 32;
 
 bool is_temporal_or_next(const Expr& expr) {
     if (expr.kind == Expr::Kind::temporal || expr.kind == Expr::Kind::until ||
@@ -234,12 +233,9 @@ private:
     }
 
     ValueSet definition(const Expr& name, const Expr& value) {
-        if (std::find(definitions_.begin(), definitions_.end(), name.text) != definitions_.end() ||
-            definitions_.size() >= deepest_definitions)
-            fail(name, "defines a name in terms of itself, or nests definitions too deeply");
-        definitions_.push_back(name.text);
+        if (!definitions_.open(name.text)) fail(name, OpenDefinitions::refusal);
         ValueSet values = evaluator_.values(value, resolve_);
-        definitions_.pop_back();
+        definitions_.close();
         return values;
     }
 
@@ -254,7 +250,7 @@ private:
     std::vector<std::string_view> parameters_;
     std::vector<std::size_t> tuple_;  // the class of each parameter's process
     std::vector<std::uint32_t> shared_values_;
-    std::vector<std::string_view> definitions_;
+    OpenDefinitions definitions_;
 };
 
 }  // namespace
