@@ -225,4 +225,21 @@ TEST(ProcessTuples, ListEveryTupleOfDistinctProcessesInOrder) {
     }
 }
 
+// The parameters of a FORALL line are found by name and bracketed alike
+// when the line has 8 of them, which are looked through, and 9, which are
+// looked up in a table; a name that only starts like one is none of them.
+TEST(ParameterNames, FindEachParameterAndNothingElseThroughEightAndBeyond) {
+    for (const auto& [list, count] : {std::pair{"a,b,c,d,e,f,g,h", 8}, {"a, b,c,d,e,f,g,h, i ", 9}}) {
+        ruvello::ParameterNames names;
+        names.assign(list, count);
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            const std::string name(1, static_cast<char>('a' + k));
+            EXPECT_EQ(names.named(name), k) << count;
+            EXPECT_EQ(names.bracketed_at("[" + name + "] & x"), k) << count;
+        }
+        EXPECT_EQ(names.named("ab"), std::nullopt) << count;
+        EXPECT_EQ(names.bracketed_at("[ab]"), std::nullopt) << count;
+    }
+}
+
 }  // namespace
