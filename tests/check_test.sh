@@ -53,6 +53,31 @@ grep -q '^-lp -coi .*one.2.smv$' args && grep -q '^-dynamic -dcx -coi -source ' 
 expect 2 -- "$ruvello" --check -p 2 --checker-option -AG -f one.in
 grep -q "it checks only properties of the form AG p" err || fail "-AG refused without its reason"
 
+# One run of the checker at a time unless --jobs says otherwise: each N is
+# listed and checked before the next starts. Every file is named after the
+# model, capitals and all.
+cp one.in Zed.in
+STANDIN_ARGS=$work/calls expect 3 -- "$ruvello" --check -p 2,3 --checker "$standin" --keep kept_zed -f Zed.in
+[ "$(sed 's/.*Zed\.\([0-9]\)\..*/\1/' calls | tr -d '\n')" = 2233 ] || fail "the runs for N = 2,3: $(cat calls)"
+[ "$(ls kept_zed)" = "$(printf 'Zed.2.smv\nZed.3.smv')" ] || fail "--keep kept_zed: $(ls kept_zed)"
+# On a terminal the runs under way are shown on a line drawn anew, and
+# cleared at the end.
+python3 - "$ruvello" "$standin" <<'EOF' || fail "the progress line on a terminal"
+import os, pty, re, subprocess, sys
+leader, follower = pty.openpty()
+subprocess.run([sys.argv[1], "--check", "-p", "2", "--checker", sys.argv[2], "-f", "one.in"],
+               stdout=subprocess.DEVNULL, stderr=follower)
+os.close(follower)
+drawn = b""
+try:
+    while chunk := os.read(leader, 1 << 16):
+        drawn += chunk
+except OSError:  # the terminal's other side is closed
+    pass
+assert re.search(rb"\r\x1b\[Kruvello: checking N = 2 \([0-9]+\.[0-9] s\)", drawn), drawn
+assert drawn.endswith(b"\r\x1b[K"), drawn
+EOF
+
 nusmv=${RUVELLO_NUSMV:-$(command -v NuSMV || true)}
 if [ -z "$nusmv" ] || [ ! -x "$nusmv" ]; then
     echo "SKIPPED: the tests with NuSMV: no NuSMV (set RUVELLO_NUSMV, or put NuSMV on PATH)"
