@@ -205,10 +205,14 @@ TEST(ProcessNumber, WritesEveryWidthOfNumber) {
 TEST(ProcessTuples, ListEveryTupleOfDistinctProcessesInOrder) {
     const std::pair<std::size_t, int> shapes[] = {{1, 1}, {1, 3}, {2, 2}, {2, 4}, {3, 5},
                                                   {7, 8}, {8, 8}, {9, 9}};
+    // One for every shape, each started afresh, the first after a long tuple
+    // left part way.
+    ruvello::ProcessTuples tuples;
+    tuples.reset(9, 10);
+    tuples.next();
     for (const auto& [size, processes] : shapes) {
         std::vector<int> permutation(static_cast<std::size_t>(processes));
         std::iota(permutation.begin(), permutation.end(), 1);
-        ruvello::ProcessTuples tuples;
         tuples.reset(size, processes);
         std::vector<int> listed;
         bool ended = false;
