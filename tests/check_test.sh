@@ -55,11 +55,11 @@ grep -q "it checks only properties of the form AG p" err || fail "-AG refused wi
 
 # One run of the checker at a time unless --jobs says otherwise: each N is
 # listed and checked before the next starts. Every file is named after the
-# model, capitals and all.
-cp one.in Zed.in
-STANDIN_ARGS=$work/calls expect 3 -- "$ruvello" --check -p 2,3 --checker "$standin" --keep kept_zed -f Zed.in
-[ "$(sed 's/.*Zed\.\([0-9]\)\..*/\1/' calls | tr -d '\n')" = 2233 ] || fail "the runs for N = 2,3: $(cat calls)"
-[ "$(ls kept_zed)" = "$(printf 'Zed.2.smv\nZed.3.smv')" ] || fail "--keep kept_zed: $(ls kept_zed)"
+# model, its letters and digits kept.
+cp one.in AZaz09.in
+STANDIN_ARGS=$work/calls expect 3 "N = 2, 4" -- "$ruvello" --check -p 2,4 --checker "$standin" --keep kept_names -f AZaz09.in
+[ "$(sed 's/.*AZaz09\.\([0-9]\)\..*/\1/' calls | tr -d '\n')" = 2244 ] || fail "the runs for N = 2,4: $(cat calls)"
+[ "$(ls kept_names)" = "$(printf 'AZaz09.2.smv\nAZaz09.4.smv')" ] || fail "--keep kept_names: $(ls kept_names)"
 # On a terminal the runs under way are shown on a line drawn anew, and
 # cleared at the end.
 python3 - "$ruvello" "$standin" <<'EOF' || fail "the progress line on a terminal"
