@@ -471,6 +471,14 @@ TEST_F(Command, CarriesOddInputThrough) {
     write("m.in", line);
     EXPECT_EQ(run("$R -p 3 -f m.in").status, 0);
     EXPECT_TRUE(contents("m.smv") == banner("m.in") + line);
+    // A name at the model's end, with no line end after it, ends there, whatever
+    // the buffer holds after it: here, as the last line starts 50 bytes before
+    // the end of the first 256 KiB read, the 'g' the model has at that line's
+    // length.
+    const std::string head = "MODULE main\nVAR\n  x[Proc] : boolean;\nSPEC\n-- ";
+    write("end.in", head + std::string((1 << 18) - 51 - head.size(), 'g') + "\n  FORALL (i) AG x[i] |" +
+                        std::string(200, ' ') + "i");
+    EXPECT_NE(run("$R -p 3 -f end.in").err.find("the parameter i is left standing"), std::string::npos);
 }
 
 }  // namespace
