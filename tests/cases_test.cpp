@@ -205,10 +205,14 @@ TEST(ProcessNumber, WritesEveryWidthOfNumber) {
 TEST(ProcessTuples, ListEveryTupleOfDistinctProcessesInOrder) {
     const std::pair<std::size_t, int> shapes[] = {{1, 1}, {1, 3}, {2, 2}, {2, 4}, {3, 5},
                                                   {7, 8}, {8, 8}, {9, 9}};
+    // One for every shape, each started afresh, the first after a long tuple
+    // left part way.
+    ruvello::ProcessTuples tuples;
+    tuples.reset(9, 10);
+    tuples.next();
     for (const auto& [size, processes] : shapes) {
         std::vector<int> permutation(static_cast<std::size_t>(processes));
         std::iota(permutation.begin(), permutation.end(), 1);
-        ruvello::ProcessTuples tuples;
         tuples.reset(size, processes);
         std::vector<int> listed;
         bool ended = false;
@@ -222,6 +226,23 @@ TEST(ProcessTuples, ListEveryTupleOfDistinctProcessesInOrder) {
             ended = !tuples.next();
         } while (std::next_permutation(permutation.begin(), permutation.end()));
         EXPECT_TRUE(ended) << size << " of " << processes << ": the tuples go on";
+    }
+}
+
+// The parameters of a FORALL line are found by name and bracketed alike
+// when the line has 8 of them, which are looked through, and 9, which are
+// looked up in a table; a name that only starts like one is none of them.
+TEST(ParameterNames, FindEachParameterAndNothingElseThroughEightAndBeyond) {
+    for (const auto& [list, count] : {std::pair{"a,b,c,d,e,f,g,h", 8}, {"a, b,c,d,e,f,g,h, i ", 9}}) {
+        ruvello::ParameterNames names;
+        names.assign(list, count);
+        for (std::size_t k = 0; k < names.size(); ++k) {
+            const std::string name(1, static_cast<char>('a' + k));
+            EXPECT_EQ(names.named(name), k) << count;
+            EXPECT_EQ(names.bracketed_at("[" + name + "] & x"), k) << count;
+        }
+        EXPECT_EQ(names.named("ab"), std::nullopt) << count;
+        EXPECT_EQ(names.bracketed_at("[ab]"), std::nullopt) << count;
     }
 }
 

@@ -115,7 +115,8 @@ TEST(Checker, ReadsNuSMVsListingVerdictsVersionAndErrors) {
     EXPECT_EQ(read_error("*** banner\n\nfile m.in: line 6: \"u\" undefined\nAborting batch mode\nmore\n"),
               "file m.in: line 6: \"u\" undefined");
     const std::pair<const char*, const char*> instances[] = {
-        {"N1_c", "c[1]"}, {"a.N12_user.b", "a.user[12].b"}, {"a", "a"}, {"N_x", "N_x"}, {"Nx_y", "Nx_y"}};
+        {"N1_c", "c[1]"}, {"a.N12_user.b", "a.user[12].b"}, {"a", "a"}, {"N_x", "N_x"}, {"Nx_y", "Nx_y"},
+        {"N1_", "N1_"}};
     for (const auto& [path, shown] : instances) EXPECT_EQ(instance_as_in_model(path), shown) << path;
     EXPECT_TRUE(refused_checker_option("-AG"));
     EXPECT_TRUE(refused_checker_option("-n"));

@@ -52,6 +52,31 @@ grep -q '^-lp -coi .*one.2.smv$' args && grep -q '^-dynamic -dcx -mono -coi -sou
 expect 2 -- "$ruvello" --check -p 2 --checker-option -AG -f one.in
 grep -q "it checks only properties of the form AG p" err || fail "-AG refused without its reason"
 
+# One run of the checker at a time unless --jobs says otherwise: each N is
+# listed and checked before the next starts. Every file is named after the
+# model, its letters and digits kept.
+cp one.in AZaz09.in
+STANDIN_ARGS=$work/calls expect 3 "N = 2, 4" -- "$ruvello" --check -p 2,4 --checker "$standin" --keep kept_names -f AZaz09.in
+[ "$(sed 's/.*AZaz09\.\([0-9]\)\..*/\1/' calls | tr -d '\n')" = 2244 ] || fail "the runs for N = 2,4: $(cat calls)"
+[ "$(ls kept_names)" = "$(printf 'AZaz09.2.smv\nAZaz09.4.smv')" ] || fail "--keep kept_names: $(ls kept_names)"
+# On a terminal the runs under way are shown on a line drawn anew, and
+# cleared at the end.
+python3 - "$ruvello" "$standin" <<'EOF' || fail "the progress line on a terminal"
+import os, pty, re, subprocess, sys
+leader, follower = pty.openpty()
+subprocess.run([sys.argv[1], "--check", "-p", "2", "--checker", sys.argv[2], "-f", "one.in"],
+               stdout=subprocess.DEVNULL, stderr=follower)
+os.close(follower)
+drawn = b""
+try:
+    while chunk := os.read(leader, 1 << 16):
+        drawn += chunk
+except OSError:  # the terminal's other side is closed
+    pass
+assert re.search(rb"\r\x1b\[Kruvello: checking N = 2 \([0-9]+\.[0-9] s\)", drawn), drawn
+assert drawn.endswith(b"\r\x1b[K"), drawn
+EOF
+
 nusmv=${RUVELLO_NUSMV:-$(command -v NuSMV || true)}
 if [ -z "$nusmv" ] || [ ! -x "$nusmv" ]; then
     echo "SKIPPED: the tests with NuSMV: no NuSMV (set RUVELLO_NUSMV, or put NuSMV on PATH)"

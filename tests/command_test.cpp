@@ -212,6 +212,9 @@ TEST_F(Command, LimitsTheWarningsOfAKindAndWarnsOfVeryManyInstances) {
     EXPECT_EQ(wide.err, "ruvello: -:3: warning: FORALL over 3 parameters gives 997,002,000 "
                         "instances at N = 1000; each is written as a property of its own\n"
                         "FILE WRITE ERROR!\nruvello: cannot write standard output: Broken pipe\n");
+    // 100,000 instances are not yet very many.
+    write("one.in", "MODULE main\nSPEC\n  FORALL (i) AG x[i]\n");
+    EXPECT_EQ(run("$R --all-instances -p 100000 -f - <one.in >/dev/null").err, "");
 }
 
 TEST_F(Command, RejectsABadCommandLineWithStatusTwo) {
@@ -337,6 +340,14 @@ TEST_F(Command, ReplacesAnOutputKeepingItsOwnerModeAndLinks) {
     EXPECT_EQ(status.st_uid, 65534u);
     EXPECT_EQ(status.st_gid, 65534u);
     EXPECT_EQ(status.st_mode & 07777, 0755u);
+    // A user who may not give the file its owner still gives it its group,
+    // one that the user belongs to.
+    if (!can_run_as_nobody()) GTEST_SKIP() << "no setpriv, or the executable cannot be run as nobody";
+    ASSERT_EQ(run("chown 0:100 m.smv && chmod 664 m.smv && setpriv --reuid=65534 --regid=65534 "
+                  "--groups=100 $R -p 2 -f m.in").status, 0);
+    ASSERT_EQ(::stat((work_ / "m.smv").c_str(), &status), 0);
+    EXPECT_EQ(status.st_uid, 65534u);
+    EXPECT_EQ(status.st_gid, 100u);
 }
 
 // A link in a sticky folder that all may write to, such as /tmp, is followed
@@ -460,6 +471,14 @@ TEST_F(Command, CarriesOddInputThrough) {
     write("m.in", line);
     EXPECT_EQ(run("$R -p 3 -f m.in").status, 0);
     EXPECT_TRUE(contents("m.smv") == banner("m.in") + line);
+    // A name at the model's end, with no line end after it, ends there, whatever
+    // the buffer holds after it: here, as the last line starts 50 bytes before
+    // the end of the first 256 KiB read, the 'g' the model has at that line's
+    // length.
+    const std::string head = "MODULE main\nVAR\n  x[Proc] : boolean;\nSPEC\n-- ";
+    write("end.in", head + std::string((1 << 18) - 51 - head.size(), 'g') + "\n  FORALL (i) AG x[i] |" +
+                        std::string(200, ' ') + "i");
+    EXPECT_NE(run("$R -p 3 -f end.in").err.find("the parameter i is left standing"), std::string::npos);
 }
 
 }  // namespace

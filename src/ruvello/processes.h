@@ -63,7 +63,6 @@ public:
     // Waits until a child ends, `most` passes or an ending signal comes;
     // returns the children that ended.
     std::vector<ChildEnd> wait(std::chrono::milliseconds most);
-    bool running() const { return !pids_.empty(); }
 
 private:
     const SignalsCaught& signals_;
