@@ -387,7 +387,8 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
         for (const Verdict& verdict : documents[d].second.verdicts)
             if (verdict.n == n) all.verdicts.push_back(verdict);
     }
-    for (auto& [line, each] : every_n) {
+    for (auto& [line_of, each] : every_n) {
+        const std::size_t line = line_of;
         if (std::any_of(all.verdicts.begin(), all.verdicts.end(),
                         [&](const Verdict& verdict) { return verdict.line == line && verdict.verdict == "false"; }))
             each = EveryN{line, "false", std::nullopt};

@@ -576,8 +576,9 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
 void Sweep::write_traces(Job& job, const std::map<int, CheckerVerdict>& checked) {
     const Run& run = results_.runs[job.column];
     const Column& column = columns_[job.column];
-    for (const auto& [index, verdict] : checked) {
+    for (const auto& [number, verdict] : checked) {
         if (verdict.verdict != "false") continue;
+        const int index = number;
         const auto entry = std::find_if(job.checked.begin(), job.checked.end(),
                                         [&](const Attributed* each) { return each->listed->index == index; });
         if (entry == job.checked.end()) continue;
