@@ -135,9 +135,10 @@ def attribution():
 
 def outputs():
     need_nusmv()
-    # A model named with a byte that is not UTF-8 and a control character,
-    # holding both, whose checker message holds them too.
-    name = b"odd\xff\x1b[31m.in"
+    # A model named with a byte that is not UTF-8, a control character, and
+    # what only looks like UTF-8 (a surrogate, an overlong '/', U+FFFE),
+    # holding some of them, whose checker message holds them too.
+    name = b"odd\xff\x1b[31m\xed\xa0\x80\xe0\x80\xaf\xef\xbf\xbe.in"
     model = b"-- caf\xe9 \x01\nMODULE main\nVAR x : boolean;\nASSIGN init(x) := FALSE; next(x) := x;\nSPEC AG !x\nSPEC AG x\n"
     write(name, model, "wb")
     result = run(["--check", "-p", "1..2", "-f", os.fsdecode(name), "--json", "o.json", "--junit", "o.xml"])
@@ -236,6 +237,12 @@ def report():
     merged = run(["--report", "r3.json", "r2.json", "r3.json"])
     timeless = lambda table: re.sub(rb"\n       seconds [^\n]*", b"", table)
     check(merged.returncode == 1 and timeless(merged.stdout) == timeless(whole), "the merged table: %s" % merged.stdout)
+    # A warned property keeps its reason, and only it loses its verdicts.
+    write("w.in", ATTRIBUTION[4][0])
+    checked = run(["--check", "-p", "2..3", "-f", "w.in", "--json", "w.json"])
+    reported = run(["--report", "w.json"])
+    check(reported.returncode == checked.returncode == 3 and timeless(reported.stdout) == timeless(checked.stdout),
+          "a warned property, reported again: %s" % reported.stdout)
 
 
 def signals():
