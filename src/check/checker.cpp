@@ -77,7 +77,7 @@ std::vector<ListedProperty> read_listing(std::string_view output) {
     for (const std::string_view line : lines_of(output)) {
         const std::size_t colon = line.find(" :");
         const std::optional<int> index = leading_number(line);
-        if (index && colon != std::string_view::npos && colon > 0 &&
+        if (index && colon != std::string_view::npos &&
             std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon),
                         [](char c) { return c >= '0' && c <= '9'; })) {
             open = ListedProperty{*index, "", "", "", std::string(line.substr(colon + 2))};
