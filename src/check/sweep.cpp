@@ -753,7 +753,7 @@ void Sweep::show_progress(const std::vector<Job>& jobs, bool done) {
 // Every N: the counted model of the model, checked by NuSMV once for all N,
 // with counters up to m and, for what that does not prove, up to m + 1.
 void Sweep::check_counted_model() {
-    counted::CountedModel counted = counted::count_model(model_);
+    const counted::CountedModel counted = counted::count_model(model_);
     for (const counted::PropertyGoal& goal : counted.goals) abstractions_.push_back({goal, false, goal.reason});
     std::string failure;
     std::map<std::string, std::string> verdicts = prove(counted, stem_ + ".every.smv", failure);
@@ -764,13 +764,16 @@ void Sweep::check_counted_model() {
     };
     const int bound = counted.bound;
     if (failure.empty() && unproved()) {
-        counted = counted::count_model(model_, bound + 1);
+        const counted::CountedModel wider = counted::count_model(model_, bound + 1);
         std::map<std::string, std::string> again =
-            prove(counted, stem_ + ".every.m" + std::to_string(bound + 1) + ".smv", failure);
-        for (const counted::PropertyGoal& goal : counted.goals)
-            if (goal.invariant && again[*goal.invariant] == "true")
-                for (Abstraction& each : abstractions_)
-                    if (each.goal.line == goal.line && each.goal.invariant) verdicts[*each.goal.invariant] = "true";
+            prove(wider, stem_ + ".every.m" + std::to_string(bound + 1) + ".smv", failure);
+        // One model gives the same goals in the same order whatever the bound.
+        for (std::size_t i = 0; i < abstractions_.size() && i < wider.goals.size(); ++i) {
+            const counted::PropertyGoal& goal = wider.goals[i];
+            const Abstraction& each = abstractions_[i];
+            if (goal.line == each.goal.line && goal.invariant && each.goal.invariant && again[*goal.invariant] == "true")
+                verdicts[*each.goal.invariant] = "true";
+        }
     }
     for (Abstraction& each : abstractions_) {
         if (!each.goal.invariant) continue;
