@@ -74,6 +74,17 @@ def every_n():
         # --report keeps the column.
         merged = subprocess.run([RUVELLO, "--report", "r.json", "--json", "-"], capture_output=True, text=True)
         check(json.loads(merged.stdout)["every_n"] == document["every_n"], "%s: --report changed every N" % name)
+        # A document whose verdicts of a proved line a warning took away (one
+        # N of a sweep can warn where another does not) holds it for no N.
+        for each in document["every_n"]:
+            if each["verdict"] == "true":
+                for verdict in document["verdicts"]:
+                    if verdict["line"] == each["line"]:
+                        verdict["verdict"] = "warned"
+        json.dump(document, open("warned.json", "w"))
+        merged = subprocess.run([RUVELLO, "--report", "warned.json", "--json", "-"], capture_output=True, text=True)
+        check(all(each["verdict"] != "true" for each in json.loads(merged.stdout)["every_n"]),
+              "%s: --report holds for every N what a warning left without verdicts: %s" % (name, merged.stdout))
         # The counted model a proof stands on is kept, with a comment per counter.
         stem = os.path.splitext(model)[0]
         if holds:

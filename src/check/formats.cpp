@@ -372,8 +372,8 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
             if (std::find(all.notes.begin(), all.notes.end(), note) == all.notes.end()) all.notes.push_back(note);
     }
     for (auto& [line, property] : properties) all.properties.push_back(std::move(property.first));
-    // Every N: false where a merged verdict is, true where a document's
-    // counted model proved it, else as the first document says.
+    // Every N: true where a document's counted model proved it, else as the
+    // first document says, then as the merged verdicts leave it.
     all.every_n.clear();
     std::map<std::size_t, EveryN> every_n;
     for (const auto& [name, document] : documents)
@@ -387,13 +387,7 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
         for (const Verdict& verdict : documents[d].second.verdicts)
             if (verdict.n == n) all.verdicts.push_back(verdict);
     }
-    for (auto& [line_of, each] : every_n) {
-        const std::size_t line = line_of;
-        if (std::any_of(all.verdicts.begin(), all.verdicts.end(),
-                        [&](const Verdict& verdict) { return verdict.line == line && verdict.verdict == "false"; }))
-            each = EveryN{line, "false", std::nullopt};
-        all.every_n.push_back(std::move(each));
-    }
+    for (auto& [line, each] : every_n) all.every_n.push_back(with_finite_verdicts(std::move(each), all.verdicts));
     return all;
 }
 

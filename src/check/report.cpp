@@ -117,6 +117,17 @@ int exit_status(const Results& results) {
     return 0;
 }
 
+EveryN with_finite_verdicts(EveryN counted, const std::vector<Verdict>& verdicts) {
+    const auto has = [&](std::string_view verdict) {
+        return std::any_of(verdicts.begin(), verdicts.end(),
+                           [&](const Verdict& each) { return each.line == counted.line && each.verdict == verdict; });
+    };
+    if (has("false")) return {counted.line, "false", std::nullopt};
+    if (has("warned"))
+        return {counted.line, "undecided", "the translation warns that it does not state the property as written"};
+    return counted;
+}
+
 namespace {
 
 // The reachable states of a run as a cell: grouped digits, or in powers of

@@ -85,4 +85,10 @@ struct Results {
 // run failed, else 0.
 int exit_status(const Results& results);
 
+// The column every N of the property at `counted.line`, from what the
+// counted model says of it and the finite verdicts of that line: false where
+// one of them is false, no verdict where a warning took them away, else what
+// the counted model says.
+EveryN with_finite_verdicts(EveryN counted, const std::vector<Verdict>& verdicts);
+
 }  // namespace ruvello::check

@@ -848,21 +848,11 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
 void Sweep::decide_every_n() {
     for (const Abstraction& each : abstractions_) {
         const std::size_t line = each.goal.line;
-        const auto has = [&](const char* verdict) {
-            return std::any_of(results_.verdicts.begin(), results_.verdicts.end(),
-                               [&](const Verdict& v) { return v.line == line && v.verdict == verdict; });
-        };
-        EveryN decided{line, "undecided", each.reason};
-        if (has("false")) {
-            decided = {line, "false", std::nullopt};
-            if (each.proved)
-                note("line " + std::to_string(line) + ": the counted model holds it for every N, but a finite N "
-                     "finds it false: that is a fault of ruvello's, please report it");
-        } else if (has("warned")) {
-            decided.reason = "the translation warns that it does not state the property as written";
-        } else if (each.proved) {
-            decided = {line, "true", std::nullopt};
-        }
+        EveryN decided = with_finite_verdicts(
+            each.proved ? EveryN{line, "true", std::nullopt} : EveryN{line, "undecided", each.reason}, results_.verdicts);
+        if (each.proved && decided.verdict == "false")
+            note("line " + std::to_string(line) + ": the counted model holds it for every N, but a finite N "
+                 "finds it false: that is a fault of ruvello's, please report it");
         results_.every_n.push_back(std::move(decided));
     }
 }
