@@ -36,12 +36,15 @@ $1"
     done
 }
 
-# A checker that crashes, prints garbage, lists nothing or never ends: an
-# error for that N, never a verdict.
-for fault in crash garbage silent; do
+# A checker that crashes, prints garbage, lists nothing, fails silently or
+# never ends: an error for that N, never a verdict, and how it ended.
+for fault in crash garbage silent status; do
     STANDIN_FAULT=$fault expect 3 "SPEC AG !x                                    error" "N = 2: error:" -- \
         "$ruvello" --check -p 2 --checker "$standin" -f one.in
 done
+grep -qF "N = 2: error: the checker ended with status 2" out || fail "a silent failure: $(cat out)"
+STANDIN_FAULT=crash expect 3 "N = 2: error: the checker was ended by signal 11" -- \
+    "$ruvello" --check -p 2 --checker "$standin" -f one.in
 STANDIN_FAULT=hang expect 3 "timeout" "N = 2: timeout: stopped after 0.5 s" -- \
     "$ruvello" --check -p 2 --timeout 0.5 --checker "$standin" -f one.in
 # The options given reach both runs of the checker, after ruvello's own.
