@@ -246,6 +246,8 @@ private:
     std::string how_it_ended(const Job& job, const ChildEnd& end, const std::string& errors) const;
     void write_traces(Job& job, const std::map<int, CheckerVerdict>& checked);
     void stop_late_runs(std::vector<Job>& jobs);
+    // A run that is `late` is asked to end, and made to two seconds later.
+    void stop_if_late(pid_t pid, bool late, std::optional<Clock::time_point>& stop_sent);
     void show_progress(const std::vector<Job>& jobs, bool done);
     void announce(const Run& run);
     void record_verdicts(const Job& job);
@@ -672,8 +674,7 @@ void Sweep::mark_warned_verdicts() {
     }
 }
 
-// A run past --timeout, or past the end of the budget, is asked to end,
-// and made to two seconds later.
+// A run past --timeout, or past the end of the budget, is stopped.
 void Sweep::stop_late_runs(std::vector<Job>& jobs) {
     const auto now = Clock::now();
     const bool budget_spent =
@@ -681,13 +682,18 @@ void Sweep::stop_late_runs(std::vector<Job>& jobs) {
     for (Job& job : jobs) {
         const bool late = command_.timeout_seconds &&
                           now - job.stage_started > std::chrono::duration<double>(*command_.timeout_seconds);
-        if (!job.stop_sent && (late || budget_spent)) {
-            children_.stop(job.pid, false);
-            job.stop_sent = now;
-            job.out_of_budget = !late;
-        } else if (job.stop_sent && now - *job.stop_sent > std::chrono::seconds(2)) {
-            children_.stop(job.pid, true);
-        }
+        if (!job.stop_sent && (late || budget_spent)) job.out_of_budget = !late;
+        stop_if_late(job.pid, late || budget_spent, job.stop_sent);
+    }
+}
+
+void Sweep::stop_if_late(pid_t pid, bool late, std::optional<Clock::time_point>& stop_sent) {
+    const auto now = Clock::now();
+    if (!stop_sent && late) {
+        children_.stop(pid, false);
+        stop_sent = now;
+    } else if (stop_sent && now - *stop_sent > std::chrono::seconds(2)) {
+        children_.stop(pid, true);
     }
 }
 
@@ -826,12 +832,8 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
         if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
         if (const std::vector<ChildEnd> ended = children_.wait(std::chrono::milliseconds(200)); !ended.empty())
             end = ended.front();
-        else if (!stop_sent && Clock::now() - started > std::chrono::duration<double>(limit)) {
-            children_.stop(pid, false);
-            stop_sent = Clock::now();
-        } else if (stop_sent && Clock::now() - *stop_sent > std::chrono::seconds(2)) {
-            children_.stop(pid, true);
-        }
+        else
+            stop_if_late(pid, Clock::now() - started > std::chrono::duration<double>(limit), stop_sent);
     }
     std::map<std::string, std::string> verdicts;
     for (const auto& [index, verdict] : read_verdicts(read_file(folder_->path() + "/" + file + ".out")))
