@@ -11,7 +11,7 @@ wrong most easily. GROUP is one of:
   report       --report refusing what it cannot trust, and merging
   signals      an interrupted sweep keeps what it found
   first-run    no checker, a checker that cannot start, a model NuSMV
-               rejects, Windows line ends
+               rejects, Windows line ends, a last line without its end
 
 The groups that need NuSMV (RUVELLO_NUSMV, or NuSMV on PATH) exit with 77,
 and say so, without it.
@@ -300,6 +300,25 @@ def first_run():
     check(result.returncode == 3 and not os.path.exists("args") and b"Windows line ends" in result.stderr,
           "Windows line ends: %d %s" % (result.returncode, result.stderr))
     need_nusmv()
+    # NuSMV reads for ever a file whose last line, a comment, has no line
+    # end: whatever ends the model, what NuSMV reads ends its line. The
+    # translation alone stays as it was.
+    ends = {"comment.in": "MODULE main\nVAR x : boolean;\nASSIGN init(x) := FALSE; next(x) := x;\nSPEC AG !x\n-- end",
+            "carriage.in": "-- line ends of old Macs\rMODULE main\rVAR x : boolean;\rSPEC AG !x\r",
+            "only.in": "-- nothing but a comment"}
+    for name, model in ends.items():
+        write(name, model)
+        sweep = subprocess.Popen([RUVELLO, "--check", "-p", "2", "-f", name], stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE)
+        try:
+            out, _ = sweep.communicate(timeout=60)
+        except subprocess.TimeoutExpired:
+            sweep.send_signal(signal.SIGTERM)  # which ends the checker it runs too
+            out, _ = sweep.communicate()
+        check(sweep.returncode in (0, 3) and re.search(rb"\nN = 2|\n +seconds +[0-9]", out),
+              "%s: %d %s" % (name, sweep.returncode, out))
+        check(run(["-p", "2", "-f", name, "-o", "-"]).stdout.endswith(model[-6:].encode()),
+              "%s: the translation alone changed its end" % name)
     # A model NuSMV rejects: the message once for every N, at the model's line;
     # a property's error, which NuSMV gives at its keyword's line, names the property.
     write("bad.in", "MODULE main\nVAR\n  s[Proc] : {idle, busy};\nASSIGN\n  init(s[Proc]) := idle;\n"

@@ -70,16 +70,24 @@ class TranslationOutput : public ByteSink {
 public:
     explicit TranslationOutput(std::vector<ByteSink*> sinks) : sinks_(std::move(sinks)) {}
     void write(std::string_view bytes) override {
+        if (bytes.empty()) return;
         for (ByteSink* sink : sinks_) sink->write(bytes);
+        ends_line_ = bytes.back() == '\n';
         written_ += bytes.size();
         if (written_ < (std::size_t{1} << 20)) return;
         written_ = 0;
         if (const int signal = SignalsCaught::ending_signal_pending(); signal != 0) throw Interrupted{signal};
     }
+    // NuSMV reads a file whose last line has no line end for ever when that
+    // line is a comment: a translation that NuSMV reads ends its last line.
+    void end_last_line() {
+        if (!ends_line_) write("\n");
+    }
 
 private:
     std::vector<ByteSink*> sinks_;
-    std::size_t written_ = 0;
+    std::size_t written_ = 0;  // since the last look for a signal
+    bool ends_line_ = false;
 };
 
 std::string read_all(ByteSource& source) {
@@ -378,6 +386,7 @@ void Sweep::translate(Column& column, bool to_files) {
     StringSource source(model_);
     ruvello::translate(source, namer, warnings_, settings);
     column.named = namer.finish();
+    output.end_last_line();
     column.warnings = warnings_.take();
     if (checked) checked->commit();
     if (kept) kept->commit();
@@ -805,10 +814,12 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
             names.push_back(*goal.invariant);
         }
     if (checks.empty()) return {};
-    write_whole_file(folder_->path() + "/" + file, counted.text);
+    // NuSMV reads a file whose last line, a comment, has no line end for ever.
+    const std::string text = counted.text.ends_with('\n') ? counted.text : counted.text + "\n";
+    write_whole_file(folder_->path() + "/" + file, text);
     if (command_.keep_directory) {
         refuse_if_model(*command_.keep_directory + "/" + file);
-        write_whole_file(*command_.keep_directory + "/" + file, counted.text);
+        write_whole_file(*command_.keep_directory + "/" + file, text);
     }
     write_whole_file(folder_->path() + "/" + file + ".script", verdict_script("./" + file, checks, false));
     ChildCommand child{checker_program_, reference_options, folder_->path() + "/" + file + ".out",
