@@ -12,6 +12,7 @@ wrong most easily. GROUP is one of:
   signals      an interrupted sweep keeps what it found
   first-run    no checker, a checker that cannot start, a model NuSMV
                rejects, Windows line ends, a last line without its end
+  checker      a checker whose output is larger than ruvello's memory should grow
 
 The groups that need NuSMV (RUVELLO_NUSMV, or NuSMV on PATH) exit with 77,
 and say so, without it.
@@ -330,6 +331,23 @@ def first_run():
           "(line 6 is the keyword of the property of line 7)" in table, "a model NuSMV rejects: %s" % table)
 
 
+def checker():
+    # Output larger than ruvello should hold: read as it comes, the
+    # counterexample copied to its trace as it lies.
+    write("one.in", open(os.path.join(SOURCE, "tests", "check", "one.in")).read())
+    with open("flood.out", "wb") as table:
+        sweep = subprocess.Popen([RUVELLO, "--check", "-p", "2", "-f", "one.in", "--checker", STANDIN, "--traces", "t"],
+                                 stdout=table, stderr=subprocess.DEVNULL, env=dict(os.environ, STANDIN_FAULT="flood"))
+        # Its rusage, with that of the stand-ins it waited for, all small.
+        _, status, usage = os.wait4(sweep.pid, 0)
+    out = open("flood.out", "rb").read()
+    print("200 MB of the checker's output: ruvello's peak memory %d kB" % usage.ru_maxrss)
+    check(os.waitstatus_to_exitcode(status) == 1 and b"false" in out, "a flood of output: %s" % out[-300:])
+    check(usage.ru_maxrss < 100000, "a flood of output took ruvello to %d kB" % usage.ru_maxrss)
+    trace = os.path.join("t", "one.N2.L5.trace")
+    check(os.path.exists(trace) and os.path.getsize(trace) > 200000000, "the flood's trace is not all there")
+
+
 GROUPS = {"attribution": attribution, "outputs": outputs, "paths": paths, "report": report,
-          "signals": signals, "first-run": first_run}
+          "signals": signals, "first-run": first_run, "checker": checker}
 run_in_scratch(GROUPS[GROUP])

@@ -1,10 +1,10 @@
 #include "sweep.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -72,6 +72,7 @@ public:
     void write(std::string_view bytes) override {
         if (bytes.empty()) return;
         for (ByteSink* sink : sinks_) sink->write(bytes);
+        total_ += bytes.size();
         ends_line_ = bytes.back() == '\n';
         written_ += bytes.size();
         if (written_ < (std::size_t{1} << 20)) return;
@@ -83,11 +84,48 @@ public:
     void end_last_line() {
         if (!ends_line_) write("\n");
     }
+    std::size_t total() const { return total_; }
 
 private:
     std::vector<ByteSink*> sinks_;
     std::size_t written_ = 0;  // since the last look for a signal
+    std::size_t total_ = 0;
     bool ends_line_ = false;
+};
+
+// Copies stretches of a source to sinks, in the order they lie in it.
+class OutputCopier {
+public:
+    explicit OutputCopier(ByteSource& source) : source_(source), buffer_(new char[buffer_size]) {}
+    // Copies the bytes from `start` to `end` of the source to `sink`, which
+    // start at or after the bytes copied last.
+    void copy(std::uint64_t start, std::uint64_t end, ByteSink& sink) {
+        while (position_ < end) {
+            if (taken_ == held_) {
+                taken_ = 0;
+                held_ = source_.read(buffer_.get(), buffer_size);
+                if (held_ == 0) return;
+            }
+            const std::uint64_t at_hand = held_ - taken_;
+            if (position_ < start) {
+                const std::size_t skipped = static_cast<std::size_t>(std::min(at_hand, start - position_));
+                taken_ += skipped;
+                position_ += skipped;
+                continue;
+            }
+            const std::size_t copied = static_cast<std::size_t>(std::min(at_hand, end - position_));
+            sink.write(std::string_view(buffer_.get() + taken_, copied));
+            taken_ += copied;
+            position_ += copied;
+        }
+    }
+
+private:
+    static constexpr std::size_t buffer_size = std::size_t{1} << 16;
+    ByteSource& source_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t held_ = 0, taken_ = 0;  // bytes in the buffer, and of those, used
+    std::uint64_t position_ = 0;        // in the source, of the next byte
 };
 
 std::string read_all(ByteSource& source) {
@@ -97,11 +135,41 @@ std::string read_all(ByteSource& source) {
     return text;
 }
 
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+// A file that a run of the checker wrote, read as a stream; nothing when
+// it is gone.
+class CheckerFile {
+public:
+    explicit CheckerFile(const std::string& path) {
+        try {
+            file_.emplace(InputFile::open(path, printable(path)));
+            source_.emplace(file_->fd(), "'" + printable(path) + "'", file_->size());
+        } catch (const OpenError&) {
+        }
+    }
+    ByteSource& source() { return source_ ? static_cast<ByteSource&>(*source_) : nothing_; }
+
+private:
+    std::optional<InputFile> file_;
+    std::optional<FileSource> source_;
+    StringSource nothing_{""};
+};
+
+// How a run of the checker ended that failed without saying why.
+std::string how_the_checker_ended(const ChildEnd& end) {
+    if (end.signal != 0) return "the checker was ended by signal " + std::to_string(end.signal);
+    return "the checker ended with status " + std::to_string(end.exit_status.value_or(-1));
+}
+
+// The verdicts of the listing's properties, by their index, which is the
+// key of their check.
+std::map<int, CheckerVerdict> by_index(std::map<std::string, CheckerVerdict> verdicts) {
+    std::map<int, CheckerVerdict> indexed;
+    for (auto& [key, verdict] : verdicts) {
+        int index = 0;
+        const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), index);
+        if (error == std::errc() && end == key.data() + key.size()) indexed.emplace(index, std::move(verdict));
+    }
+    return indexed;
 }
 
 // A name made safe for a file name, and for NuSMV's command reader.
@@ -117,11 +185,7 @@ std::string file_name_part(std::string_view text) {
 
 // The first line of a trace file: which instance names of the translation
 // stand for which processes' instances in the model.
-std::string instance_names_line(const std::string& trace) {
-    static const std::regex numbered(R"(\bN[0-9]+_[A-Za-z_][A-Za-z0-9_$#]*)");
-    std::set<std::string> names;
-    for (auto it = std::sregex_iterator(trace.begin(), trace.end(), numbered); it != std::sregex_iterator(); ++it)
-        names.insert(it->str());
+std::string instance_names_line(const std::set<std::string>& names) {
     if (names.empty()) return "-- ruvello: no process instance is named in this trace\n";
     std::string line = "-- ruvello: in this trace";
     const char* separator = " ";
@@ -216,6 +280,7 @@ private:
     struct Column {
         int n = 0;
         std::string translation;  // its file name in the folder
+        std::size_t bytes = 0;    // its size
         NamedTranslation named;
         std::vector<TranslationWarnings::Given> warnings;
     };
@@ -251,8 +316,12 @@ private:
     void start_stage(Job& job, Job::Stage stage);
     // Whether the job goes on with another stage.
     bool finish_stage(Job& job, const ChildEnd& end);
-    std::string how_it_ended(const Job& job, const ChildEnd& end, const std::string& errors) const;
+    std::string how_it_ended(const Job& job, const ChildEnd& end) const;
     void write_traces(Job& job, const std::map<int, CheckerVerdict>& checked);
+    // What the stage of `job` wrote to its standard output or error.
+    CheckerFile stage_output(const Job& job, std::string_view what) const {
+        return CheckerFile(folder_->path() + "/" + stage_file(job, stage_name(job.stage) + std::string(what)));
+    }
     void stop_late_runs(std::vector<Job>& jobs);
     // A run that is `late` is asked to end, and made to two seconds later.
     void stop_if_late(pid_t pid, bool late, std::optional<Clock::time_point>& stop_sent);
@@ -356,7 +425,7 @@ void Sweep::prepare() {
     stem_ = file_name_part(std::string_view(output).substr(output.rfind('/') + 1));
     stem_.resize(stem_.size() - 4);  // ".smv"
     for (const int n : command_.process_counts) {
-        columns_.push_back({n, stem_ + "." + std::to_string(n) + ".smv", {}, {}});
+        columns_.push_back({n, stem_ + "." + std::to_string(n) + ".smv", 0, {}, {}});
         results_.runs.push_back({n, "interrupted", 0, std::nullopt, std::nullopt, std::nullopt});
     }
 }
@@ -387,6 +456,7 @@ void Sweep::translate(Column& column, bool to_files) {
     ruvello::translate(source, namer, warnings_, settings);
     column.named = namer.finish();
     output.end_last_line();
+    column.bytes = output.total();
     column.warnings = warnings_.take();
     if (checked) checked->commit();
     if (kept) kept->commit();
@@ -477,12 +547,9 @@ void Sweep::start_stage(Job& job, Job::Stage stage) {
 }
 
 // What NuSMV said, about the model's lines, or how it ended.
-std::string Sweep::how_it_ended(const Job& job, const ChildEnd& end, const std::string& errors) const {
-    std::string said = read_error(errors);
-    if (said.empty()) {
-        if (end.signal != 0) return "the checker was ended by signal " + std::to_string(end.signal);
-        return "the checker ended with status " + std::to_string(end.exit_status.value_or(-1));
-    }
+std::string Sweep::how_it_ended(const Job& job, const ChildEnd& end) const {
+    std::string said = read_error(stage_output(job, ".err").source());
+    if (said.empty()) return how_the_checker_ended(end);
     const Column& column = columns_[job.column];
     for (const std::string& name : {"./" + column.translation, column.translation})
         for (std::size_t at; (at = said.find(name)) != std::string::npos;) said.replace(at, name.size(), results_.model);
@@ -506,9 +573,6 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     run.max_rss_kb = std::max(run.max_rss_kb.value_or(0), end.max_rss_kb);
     const Column& column = columns_[job.column];
     const bool timed_out = job.stop_sent.has_value();
-    const std::string name = stage_name(job.stage);
-    const std::string output = read_file(folder_->path() + "/" + stage_file(job, name + ".out"));
-    const std::string errors = read_file(folder_->path() + "/" + stage_file(job, name + ".err"));
     const auto fail = [&](const std::string& outcome, std::string message) {
         run.outcome = outcome;
         run.message = std::move(message);
@@ -516,11 +580,18 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     };
     if (job.stage == Job::Stage::listing) {
         if (results_.checker_version.empty())
-            results_.checker_version = read_version(output + errors).value_or("");
+            results_.checker_version = read_version(stage_output(job, ".out").source())
+                                           .value_or(read_version(stage_output(job, ".err").source()).value_or(""));
         if (timed_out)
             return fail("timeout", "the checker did not list the properties within " + limit_text() + " s");
-        if (end.exit_status != 0) return fail("error", how_it_ended(job, end, errors));
-        job.listing = read_listing(output);
+        if (end.exit_status != 0) return fail("error", how_it_ended(job, end));
+        try {
+            // NuSMV lists each property with its formula once: a listing is
+            // not much larger than the translation.
+            job.listing = read_listing(stage_output(job, ".out").source(), 4 * column.bytes + (std::size_t{1} << 20));
+        } catch (const UnreadableOutput& error) {
+            return fail("error", error.what());
+        }
         job.attribution = attribute(column.named, job.listing);
         if (job.attribution.problem) return fail("error", *job.attribution.problem);
         job.listed = true;
@@ -546,14 +617,15 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     const std::string stopped = job.out_of_budget ? "the budget of " + duration_text(*command_.budget_seconds) + " ran out"
                                                   : "stopped after " + limit_text() + " s";
     if (job.stage == Job::Stage::verdicts) {
-        job.verdicts = read_verdicts(output);
-        run.states = read_states(output);
+        VerdictsRead read = read_verdicts(stage_output(job, ".out").source(), false);
+        job.verdicts = by_index(std::move(read.verdicts));
+        run.states = read.states;
         if (timed_out) return fail("timeout", stopped);
         const std::size_t missing = static_cast<std::size_t>(std::count_if(
             job.checked.begin(), job.checked.end(),
             [&](const Attributed* entry) { return !job.verdicts.contains(entry->listed->index); }));
         if (end.exit_status != 0 || missing > 0)
-            return fail("error", how_it_ended(job, end, errors) +
+            return fail("error", how_it_ended(job, end) +
                                      (missing > 0 ? " (no verdict for " + std::to_string(missing) +
                                                         " of the properties)"
                                                   : ""));
@@ -569,7 +641,8 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     }
     // An invariant found false is no verdict until the CTL checker, which
     // keeps to the fair paths, says so.
-    const std::map<int, CheckerVerdict> again = read_verdicts(output);
+    const std::map<int, CheckerVerdict> again =
+        by_index(read_verdicts(stage_output(job, ".out").source(), job.stage == Job::Stage::traces).verdicts);
     for (const int index : job.recheck) {
         if (const auto found = again.find(index); found != again.end()) job.verdicts[index] = found->second;
         else job.verdicts.erase(index);
@@ -577,7 +650,7 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     if (job.stage == Job::Stage::traces) write_traces(job, again);
     if (timed_out) return fail("timeout", stopped);
     if (job.stage == Job::Stage::recheck && (end.exit_status != 0 || again.size() < job.recheck.size()))
-        return fail("error", how_it_ended(job, end, errors));
+        return fail("error", how_it_ended(job, end));
     return false;
 }
 
@@ -587,9 +660,16 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
 void Sweep::write_traces(Job& job, const std::map<int, CheckerVerdict>& checked) {
     const Run& run = results_.runs[job.column];
     const Column& column = columns_[job.column];
-    for (const auto& [number, verdict] : checked) {
-        if (verdict.verdict != "false") continue;
-        const int index = number;
+    // Each trace is copied from the checker's output, which is read once,
+    // from its start on: the traces in the order they lie there.
+    std::vector<std::pair<int, const CheckerVerdict*>> traces;
+    for (const auto& [index, verdict] : checked)
+        if (verdict.verdict == "false") traces.emplace_back(index, &verdict);
+    std::sort(traces.begin(), traces.end(),
+              [](const auto& a, const auto& b) { return a.second->text_start < b.second->text_start; });
+    CheckerFile output = stage_output(job, ".out");
+    OutputCopier copier(output.source());
+    for (const auto& [index, verdict] : traces) {
         const auto entry = std::find_if(job.checked.begin(), job.checked.end(),
                                         [&](const Attributed* each) { return each->listed->index == index; });
         if (entry == job.checked.end()) continue;
@@ -605,7 +685,11 @@ void Sweep::write_traces(Job& job, const std::map<int, CheckerVerdict>& checked)
         unique += ".trace";
         try {
             refuse_if_model(unique);
-            write_whole_file(unique, instance_names_line(verdict.text) + verdict.text);
+            OutputFile trace = OutputFile::create(unique, printable(unique));
+            FileSink sink(trace.fd(), "'" + printable(unique) + "'");
+            sink.write(instance_names_line(verdict->instances));
+            copier.copy(verdict->text_start, verdict->text_end, sink);
+            trace.commit();
             job.traces[index] = std::move(unique);
         } catch (const std::runtime_error& error) {
             note("N = " + std::to_string(run.n) + ": the counterexample of line " + std::to_string(property.line) +
@@ -807,11 +891,11 @@ void Sweep::check_counted_model() {
 std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& counted, const std::string& file,
                                                 std::string& failure) {
     std::vector<Check> checks;
-    std::vector<std::string> names;
+    std::set<std::string> names;
     for (const counted::PropertyGoal& goal : counted.goals)
         if (goal.invariant) {
-            checks.push_back(Check::named_invariant(static_cast<int>(names.size()), *goal.invariant));
-            names.push_back(*goal.invariant);
+            checks.push_back(Check::named_invariant(*goal.invariant));
+            names.insert(*goal.invariant);
         }
     if (checks.empty()) return {};
     // NuSMV reads a file whose last line, a comment, has no line end for ever.
@@ -847,12 +931,13 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
             stop_if_late(pid, Clock::now() - started > std::chrono::duration<double>(limit), stop_sent);
     }
     std::map<std::string, std::string> verdicts;
-    for (const auto& [index, verdict] : read_verdicts(read_file(folder_->path() + "/" + file + ".out")))
-        if (index >= 0 && static_cast<std::size_t>(index) < names.size()) verdicts[names[index]] = verdict.verdict;
+    for (const auto& [name, verdict] :
+         read_verdicts(CheckerFile(folder_->path() + "/" + file + ".out").source(), false).verdicts)
+        if (names.contains(name)) verdicts[name] = verdict.verdict;
     if (stop_sent) failure = "NuSMV did not decide the counted model within " + duration_text(limit);
     else if (end->exit_status != 0)
         failure = "NuSMV could not check the counted model: " +
-                  read_error(read_file(folder_->path() + "/" + file + ".err")).substr(0, 200);
+                  read_error(CheckerFile(folder_->path() + "/" + file + ".err").source()).substr(0, 200);
     return verdicts;
 }
 
