@@ -12,7 +12,8 @@ wrong most easily. GROUP is one of:
   signals      an interrupted sweep keeps what it found
   first-run    no checker, a checker that cannot start, a model NuSMV
                rejects, Windows line ends, a last line without its end
-  checker      a checker whose output is larger than ruvello's memory should grow
+  checker      a checker that answers the counted model and then fails, and
+               one whose output is larger than ruvello's memory should grow
 
 The groups that need NuSMV (RUVELLO_NUSMV, or NuSMV on PATH) exit with 77,
 and say so, without it.
@@ -30,6 +31,8 @@ from check_harness import NUSMV, check, need_nusmv, run_in_scratch
 
 RUVELLO, SOURCE, GROUP = sys.argv[1], sys.argv[2], sys.argv[3]
 STANDIN = os.path.join(SOURCE, "tests", "check", "standin_nusmv")
+STANDIN_COUNTED = os.path.join(SOURCE, "tests", "check", "standin_counted")
+GRAB_LOCK = os.path.join(SOURCE, "tests", "counted", "grab_lock.in")  # lines 13 and 15 hold for every N
 
 
 def run(args, env=None, **kwargs):
@@ -346,6 +349,20 @@ def checker():
     check(usage.ru_maxrss < 100000, "a flood of output took ruvello to %d kB" % usage.ru_maxrss)
     trace = os.path.join("t", "one.N2.L5.trace")
     check(os.path.exists(trace) and os.path.getsize(trace) > 200000000, "the flood's trace is not all there")
+    need_nusmv()
+    # A checker that answers the counted model and then fails, or answers
+    # it wrongly, proves nothing: every line is "?" with why.
+    for fault, why in (("crash", "the checker was ended by signal 11"),
+                       ("status", "the checker ended with status 1"),
+                       ("omit", "the checker gave no verdict on the counted model's invariant property_15"),
+                       ("extra", "the checker gave the counted model verdicts it was not asked for"),
+                       ("again", "the checker gave the counted model verdicts it was not asked for")):
+        result = run(["--check", "-p", "2..3", "-f", GRAB_LOCK, "--checker", STANDIN_COUNTED, "--json", "f.json"],
+                     env={"STANDIN_NUSMV": NUSMV, "STANDIN_FAULT": fault})
+        every_n = json.load(open("f.json"))["every_n"]
+        check(result.returncode == 0 and [each["line"] for each in every_n] == [13, 15] and
+              all(each["verdict"] == "undecided" and why in each["reason"] for each in every_n),
+              "the counted model checked with the fault %s: %s" % (fault, every_n))
 
 
 GROUPS = {"attribution": attribution, "outputs": outputs, "paths": paths, "report": report,

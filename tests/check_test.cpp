@@ -138,6 +138,7 @@ TEST(Checker, ReadsNuSMVsListingVerdictsVersionAndErrors) {
     EXPECT_EQ(verdicts.at("7").verdict, "true");
     EXPECT_TRUE(verdicts.at("7").instances.empty());
     EXPECT_EQ(verdicts.at("property_9").verdict, "true");
+    EXPECT_EQ(read.repeated, std::set<std::string>{"property_9"});
     EXPECT_EQ(verdicts.count("10"), 0u);
 
     EXPECT_EQ(error_of("*** banner\n\nfile m.in: line 6: \"u\" undefined\nAborting batch mode\nmore\n"),

@@ -236,11 +236,12 @@ VerdictsRead read_verdicts(ByteSource& output, bool instances) {
             if (error == std::errc() && states >= 0) read.states = states;
             continue;
         }
+        std::optional<CheckerVerdict> verdict = verdict_of(line);
+        if (verdict && (telling || read.verdicts.contains(*key))) read.repeated.insert(*key);
         if (telling) {
             if (instances && telling->verdict == "false") add_process_instances(line, telling->instances);
             continue;
         }
-        std::optional<CheckerVerdict> verdict = verdict_of(line);
         if (!verdict || read.verdicts.contains(*key)) continue;
         verdict->text_start = lines.start();
         if (instances && verdict->verdict == "false") add_process_instances(line, verdict->instances);

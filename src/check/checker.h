@@ -132,7 +132,8 @@ struct CheckerVerdict {
 // What a run of verdict_script printed before it ended, however it ended.
 struct VerdictsRead {
     std::map<std::string, CheckerVerdict> verdicts;  // by the key of their check
-    std::optional<double> states;                    // the reachable states, when counted
+    std::set<std::string> repeated;  // keys under which more than one verdict came
+    std::optional<double> states;    // the reachable states, when counted
 };
 // With `instances`, the names of the module instances in each false verdict's text.
 VerdictsRead read_verdicts(ByteSource& output, bool instances);

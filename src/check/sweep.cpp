@@ -930,14 +930,28 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
         else
             stop_if_late(pid, Clock::now() - started > std::chrono::duration<double>(limit), stop_sent);
     }
-    std::map<std::string, std::string> verdicts;
-    for (const auto& [name, verdict] :
-         read_verdicts(CheckerFile(folder_->path() + "/" + file + ".out").source(), false).verdicts)
-        if (names.contains(name)) verdicts[name] = verdict.verdict;
-    if (stop_sent) failure = "NuSMV did not decide the counted model within " + duration_text(limit);
-    else if (end->exit_status != 0)
+    // A run that failed in any way proves nothing, whatever it printed first.
+    const VerdictsRead read = read_verdicts(CheckerFile(folder_->path() + "/" + file + ".out").source(), false);
+    const auto missing = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+        return !read.verdicts.contains(name);
+    });
+    const auto unasked = std::find_if(read.verdicts.begin(), read.verdicts.end(), [&](const auto& each) {
+        return !names.contains(each.first);
+    });
+    if (stop_sent) {
+        failure = "NuSMV did not decide the counted model within " + duration_text(limit);
+    } else if (end->signal != 0 || end->exit_status != 0) {
+        const std::string said = read_error(CheckerFile(folder_->path() + "/" + file + ".err").source());
         failure = "NuSMV could not check the counted model: " +
-                  read_error(CheckerFile(folder_->path() + "/" + file + ".err").source()).substr(0, 200);
+                  (said.empty() ? how_the_checker_ended(*end) : said.substr(0, 200));
+    } else if (missing != names.end()) {
+        failure = "the checker gave no verdict on the counted model's invariant " + *missing;
+    } else if (unasked != read.verdicts.end() || !read.repeated.empty()) {
+        failure = "the checker gave the counted model verdicts it was not asked for";
+    }
+    if (!failure.empty()) return {};
+    std::map<std::string, std::string> verdicts;
+    for (const auto& [name, verdict] : read.verdicts) verdicts[name] = verdict.verdict;
     return verdicts;
 }
 
