@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <set>
 
 #include "warnings.h"
 
@@ -77,17 +78,21 @@ Cell cell_for(const Results& results, const Property& property, const Run& run) 
 }
 
 // N = 2..5, or N = 2, 3, 5.
-std::string counts_text(const std::vector<Run>& runs) {
-    if (runs.empty()) return "N = none";
+std::string counts_text(const std::vector<int>& ns) {
+    if (ns.empty()) return "N = none";
     bool contiguous = true;
-    for (std::size_t i = 1; i < runs.size(); ++i) contiguous &= runs[i].n == runs[i - 1].n + 1;
-    if (runs.size() == 1) return "N = " + std::to_string(runs.front().n);
-    if (contiguous)
-        return "N = " + std::to_string(runs.front().n) + ".." + std::to_string(runs.back().n);
+    for (std::size_t i = 1; i < ns.size(); ++i) contiguous &= ns[i] == ns[i - 1] + 1;
+    if (ns.size() == 1) return "N = " + std::to_string(ns.front());
+    if (contiguous) return "N = " + std::to_string(ns.front()) + ".." + std::to_string(ns.back());
     std::string text = "N = ";
-    for (std::size_t i = 0; i < runs.size(); ++i)
-        text += (i > 0 ? ", " : "") + std::to_string(runs[i].n);
+    for (std::size_t i = 0; i < ns.size(); ++i) text += (i > 0 ? ", " : "") + std::to_string(ns[i]);
     return text;
+}
+
+std::string counts_text(const std::vector<Run>& runs) {
+    std::vector<int> ns;
+    for (const Run& run : runs) ns.push_back(run.n);
+    return counts_text(ns);
 }
 
 std::string padded(std::string text, std::size_t width) {
@@ -118,13 +123,26 @@ int exit_status(const Results& results) {
 }
 
 EveryN with_finite_verdicts(EveryN counted, const std::vector<Verdict>& verdicts) {
-    const auto has = [&](std::string_view verdict) {
-        return std::any_of(verdicts.begin(), verdicts.end(),
-                           [&](const Verdict& each) { return each.line == counted.line && each.verdict == verdict; });
-    };
-    if (has("false")) return {counted.line, "false", std::nullopt};
-    if (has("warned"))
+    std::set<int> rejected;  // the N whose runs ended in an error
+    bool warned = false, some_true = false;
+    for (const Verdict& each : verdicts) {
+        if (each.line != counted.line) continue;
+        if (each.verdict == "false") return {counted.line, "false", std::nullopt};
+        if (each.verdict == "error") rejected.insert(each.n);
+        warned |= each.verdict == "warned";
+        some_true |= each.verdict == "true";
+    }
+    // A proof of the counted model stands for the model that NuSMV reads in
+    // the translations: NuSMV must accept each translation it reads, and
+    // give the property a verdict in one at least.
+    if (!rejected.empty())
+        return {counted.line, "undecided",
+                "NuSMV rejected the model at " + counts_text(std::vector<int>(rejected.begin(), rejected.end())) +
+                    " (error), or failed on it"};
+    if (warned)
         return {counted.line, "undecided", "the translation warns that it does not state the property as written"};
+    if (counted.verdict == "true" && !some_true)
+        return {counted.line, "undecided", "no N of the run gave it a verdict: nothing shows that NuSMV accepts the model"};
     return counted;
 }
 
