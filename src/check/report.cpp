@@ -116,8 +116,9 @@ int exit_status(const Results& results) {
         return std::any_of(results.verdicts.begin(), results.verdicts.end(), which);
     };
     if (has([](const Verdict& each) { return each.verdict == "false"; })) return 1;
-    const bool run_failed = std::any_of(results.runs.begin(), results.runs.end(),
-                                        [](const Run& run) { return run.outcome != "done"; });
+    // No N checked is no verdict either.
+    const bool run_failed = results.runs.empty() || std::any_of(results.runs.begin(), results.runs.end(),
+                                                                [](const Run& run) { return run.outcome != "done"; });
     if (run_failed || has([](const Verdict& each) { return each.verdict != "true"; })) return 3;
     return 0;
 }
@@ -321,8 +322,11 @@ std::string table(const Results& results, std::size_t width) {
                     : std::string()) +
            "\n";
     if (const auto& budget = results.budget) {
+        const auto last_checked = std::find_if(results.runs.rbegin(), results.runs.rend(),
+                                               [](const Run& run) { return run.outcome != "skipped"; });
         out += "Within a budget of " + duration_text(budget->seconds) + ": checked " +
-               (results.runs.empty() ? std::string("no N") : "up to N = " + std::to_string(results.runs.back().n)) +
+               (last_checked == results.runs.rend() ? std::string("no N")
+                                                    : "up to N = " + std::to_string(last_checked->n)) +
                " in " + duration_text(budget->used);
         if (budget->next_n && budget->predicted_seconds)
             out += "; N = " + std::to_string(*budget->next_n) + " was predicted to take " +

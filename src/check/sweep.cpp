@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -349,6 +350,10 @@ private:
         }
         return "";
     }
+    // What is left of --budget, in seconds.
+    double budget_left() const {
+        return *command_.budget_seconds - std::chrono::duration<double>(Clock::now() - started_).count();
+    }
     std::string stage_file(const Job& job, std::string_view what) const {
         return stem_ + "." + std::to_string(results_.runs[job.column].n) + "." + std::string(what);
     }
@@ -382,6 +387,7 @@ private:
     };
     std::vector<Abstraction> abstractions_;
     Clock::time_point started_ = Clock::now();
+    double counted_seconds_ = 0;  // what checking the counted model took
     int interrupted_by_ = 0;
     Results results_;
 };
@@ -807,7 +813,10 @@ std::optional<std::string> Sweep::reason_to_stop(std::size_t next_column) {
     const double left = *command_.budget_seconds - used;
     const std::optional<double> predicted = predicted_seconds(results_.runs, n);
     results_.budget = Results::Budget{*command_.budget_seconds, used, n, predicted};
-    if (left <= 0) return "the budget of " + duration_text(*command_.budget_seconds) + " ran out";
+    if (left <= 0)
+        return "the budget of " + duration_text(*command_.budget_seconds) + " ran out" +
+               (next_column == 0 ? " (the counted model for every N took " + duration_text(counted_seconds_) + " of it)"
+                                 : "");
     if (predicted && *predicted > left)
         return "N = " + std::to_string(n) + " was predicted to take " + duration_text(*predicted) + ", more than the " +
                duration_text(left) + " left of the budget";
@@ -816,19 +825,18 @@ std::optional<std::string> Sweep::reason_to_stop(std::size_t next_column) {
     return std::nullopt;
 }
 
-// The N not started are no part of an open range, and skipped in any other.
+// The N not started are skipped; an open range ends with the first of them
+// when no N was checked, else before them.
 void Sweep::stop_sweep(std::size_t next_column, const std::string& why) {
-    if (command_.open_range) {
-        columns_.resize(next_column);
-        results_.runs.resize(next_column);
-        // The table ends with where the budget left the sweep.
-        if (!results_.budget || !results_.budget->next_n) note(why);
-        return;
-    }
-    for (std::size_t i = next_column; i < columns_.size(); ++i) {
+    const std::size_t end = command_.open_range ? std::max<std::size_t>(next_column, 1) : columns_.size();
+    columns_.resize(end);
+    results_.runs.resize(end);
+    for (std::size_t i = next_column; i < end; ++i) {
         results_.runs[i].outcome = "skipped";
         results_.runs[i].message = why;
     }
+    // The table ends with where the budget left an open range.
+    if (command_.open_range && (!results_.budget || !results_.budget->next_n)) note(why);
 }
 
 void Sweep::show_progress(const std::vector<Job>& jobs, bool done) {
@@ -852,6 +860,7 @@ void Sweep::show_progress(const std::vector<Job>& jobs, bool done) {
 // Every N: the counted model of the model, checked by NuSMV once for all N,
 // with counters up to m and, for what that does not prove, up to m + 1.
 void Sweep::check_counted_model() {
+    const auto started = Clock::now();
     const counted::CountedModel counted = counted::count_model(model_);
     for (const counted::PropertyGoal& goal : counted.goals) abstractions_.push_back({goal, false, goal.reason});
     std::string failure;
@@ -886,6 +895,7 @@ void Sweep::check_counted_model() {
                                 ", has a counterexample that no N of this run reproduces"
                           : "NuSMV gave the counted model no verdict on it";
     }
+    counted_seconds_ = std::chrono::duration<double>(Clock::now() - started).count();
 }
 
 std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& counted, const std::string& file,
@@ -898,6 +908,11 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
             names.insert(*goal.invariant);
         }
     if (checks.empty()) return {};
+    if (command_.budget_seconds && budget_left() <= 0) {
+        failure = "the budget of " + duration_text(*command_.budget_seconds) +
+                  " ran out before NuSMV checked the counted model";
+        return {};
+    }
     // NuSMV reads a file whose last line, a comment, has no line end for ever.
     const std::string text = counted.text.ends_with('\n') ? counted.text : counted.text + "\n";
     write_whole_file(folder_->path() + "/" + file, text);
@@ -919,7 +934,10 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
     }
     checker_started_ = true;
     // A counted model is small; one that takes long is not worth the wait.
-    const double limit = command_.timeout_seconds.value_or(60);
+    // Its time counts against the budget, which bounds it too.
+    const double left = command_.budget_seconds ? budget_left() : HUGE_VAL;
+    const bool within_budget = left < command_.timeout_seconds.value_or(60);
+    const double limit = within_budget ? left : command_.timeout_seconds.value_or(60);
     const auto started = Clock::now();
     std::optional<Clock::time_point> stop_sent;
     std::optional<ChildEnd> end;
@@ -938,7 +956,10 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
     const auto unasked = std::find_if(read.verdicts.begin(), read.verdicts.end(), [&](const auto& each) {
         return !names.contains(each.first);
     });
-    if (stop_sent) {
+    if (stop_sent && within_budget) {
+        failure = "the budget of " + duration_text(*command_.budget_seconds) +
+                  " ran out while NuSMV checked the counted model";
+    } else if (stop_sent) {
         failure = "NuSMV did not decide the counted model within " + duration_text(limit);
     } else if (end->signal != 0 || end->exit_status != 0) {
         const std::string said = read_error(CheckerFile(folder_->path() + "/" + file + ".err").source());
@@ -960,6 +981,8 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
 void Sweep::decide_every_n() {
     for (const Abstraction& each : abstractions_) {
         const std::size_t line = each.goal.line;
+        // Only for the rows of the table: none when no N was translated.
+        if (!rows_.contains(line)) continue;
         EveryN decided = with_finite_verdicts(
             each.proved ? EveryN{line, "true", std::nullopt} : EveryN{line, "undecided", each.reason}, results_.verdicts);
         if (each.proved && decided.verdict == "false")
