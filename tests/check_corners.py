@@ -279,7 +279,26 @@ def signals():
     sweep.communicate()
     print("SIGINT during the translation for N = 3000 ended the run in %.2f s" % (time.time() - started))
     check(sweep.returncode == -signal.SIGINT, "SIGINT during a translation: status %d" % sweep.returncode)
-    check(os.listdir("private") == [] and not os.path.exists("big.json"), "files left behind")
+    check(os.listdir("private") == [], "files left behind")
+    check(os.path.exists("big.json") and
+          [r["outcome"] for r in json.load(open("big.json"))["runs"]] == ["interrupted"],
+          "SIGINT during a translation: the JSON")
+    # While NuSMV checks the counted model, before any N: the table, the
+    # JSON and JUnit say what was interrupted.
+    sweep = subprocess.Popen([RUVELLO, "--check", "-p", "2..3", "-f", GRAB_LOCK, "--checker", STANDIN_COUNTED,
+                              "--json", "c.json", "--junit", "c.xml"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             env=dict(os.environ, TMPDIR=os.path.abspath("private"), STANDIN_NUSMV=NUSMV,
+                                      STANDIN_FAULT="slow"))
+    time.sleep(1.0)
+    sweep.send_signal(signal.SIGINT)
+    out, _ = sweep.communicate()
+    table = out.decode()
+    check(sweep.returncode == -signal.SIGINT and
+          "interrupted by SIGINT while NuSMV checked the counted model for every N" in table,
+          "SIGINT during the counted model: %d %s" % (sweep.returncode, table))
+    check(os.path.exists("c.json") and json.load(open("c.json"))["notes"] == [table.splitlines()[-1]] and
+          len(ElementTree.parse("c.xml").getroot().findall("testsuite")) == 2 and os.listdir("private") == [],
+          "SIGINT during the counted model: the files")
 
 
 def first_run():

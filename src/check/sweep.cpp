@@ -331,6 +331,7 @@ private:
     void record_verdicts(const Job& job);
     void mark_warned_verdicts();
     void check_counted_model();
+    void note_interruption(const std::vector<Job>& jobs);
     // The verdict of each decided goal of `counted`, by its invariant's
     // name; `failure` says why there are none.
     std::map<std::string, std::string> prove(const counted::CountedModel& counted, const std::string& file,
@@ -387,7 +388,10 @@ private:
     };
     std::vector<Abstraction> abstractions_;
     Clock::time_point started_ = Clock::now();
+    // What a signal may interrupt besides the checker's runs.
+    bool counted_under_way_ = false;
     double counted_seconds_ = 0;  // what checking the counted model took
+    std::optional<int> translating_;  // the N
     int interrupted_by_ = 0;
     Results results_;
 };
@@ -440,6 +444,7 @@ void Sweep::prepare() {
 // (--symmetric checks fewer of them) and line markers, into the folder
 // where the checker reads it and the folder that keeps it.
 void Sweep::translate(Column& column, bool to_files) {
+    translating_ = column.n;
     TranslationSettings settings{column.n, results_.model, true, true, prefix_};
     std::optional<OutputFile> checked, kept;
     std::vector<std::unique_ptr<FileSink>> files;
@@ -466,6 +471,7 @@ void Sweep::translate(Column& column, bool to_files) {
     column.warnings = warnings_.take();
     if (checked) checked->commit();
     if (kept) kept->commit();
+    translating_.reset();
     for (const NamedProperty& property : column.named.properties)
         if (!rows_.contains(property.line))
             rows_.emplace(property.line, Property{property.line, property.kind, property.module, row_text(property)});
@@ -860,6 +866,7 @@ void Sweep::show_progress(const std::vector<Job>& jobs, bool done) {
 // Every N: the counted model of the model, checked by NuSMV once for all N,
 // with counters up to m and, for what that does not prove, up to m + 1.
 void Sweep::check_counted_model() {
+    counted_under_way_ = true;
     const auto started = Clock::now();
     const counted::CountedModel counted = counted::count_model(model_);
     for (const counted::PropertyGoal& goal : counted.goals) abstractions_.push_back({goal, false, goal.reason});
@@ -895,7 +902,26 @@ void Sweep::check_counted_model() {
                                 ", has a counterexample that no N of this run reproduces"
                           : "NuSMV gave the counted model no verdict on it";
     }
+    counted_under_way_ = false;
     counted_seconds_ = std::chrono::duration<double>(Clock::now() - started).count();
+}
+
+// What a signal interrupted, for the reader of what was found before it.
+void Sweep::note_interruption(const std::vector<Job>& jobs) {
+    std::string under_way;
+    if (counted_under_way_) {
+        under_way = "NuSMV checked the counted model for every N";
+    } else if (translating_) {
+        under_way = "the model was translated for N = " + std::to_string(*translating_);
+    } else if (!jobs.empty()) {
+        under_way = "the checker ran for N = ";
+        for (const Job& job : jobs)
+            under_way += (&job == &jobs.front() ? "" : ", ") + std::to_string(results_.runs[job.column].n);
+    } else {
+        under_way = "the sweep went on";
+    }
+    note("interrupted by " + ending_signal_name(interrupted_by_) + " while " + under_way +
+         ": every N not done is interrupted, and nothing is decided for every N");
 }
 
 std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& counted, const std::string& file,
@@ -1009,15 +1035,15 @@ Results Sweep::run() {
         throw WarningsAreFatal("the model has Windows line ends, which the translation does not carry "
                                "into SMV as written; no checker was run: convert it with dos2unix first");
     }
-    // With --fatal-warnings no checker runs when any translation warns.
-    if (command_.fatal_warnings) {
-        for (Column& column : columns_) translate(column, false);
-        stream_.finish();
-        if (stream_.warned()) throw WarningsAreFatal("warnings are fatal (--fatal-warnings); no checker was run");
-    }
     std::vector<Job> jobs;
     std::size_t next_column = 0;
     try {
+        // With --fatal-warnings no checker runs when any translation warns.
+        if (command_.fatal_warnings) {
+            for (Column& column : columns_) translate(column, false);
+            stream_.finish();
+            if (stream_.warned()) throw WarningsAreFatal("warnings are fatal (--fatal-warnings); no checker was run");
+        }
         check_counted_model();
         while (next_column < columns_.size() || !jobs.empty()) {
             if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
@@ -1056,6 +1082,7 @@ Results Sweep::run() {
             results_.runs[job.column].outcome = "interrupted";
             record_verdicts(job);
         }
+        note_interruption(jobs);
     }
     show_progress(jobs, true);
     if (results_.budget) results_.budget->used = std::chrono::duration<double>(Clock::now() - started_).count();
@@ -1110,10 +1137,7 @@ int check_model(const CommandLine& command) {
         results = sweep.run();
         interrupted_by = sweep.interrupted_by();
     }
-    // After a signal: what was found so far, when anything was.
-    const bool anything_found = std::any_of(results.runs.begin(), results.runs.end(),
-                                            [](const Run& run) { return run.outcome != "interrupted"; });
-    if (interrupted_by != 0 && !anything_found) throw Interrupted{interrupted_by};
+    // After a signal too: what was found before it, if nothing.
     try {
         write_results(results, command, signals);
     } catch (const WriteError& error) {
