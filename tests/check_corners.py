@@ -11,7 +11,9 @@ wrong most easily. GROUP is one of:
   report       --report refusing what it cannot trust, and merging
   signals      an interrupted sweep keeps what it found
   first-run    no checker, a checker that cannot start, a model NuSMV
-               rejects, Windows line ends
+               rejects, Windows line ends, a last line without its end
+  checker      a checker that answers the counted model and then fails, and
+               one whose output is larger than ruvello's memory should grow
 
 The groups that need NuSMV (RUVELLO_NUSMV, or NuSMV on PATH) exit with 77,
 and say so, without it.
@@ -19,6 +21,7 @@ and say so, without it.
 import json
 import os
 import re
+import resource
 import signal
 import subprocess
 import sys
@@ -29,6 +32,8 @@ from check_harness import NUSMV, check, need_nusmv, run_in_scratch
 
 RUVELLO, SOURCE, GROUP = sys.argv[1], sys.argv[2], sys.argv[3]
 STANDIN = os.path.join(SOURCE, "tests", "check", "standin_nusmv")
+STANDIN_COUNTED = os.path.join(SOURCE, "tests", "check", "standin_counted")
+GRAB_LOCK = os.path.join(SOURCE, "tests", "counted", "grab_lock.in")  # lines 13 and 15 hold for every N
 
 
 def run(args, env=None, **kwargs):
@@ -275,7 +280,26 @@ def signals():
     sweep.communicate()
     print("SIGINT during the translation for N = 3000 ended the run in %.2f s" % (time.time() - started))
     check(sweep.returncode == -signal.SIGINT, "SIGINT during a translation: status %d" % sweep.returncode)
-    check(os.listdir("private") == [] and not os.path.exists("big.json"), "files left behind")
+    check(os.listdir("private") == [], "files left behind")
+    check(os.path.exists("big.json") and
+          [r["outcome"] for r in json.load(open("big.json"))["runs"]] == ["interrupted"],
+          "SIGINT during a translation: the JSON")
+    # While NuSMV checks the counted model, before any N: the table, the
+    # JSON and JUnit say what was interrupted.
+    sweep = subprocess.Popen([RUVELLO, "--check", "-p", "2..3", "-f", GRAB_LOCK, "--checker", STANDIN_COUNTED,
+                              "--json", "c.json", "--junit", "c.xml"], stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                             env=dict(os.environ, TMPDIR=os.path.abspath("private"), STANDIN_NUSMV=NUSMV,
+                                      STANDIN_FAULT="slow"))
+    time.sleep(1.0)
+    sweep.send_signal(signal.SIGINT)
+    out, _ = sweep.communicate()
+    table = out.decode()
+    check(sweep.returncode == -signal.SIGINT and
+          "interrupted by SIGINT while NuSMV checked the counted model for every N" in table,
+          "SIGINT during the counted model: %d %s" % (sweep.returncode, table))
+    check(os.path.exists("c.json") and json.load(open("c.json"))["notes"] == [table.splitlines()[-1]] and
+          len(ElementTree.parse("c.xml").getroot().findall("testsuite")) == 2 and os.listdir("private") == [],
+          "SIGINT during the counted model: the files")
 
 
 def first_run():
@@ -300,6 +324,25 @@ def first_run():
     check(result.returncode == 3 and not os.path.exists("args") and b"Windows line ends" in result.stderr,
           "Windows line ends: %d %s" % (result.returncode, result.stderr))
     need_nusmv()
+    # NuSMV reads for ever a file whose last line, a comment, has no line
+    # end: whatever ends the model, what NuSMV reads ends its line. The
+    # translation alone stays as it was.
+    ends = {"comment.in": "MODULE main\nVAR x : boolean;\nASSIGN init(x) := FALSE; next(x) := x;\nSPEC AG !x\n-- end",
+            "carriage.in": "-- line ends of old Macs\rMODULE main\rVAR x : boolean;\rSPEC AG !x\r",
+            "only.in": "-- nothing but a comment"}
+    for name, model in ends.items():
+        write(name, model)
+        sweep = subprocess.Popen([RUVELLO, "--check", "-p", "2", "-f", name], stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE)
+        try:
+            out, _ = sweep.communicate(timeout=60)
+        except subprocess.TimeoutExpired:
+            sweep.send_signal(signal.SIGTERM)  # which ends the checker it runs too
+            out, _ = sweep.communicate()
+        check(sweep.returncode in (0, 3) and re.search(rb"\nN = 2|\n +seconds +[0-9]", out),
+              "%s: %d %s" % (name, sweep.returncode, out))
+        check(run(["-p", "2", "-f", name, "-o", "-"]).stdout.endswith(model[-6:].encode()),
+              "%s: the translation alone changed its end" % name)
     # A model NuSMV rejects: the message once for every N, at the model's line;
     # a property's error, which NuSMV gives at its keyword's line, names the property.
     write("bad.in", "MODULE main\nVAR\n  s[Proc] : {idle, busy};\nASSIGN\n  init(s[Proc]) := idle;\n"
@@ -311,6 +354,42 @@ def first_run():
           "(line 6 is the keyword of the property of line 7)" in table, "a model NuSMV rejects: %s" % table)
 
 
+def checker():
+    # Output larger than ruvello should hold: read as it comes, the
+    # counterexample copied to its trace as it lies.
+    write("one.in", open(os.path.join(SOURCE, "tests", "check", "one.in")).read())
+    with open("flood.out", "wb") as table:
+        sweep = subprocess.Popen([RUVELLO, "--check", "-p", "2", "-f", "one.in", "--checker", STANDIN, "--traces", "t"],
+                                 stdout=table, stderr=subprocess.DEVNULL, env=dict(os.environ, STANDIN_FAULT="flood"))
+        # Its rusage, with that of the stand-ins it waited for, all small.
+        _, status, usage = os.wait4(sweep.pid, 0)
+    out = open("flood.out", "rb").read()
+    print("200 MB of the checker's output: ruvello's peak memory %d kB" % usage.ru_maxrss)
+    check(os.waitstatus_to_exitcode(status) == 1 and b"false" in out, "a flood of output: %s" % out[-300:])
+    # A build under the sanitizers holds far more, and cannot start within such a bound.
+    limited = lambda: resource.setrlimit(resource.RLIMIT_AS, (200 << 20, 200 << 20))
+    if subprocess.run([RUVELLO, "--version"], capture_output=True, preexec_fn=limited).returncode != 0:
+        print("SKIPPED: the bound on its memory: this build cannot run within 200 MB")
+    else:
+        check(usage.ru_maxrss < 100000, "a flood of output took ruvello to %d kB" % usage.ru_maxrss)
+    trace = os.path.join("t", "one.N2.L5.trace")
+    check(os.path.exists(trace) and os.path.getsize(trace) > 200000000, "the flood's trace is not all there")
+    need_nusmv()
+    # A checker that answers the counted model and then fails, or answers
+    # it wrongly, proves nothing: every line is "?" with why.
+    for fault, why in (("crash", "the checker was ended by signal 11"),
+                       ("status", "the checker ended with status 1"),
+                       ("omit", "the checker gave no verdict on the counted model's invariant property_15"),
+                       ("extra", "the checker gave the counted model verdicts it was not asked for"),
+                       ("again", "the checker gave the counted model verdicts it was not asked for")):
+        result = run(["--check", "-p", "2..3", "-f", GRAB_LOCK, "--checker", STANDIN_COUNTED, "--json", "f.json"],
+                     env={"STANDIN_NUSMV": NUSMV, "STANDIN_FAULT": fault})
+        every_n = json.load(open("f.json"))["every_n"]
+        check(result.returncode == 0 and [each["line"] for each in every_n] == [13, 15] and
+              all(each["verdict"] == "undecided" and why in each["reason"] for each in every_n),
+              "the counted model checked with the fault %s: %s" % (fault, every_n))
+
+
 GROUPS = {"attribution": attribution, "outputs": outputs, "paths": paths, "report": report,
-          "signals": signals, "first-run": first_run}
+          "signals": signals, "first-run": first_run, "checker": checker}
 run_in_scratch(GROUPS[GROUP])

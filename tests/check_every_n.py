@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """check_every_n.py RUVELLO SOURCE: the column "every N" of ruvello --check,
-for the models of tests/counted/expectations.txt, checked for N = 2..4:
+for the models of tests/counted/expectations.txt and rejected.txt, checked
+for N = 2..4:
 
   proved               true
   not proved           not true: undecided, or false where N <= 4 finds it so
@@ -34,10 +35,11 @@ def model_text(name):
 
 
 expected = {}
-for line in open(os.path.join(SOURCE, "tests", "counted", "expectations.txt")):
-    if line.strip() and not line.startswith("#"):
-        name, where, expectation = line.rstrip("\n").split(" ", 2)
-        expected.setdefault(name, []).append((where, expectation))
+for table in ("expectations.txt", "rejected.txt"):
+    for line in open(os.path.join(SOURCE, "tests", "counted", table)):
+        if line.strip() and not line.startswith("#"):
+            name, where, expectation = line.rstrip("\n").split(" ", 2)
+            expected.setdefault(name, []).append((where, expectation))
 
 def every_n():
     for name, expectations in expected.items():
@@ -75,16 +77,26 @@ def every_n():
         merged = subprocess.run([RUVELLO, "--report", "r.json", "--json", "-"], capture_output=True, text=True)
         check(json.loads(merged.stdout)["every_n"] == document["every_n"], "%s: --report changed every N" % name)
         # A document whose verdicts of a proved line a warning took away (one
-        # N of a sweep can warn where another does not) holds it for no N.
-        for each in document["every_n"]:
-            if each["verdict"] == "true":
-                for verdict in document["verdicts"]:
-                    if verdict["line"] == each["line"]:
-                        verdict["verdict"] = "warned"
-        json.dump(document, open("warned.json", "w"))
-        merged = subprocess.run([RUVELLO, "--report", "warned.json", "--json", "-"], capture_output=True, text=True)
-        check(all(each["verdict"] != "true" for each in json.loads(merged.stdout)["every_n"]),
-              "%s: --report holds for every N what a warning left without verdicts: %s" % (name, merged.stdout))
+        # N of a sweep can warn where another does not), or whose translation
+        # NuSMV rejected at one N, holds it for no N; a timeout takes the
+        # proof away only when no N is left with a verdict.
+        for spoilt, ns, stands in (("warned", [LARGEST_N], False), ("error", [LARGEST_N], False),
+                                   ("timeout", [LARGEST_N], True), ("timeout", range(2, LARGEST_N + 1), False)):
+            copy = json.loads(json.dumps(document))
+            proved = {each["line"] for each in copy["every_n"] if each["verdict"] == "true"}
+            for verdict in copy["verdicts"]:
+                if verdict["line"] in proved and verdict["n"] in ns:
+                    verdict["verdict"] = spoilt
+            for each in copy["runs"]:
+                if each["n"] in ns and spoilt != "warned":
+                    each.update(outcome=spoilt, message="as if it had been")
+            json.dump(copy, open("spoilt.json", "w"))
+            merged = subprocess.run([RUVELLO, "--report", "spoilt.json", "--json", "-"], capture_output=True,
+                                    text=True)
+            still = {each["line"] for each in json.loads(merged.stdout)["every_n"] if each["verdict"] == "true"}
+            check(still == (proved if stands else set()),
+                  "%s: --report with %s cells at N = %s holds for every N lines %s of %s" %
+                  (name, spoilt, list(ns), sorted(still), sorted(proved)))
         # The counted model a proof stands on is kept, with a comment per counter.
         stem = os.path.splitext(model)[0]
         if holds:

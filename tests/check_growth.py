@@ -78,6 +78,16 @@ def stops():
     check((stopped_before or stopped_during) and all(r["outcome"] == "done" for r in runs[:-1]),
           "where the budget stopped the sweep: %s %s" % (document["budget"], runs[-1]))
     check(run(["--check", "-p", "2..", "-f", "m.in"]).returncode == 2, "an open range without a budget")
+    # A counted model that takes the whole budget: its run ends with the
+    # budget, and a sweep that checked no N says so, and fails.
+    result = run(["--check", "-p", "2..", "--budget", "2s", "-f", os.path.join(SOURCE, "tests", "counted", "grab_lock.in"),
+                  "--checker", os.path.join(SOURCE, "tests", "check", "standin_counted"), "--junit", "none.xml"],
+                 env={"STANDIN_NUSMV": NUSMV, "STANDIN_FAULT": "slow"})
+    table = result.stdout.decode()
+    errors = [case.find("error") for case in ElementTree.parse("none.xml").getroot().iter("testcase")]
+    check(result.returncode == 3 and "checked no N in " in table and
+          "N = 2: skipped: the budget of 2.0 s ran out (the counted model for every N took " in table and
+          len(errors) == 1 and errors[0] is not None, "a budget the counted model used up: %d %s" % (result.returncode, table))
     # The first N with a false verdict ends the sweep.
     result = run(["--check", "-p", "2..6", "--stop-at-false", "-f", os.path.join(EXAMPLES, "priority_mutex.in")])
     table = result.stdout.decode()

@@ -153,11 +153,12 @@ expect 3 'N = 2: error: file bad.in: line 6: "undefined_thing" undefined' -- "$r
 expect 3 "timeout" "N = 7: timeout: stopped after 1 s" -- \
     "$ruvello" --check -p 2,7 --timeout 1 -f ticket_lock.in
 
-# A signal during the runs stops every checker and leaves no file behind.
+# A signal during the runs stops every checker and leaves no file behind
+# but the results asked for.
 mkdir private
 for signal in INT TERM; do
     TMPDIR=$work/private python3 - "$ruvello" $signal <<'EOF' || fail "SIG$signal during the runs"
-import os, signal, subprocess, sys, time
+import json, os, signal, subprocess, sys, time
 run = subprocess.Popen([sys.argv[1], "--check", "-p", "7", "-f", "ticket_lock.in", "--json", "s.json"],
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 time.sleep(1.5)
@@ -165,7 +166,9 @@ run.send_signal(getattr(signal, "SIG" + sys.argv[2]))
 assert run.wait() == -getattr(signal, "SIG" + sys.argv[2]), run.returncode
 time.sleep(0.2)
 assert subprocess.run(["pgrep", "-f", "ticket_lock.7.smv"], capture_output=True).returncode == 1
-assert os.listdir(os.environ["TMPDIR"]) == [] and not os.path.exists("s.json")
+assert os.listdir(os.environ["TMPDIR"]) == []
+assert [run["outcome"] for run in json.load(open("s.json"))["runs"]] == ["interrupted"]
+os.remove("s.json")
 EOF
 done
 

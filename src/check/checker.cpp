@@ -13,25 +13,81 @@ namespace ruvello::check {
 
 namespace {
 
-std::optional<int> leading_number(std::string_view text) {
-    int number = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-    if (error != std::errc()) return std::nullopt;
-    return number;
+constexpr std::string_view marker = "@@ruvello ";
+
+// The translation names the instance of process K of module instance c
+// "NK_c".
+bool names_process_instance(std::string_view name) {
+    const std::size_t underscore = name.find('_');
+    return name.size() > 2 && name.front() == 'N' && underscore != std::string_view::npos && underscore > 1 &&
+           underscore + 1 < name.size() && starts_identifier(name[underscore + 1]) &&
+           std::all_of(name.begin() + 1, name.begin() + static_cast<std::ptrdiff_t>(underscore),
+                       [](char c) { return c >= '0' && c <= '9'; });
 }
 
-constexpr std::string_view marker = "@@ruvello ";
+// Adds the names of processes' module instances that `line` holds, read as
+// NuSMV reads names.
+void add_process_instances(std::string_view line, std::set<std::string>& names) {
+    for_each_identifier(line, [&](std::string_view name) {
+        if (names_process_instance(name)) names.emplace(name);
+    });
+}
+
+// The verdict a line of NuSMV's states, or nothing: "-- specification ...
+// is true", "-- invariant ... is false", "-- the result of ... is 3".
+std::optional<CheckerVerdict> verdict_of(std::string_view line) {
+    if (!line.starts_with("-- ")) return std::nullopt;
+    const std::size_t is = line.rfind(" is ");
+    if (is == std::string_view::npos) return std::nullopt;
+    std::string_view outcome = line.substr(is + 4);
+    while (!outcome.empty() && (outcome.back() == ' ' || outcome.back() == '\r')) outcome.remove_suffix(1);
+    CheckerVerdict verdict;
+    if (line.starts_with("-- the result of ")) {
+        verdict.verdict = "true";
+        verdict.value = std::string(outcome);
+    } else if (outcome == "true" || outcome == "false") {
+        verdict.verdict = std::string(outcome);
+    } else {
+        return std::nullopt;
+    }
+    return verdict;
+}
 
 }  // namespace
 
-std::vector<std::string_view> lines_of(std::string_view text) {
-    std::vector<std::string_view> lines;
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = std::min(text.find('\n', start), text.size());
-        lines.push_back(text.substr(start, end - start));
-        start = end + 1;
+OutputLines::OutputLines(ByteSource& source, std::size_t whole)
+    : reader_(source, std::min(whole, kept_of_cut_line)), whole_(whole) {}
+
+bool OutputLines::next(std::string_view& line) {
+    std::string_view piece;
+    if (!reader_.next_line_or_start(piece)) return false;
+    start_ = end_;
+    end_ += piece.size();
+    cut_ = false;
+    line = piece;
+    if (reader_.line_goes_on()) {
+        // Whole as far as `whole_` bytes go; beyond, its first piece and its last bytes.
+        kept_.assign(piece);
+        const std::size_t head = piece.size();
+        while (reader_.next_piece(piece)) {
+            end_ += piece.size();
+            if (!cut_ && kept_.size() + piece.size() <= whole_) {
+                kept_ += piece;
+                continue;
+            }
+            if (!cut_) {
+                cut_ = true;
+                tail_.assign(kept_, head);
+                kept_.resize(head);
+            }
+            tail_ += piece;
+            if (tail_.size() > head) tail_.erase(0, tail_.size() - head);
+        }
+        if (cut_) kept_.append("...").append(tail_);
+        line = kept_;
     }
-    return lines;
+    if (line.ends_with('\n')) line.remove_suffix(1);
+    return true;
 }
 
 CheckerChoice choose_checker(const std::optional<std::string>& option, const char* environment) {
@@ -69,21 +125,30 @@ std::optional<std::string> refused_checker_option(std::string_view option) {
 const std::vector<std::string> fast_options = {"-dynamic", "-dcx", "-mono"};
 const std::vector<std::string> reference_options = {"-dynamic", "-dcx"};
 
-std::vector<ListedProperty> read_listing(std::string_view output) {
+std::vector<ListedProperty> read_listing(ByteSource& output, std::size_t most) {
     // "003 :AG x IN c1" then "  [CTL  Unchecked  N/A  c1.u]"; a formula
     // with a case goes on over lines of its own before the brackets.
     std::vector<ListedProperty> listed;
     std::optional<ListedProperty> open;
-    for (const std::string_view line : lines_of(output)) {
+    std::size_t kept = 0;
+    OutputLines lines(output, most);
+    for (std::string_view line; lines.next(line);) {
         const std::size_t colon = line.find(" :");
-        const std::optional<int> index = leading_number(line);
-        if (index && colon != std::string_view::npos &&
-            std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon),
-                        [](char c) { return c >= '0' && c <= '9'; })) {
-            open = ListedProperty{*index, "", "", "", std::string(line.substr(colon + 2))};
+        const bool starts_property = colon != std::string_view::npos && colon > 0 &&
+                                     std::all_of(line.begin(), line.begin() + static_cast<std::ptrdiff_t>(colon),
+                                                 [](char c) { return c >= '0' && c <= '9'; });
+        if (!starts_property && !open) continue;
+        kept += line.size();
+        if (lines.cut() || kept > most)
+            throw UnreadableOutput("the checker listed more than a listing of this translation can hold (" +
+                                   std::to_string(most) + " bytes)");
+        if (starts_property) {
+            int index = 0;
+            const auto [end, error] = std::from_chars(line.data(), line.data() + colon, index);
+            if (error != std::errc()) continue;
+            open = ListedProperty{index, "", "", "", std::string(line.substr(colon + 2))};
             continue;
         }
-        if (!open) continue;
         if (!line.starts_with("  [") || !line.ends_with("]")) {
             open->formula.append(" ").append(line);
             continue;
@@ -129,8 +194,9 @@ std::optional<std::string> invariant_of(const ListedProperty& property) {
     return std::string(body) + (property.instance.empty() ? "" : " IN " + property.instance);
 }
 
-std::optional<std::string> read_version(std::string_view output) {
-    for (const std::string_view line : lines_of(output)) {
+std::optional<std::string> read_version(ByteSource& output) {
+    OutputLines lines(output);
+    for (std::string_view line; lines.next(line);) {
         const std::size_t at = line.find("This is ");
         if (!line.starts_with("*** ") || at == std::string_view::npos) continue;
         std::string_view version = line.substr(at + 8);
@@ -144,62 +210,52 @@ std::string verdict_script(const std::string& model, const std::vector<Check>& c
     std::string script = "set on_failure_script_quits\nread_model -i \"" + model + "\"\ngo\n";
     if (count_states) script += "echo " + std::string(marker) + "states\nprint_reachable_states\n";
     for (const Check& check : checks)
-        script += "echo " + std::string(marker) + std::to_string(check.index) + "\n" + check.command + "\n";
+        script += "echo " + std::string(marker) + check.key + "\n" + check.command + "\n";
     return script + "quit\n";
 }
 
-std::optional<double> read_states(std::string_view output) {
-    bool counting = false;
-    for (const std::string_view line : lines_of(output)) {
-        if (line.starts_with(marker)) counting = line.substr(marker.size()).starts_with("states");
-        if (!counting || !line.starts_with("reachable states: ")) continue;
-        double states = 0;
-        const std::string_view number = line.substr(18);
-        const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), states);
-        if (error == std::errc() && states >= 0) return states;
-    }
-    return std::nullopt;
-}
-
-std::map<int, CheckerVerdict> read_verdicts(std::string_view output) {
-    std::map<int, CheckerVerdict> verdicts;
-    std::optional<int> index;  // whose output this is
-    for (const std::string_view line : lines_of(output)) {
+VerdictsRead read_verdicts(ByteSource& output, bool instances) {
+    VerdictsRead read;
+    std::optional<std::string> key;     // whose output this is
+    CheckerVerdict* telling = nullptr;  // the verdict whose text this is
+    OutputLines lines(output);
+    for (std::string_view line; lines.next(line);) {
         if (line.starts_with(marker)) {
-            index = leading_number(line.substr(marker.size()));
+            if (telling) telling->text_end = lines.start();
+            telling = nullptr;
+            const std::string_view word = line.substr(marker.size(), line.find_first_of(" \t\r", marker.size()) - marker.size());
+            key = word.empty() ? std::nullopt : std::optional<std::string>(word);
             continue;
         }
-        if (!index) continue;
-        const auto found = verdicts.find(*index);
-        if (found != verdicts.end()) {
-            found->second.text.append(line).push_back('\n');
+        if (!key) continue;
+        if (*key == "states") {
+            if (read.states || !line.starts_with("reachable states: ")) continue;
+            double states = 0;
+            const std::string_view number = line.substr(18);
+            const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), states);
+            if (error == std::errc() && states >= 0) read.states = states;
             continue;
         }
-        if (!line.starts_with("-- ")) continue;
-        CheckerVerdict verdict;
-        const std::size_t is = line.rfind(" is ");
-        if (is == std::string_view::npos) continue;
-        std::string_view outcome = line.substr(is + 4);
-        while (!outcome.empty() && (outcome.back() == ' ' || outcome.back() == '\r'))
-            outcome.remove_suffix(1);
-        if (line.starts_with("-- the result of ")) {
-            verdict.verdict = "true";
-            verdict.value = std::string(outcome);
-        } else if (outcome == "true" || outcome == "false") {
-            verdict.verdict = std::string(outcome);
-        } else {
+        std::optional<CheckerVerdict> verdict = verdict_of(line);
+        if (verdict && (telling || read.verdicts.contains(*key))) read.repeated.insert(*key);
+        if (telling) {
+            if (instances && telling->verdict == "false") add_process_instances(line, telling->instances);
             continue;
         }
-        verdict.text.append(line).push_back('\n');
-        verdicts.emplace(*index, std::move(verdict));
+        if (!verdict || read.verdicts.contains(*key)) continue;
+        verdict->text_start = lines.start();
+        if (instances && verdict->verdict == "false") add_process_instances(line, verdict->instances);
+        telling = &read.verdicts.emplace(*key, std::move(*verdict)).first->second;
     }
-    return verdicts;
+    if (telling) telling->text_end = lines.end();
+    return read;
 }
 
-std::string read_error(std::string_view errors) {
+std::string read_error(ByteSource& errors) {
     std::string message;
     int kept = 0;
-    for (const std::string_view line : lines_of(errors)) {
+    OutputLines lines(errors);
+    for (std::string_view line; lines.next(line);) {
         // What NuSMV says after the reason, as it ends.
         if (line == "Aborting batch mode" || line == "NuSMV terminated by a signal") break;
         if (line.empty() || line.starts_with("***") || line.starts_with("WARNING ***")) continue;
@@ -220,20 +276,15 @@ std::string instance_as_in_model(std::string_view path) {
         const std::size_t dot = std::min(path.find('.', start), path.size());
         const std::string_view part = path.substr(start, dot - start);
         if (!shown.empty()) shown += '.';
-        // The translation names the instance of process K of c "NK_c".
-        const std::size_t underscore = part.find('_');
-        const bool numbered = part.size() > 2 && part.front() == 'N' &&
-                              underscore != std::string_view::npos && underscore > 1 &&
-                              underscore + 1 < part.size() &&
-                              std::all_of(part.begin() + 1, part.begin() + static_cast<std::ptrdiff_t>(underscore),
-                                          [](char c) { return c >= '0' && c <= '9'; });
-        if (numbered)
+        if (names_process_instance(part)) {
+            const std::size_t underscore = part.find('_');
             shown.append(part.substr(underscore + 1))
                 .append("[")
                 .append(part.substr(1, underscore - 1))
                 .append("]");
-        else
+        } else {
             shown += part;
+        }
         start = dot + 1;
     }
     return shown;

@@ -3,16 +3,52 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "streams.h"
+
 namespace ruvello::check {
 
-// The lines of a text, without their line ends.
-std::vector<std::string_view> lines_of(std::string_view text);
+// The lines of what the checker printed, read a piece at a time, so that
+// memory does not grow with its output: a line of at most `whole` bytes
+// comes whole, a longer one cut, as its first and its last bytes, which
+// hold all that ruvello reads of such a line (how it starts, how it ends).
+class OutputLines {
+public:
+    static constexpr std::size_t kept_of_cut_line = std::size_t{1} << 16;
+
+    explicit OutputLines(ByteSource& source, std::size_t whole = kept_of_cut_line);
+    // Sets `line` to the next line, without its line end, and returns true,
+    // or returns false at the end of the output.
+    bool next(std::string_view& line);
+    // Whether the line returned last was cut.
+    bool cut() const { return cut_; }
+    // Where the line returned last starts in the output, and where the next
+    // one starts, in bytes.
+    std::uint64_t start() const { return start_; }
+    std::uint64_t end() const { return end_; }
+
+private:
+    LineReader reader_;
+    std::size_t whole_;
+    std::string kept_;  // a line read in pieces
+    std::string tail_;  // the last bytes of a line cut
+    bool cut_ = false;
+    std::uint64_t start_ = 0, end_ = 0;
+};
+
+// What the checker printed is not what any run of it on this model prints:
+// more than ruvello keeps of it, say.
+struct UnreadableOutput : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
 
 // The checker to run: --checker PATH, else RUVELLO_NUSMV, else NuSMV on
 // PATH, and where it was named.
@@ -46,10 +82,12 @@ struct ListedProperty {
     std::string formula;  // as NuSMV prints it, on one line, without " IN "
 };
 
-std::vector<ListedProperty> read_listing(std::string_view output);
+// The listing, which is held whole; one longer than `most` bytes is no
+// listing of the translation, and throws UnreadableOutput.
+std::vector<ListedProperty> read_listing(ByteSource& output, std::size_t most);
 
 // "NuSMV 2.6.0", from the banner NuSMV prints on every run, or nothing.
-std::optional<std::string> read_version(std::string_view output);
+std::optional<std::string> read_version(ByteSource& output);
 
 // A property that is AG of a state formula, "AG p", as the expression
 // that NuSMV's invariant checker takes ("p IN c1" for an instance c1), or
@@ -58,19 +96,20 @@ std::optional<std::string> read_version(std::string_view output);
 std::optional<std::string> invariant_of(const ListedProperty& property);
 
 // A check for the script: a property, the verdict of which read_verdicts
-// gives under `index`, and NuSMV's command for it.
+// gives under `key`, and NuSMV's command for it.
 struct Check {
-    int index = 0;
+    std::string key;  // letters, digits and '_', as NuSMV's echo prints them
     std::string command;
 
-    // Property `index` of the listing, with the checker for its kind.
-    static Check listed(int index) { return {index, "check_property -n " + std::to_string(index)}; }
+    // Property `index` of the listing, with the checker for its kind, under
+    // the index.
+    static Check listed(int index) { return {std::to_string(index), "check_property -n " + std::to_string(index)}; }
     // An invariant, "p" or "p IN c1", under `index`.
     static Check invariant(int index, const std::string& expression) {
-        return {index, "check_invar -p \"" + expression + "\""};
+        return {std::to_string(index), "check_invar -p \"" + expression + "\""};
     }
-    // The INVARSPEC named `name`, under `index`.
-    static Check named_invariant(int index, const std::string& name) { return {index, "check_invar -P " + name}; }
+    // The INVARSPEC named `name`, under its name.
+    static Check named_invariant(const std::string& name) { return {name, "check_invar -P " + name}; }
 };
 
 // A script for -source that reads `model` once, counts its reachable states
@@ -79,22 +118,29 @@ struct Check {
 // as it is: letters, digits and "./_-[]" only.
 std::string verdict_script(const std::string& model, const std::vector<Check>& checks, bool count_states);
 
-// The number of reachable states that a verdict script printed, or nothing.
-std::optional<double> read_states(std::string_view output);
-
 struct CheckerVerdict {
     std::string verdict;               // "true" or "false"
     std::optional<std::string> value;  // what a COMPUTE found
-    std::string text;                  // all it printed for the property
+    // Where all it printed for the property (the verdict, a counterexample)
+    // lies in the output, in bytes.
+    std::uint64_t text_start = 0, text_end = 0;
+    // The names of the processes' module instances in that text (N2_c),
+    // when asked for.
+    std::set<std::string> instances;
 };
 
-// The verdicts found in the output of a run of verdict_script, by index:
-// those printed before the run ended, however it ended.
-std::map<int, CheckerVerdict> read_verdicts(std::string_view output);
+// What a run of verdict_script printed before it ended, however it ended.
+struct VerdictsRead {
+    std::map<std::string, CheckerVerdict> verdicts;  // by the key of their check
+    std::set<std::string> repeated;  // keys under which more than one verdict came
+    std::optional<double> states;    // the reachable states, when counted
+};
+// With `instances`, the names of the module instances in each false verdict's text.
+VerdictsRead read_verdicts(ByteSource& output, bool instances);
 
 // What NuSMV said about a model it could not read or check: its first
 // lines of substance, without its banner and warnings.
-std::string read_error(std::string_view errors);
+std::string read_error(ByteSource& errors);
 
 // A module instance as the model names it: the processes' instances of a
 // module, N1_c and N2_c, are c[1] and c[2]; a.N2_c.b is a.c[2].b.

@@ -68,20 +68,11 @@ std::string name_prefix_for(std::string_view model) {
     // Only a name that starts "ruvello", some x and '_' can collide, and
     // then only with the prefix of exactly that many x.
     std::set<std::size_t> taken;
-    for (std::size_t at = 0; at < model.size();) {
-        if (!starts_identifier(model[at]) || (at > 0 && continues_identifier(model[at - 1]))) {
-            ++at;
-            continue;
-        }
-        std::size_t end = at;
-        while (end < model.size() && continues_identifier(model[end])) ++end;
-        const std::string_view name = model.substr(at, end - at);
-        if (name.starts_with("ruvello")) {
-            const std::size_t xs = std::min(name.find_first_not_of('x', 7), name.size()) - 7;
-            if (7 + xs < name.size() && name[7 + xs] == '_') taken.insert(xs);
-        }
-        at = end;
-    }
+    for_each_identifier(model, [&](std::string_view name) {
+        if (!name.starts_with("ruvello")) return;
+        const std::size_t xs = std::min(name.find_first_not_of('x', 7), name.size()) - 7;
+        if (7 + xs < name.size() && name[7 + xs] == '_') taken.insert(xs);
+    });
     std::size_t xs = 0;
     while (taken.contains(xs)) ++xs;
     return "ruvello" + std::string(xs, 'x') + "_";

@@ -64,6 +64,21 @@ struct NamedTranslation {
 bool starts_identifier(char c);
 bool continues_identifier(char c);
 
+// Calls `each` with every identifier of `text`, in order.
+template <typename Each>
+void for_each_identifier(std::string_view text, Each each) {
+    for (std::size_t at = 0; at < text.size();) {
+        if (!starts_identifier(text[at]) || (at > 0 && continues_identifier(text[at - 1]))) {
+            ++at;
+            continue;
+        }
+        std::size_t end = at;
+        while (end < text.size() && continues_identifier(text[end])) ++end;
+        each(text.substr(at, end - at));
+        at = end;
+    }
+}
+
 // A prefix for the names ruvello gives properties that no name in `model`
 // starts with: ruvello_, else ruvellox_, ruvelloxx_, ...
 std::string name_prefix_for(std::string_view model);

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <optional>
+#include <set>
 
 #include "warnings.h"
 
@@ -77,17 +78,21 @@ Cell cell_for(const Results& results, const Property& property, const Run& run) 
 }
 
 // N = 2..5, or N = 2, 3, 5.
-std::string counts_text(const std::vector<Run>& runs) {
-    if (runs.empty()) return "N = none";
+std::string counts_text(const std::vector<int>& ns) {
+    if (ns.empty()) return "N = none";
     bool contiguous = true;
-    for (std::size_t i = 1; i < runs.size(); ++i) contiguous &= runs[i].n == runs[i - 1].n + 1;
-    if (runs.size() == 1) return "N = " + std::to_string(runs.front().n);
-    if (contiguous)
-        return "N = " + std::to_string(runs.front().n) + ".." + std::to_string(runs.back().n);
+    for (std::size_t i = 1; i < ns.size(); ++i) contiguous &= ns[i] == ns[i - 1] + 1;
+    if (ns.size() == 1) return "N = " + std::to_string(ns.front());
+    if (contiguous) return "N = " + std::to_string(ns.front()) + ".." + std::to_string(ns.back());
     std::string text = "N = ";
-    for (std::size_t i = 0; i < runs.size(); ++i)
-        text += (i > 0 ? ", " : "") + std::to_string(runs[i].n);
+    for (std::size_t i = 0; i < ns.size(); ++i) text += (i > 0 ? ", " : "") + std::to_string(ns[i]);
     return text;
+}
+
+std::string counts_text(const std::vector<Run>& runs) {
+    std::vector<int> ns;
+    for (const Run& run : runs) ns.push_back(run.n);
+    return counts_text(ns);
 }
 
 std::string padded(std::string text, std::size_t width) {
@@ -111,20 +116,34 @@ int exit_status(const Results& results) {
         return std::any_of(results.verdicts.begin(), results.verdicts.end(), which);
     };
     if (has([](const Verdict& each) { return each.verdict == "false"; })) return 1;
-    const bool run_failed = std::any_of(results.runs.begin(), results.runs.end(),
-                                        [](const Run& run) { return run.outcome != "done"; });
+    // No N checked is no verdict either.
+    const bool run_failed = results.runs.empty() || std::any_of(results.runs.begin(), results.runs.end(),
+                                                                [](const Run& run) { return run.outcome != "done"; });
     if (run_failed || has([](const Verdict& each) { return each.verdict != "true"; })) return 3;
     return 0;
 }
 
 EveryN with_finite_verdicts(EveryN counted, const std::vector<Verdict>& verdicts) {
-    const auto has = [&](std::string_view verdict) {
-        return std::any_of(verdicts.begin(), verdicts.end(),
-                           [&](const Verdict& each) { return each.line == counted.line && each.verdict == verdict; });
-    };
-    if (has("false")) return {counted.line, "false", std::nullopt};
-    if (has("warned"))
+    std::set<int> rejected;  // the N whose runs ended in an error
+    bool warned = false, some_true = false;
+    for (const Verdict& each : verdicts) {
+        if (each.line != counted.line) continue;
+        if (each.verdict == "false") return {counted.line, "false", std::nullopt};
+        if (each.verdict == "error") rejected.insert(each.n);
+        warned |= each.verdict == "warned";
+        some_true |= each.verdict == "true";
+    }
+    // A proof of the counted model stands for the model that NuSMV reads in
+    // the translations: NuSMV must accept each translation it reads, and
+    // give the property a verdict in one at least.
+    if (!rejected.empty())
+        return {counted.line, "undecided",
+                "NuSMV rejected the model at " + counts_text(std::vector<int>(rejected.begin(), rejected.end())) +
+                    " (error), or failed on it"};
+    if (warned)
         return {counted.line, "undecided", "the translation warns that it does not state the property as written"};
+    if (counted.verdict == "true" && !some_true)
+        return {counted.line, "undecided", "no N of the run gave it a verdict: nothing shows that NuSMV accepts the model"};
     return counted;
 }
 
@@ -303,8 +322,11 @@ std::string table(const Results& results, std::size_t width) {
                     : std::string()) +
            "\n";
     if (const auto& budget = results.budget) {
+        const auto last_checked = std::find_if(results.runs.rbegin(), results.runs.rend(),
+                                               [](const Run& run) { return run.outcome != "skipped"; });
         out += "Within a budget of " + duration_text(budget->seconds) + ": checked " +
-               (results.runs.empty() ? std::string("no N") : "up to N = " + std::to_string(results.runs.back().n)) +
+               (last_checked == results.runs.rend() ? std::string("no N")
+                                                    : "up to N = " + std::to_string(last_checked->n)) +
                " in " + duration_text(budget->used);
         if (budget->next_n && budget->predicted_seconds)
             out += "; N = " + std::to_string(*budget->next_n) + " was predicted to take " +

@@ -87,8 +87,9 @@ int exit_status(const Results& results);
 
 // The column every N of the property at `counted.line`, from what the
 // counted model says of it and the finite verdicts of that line: false where
-// one of them is false, no verdict where a warning took them away, else what
-// the counted model says.
+// one of them is false; no verdict where one is an error (NuSMV rejected a
+// translation), where a warning took them away, or where none is true; else
+// what the counted model says. Timeouts and N skipped take nothing away.
 EveryN with_finite_verdicts(EveryN counted, const std::vector<Verdict>& verdicts);
 
 }  // namespace ruvello::check

@@ -1,10 +1,11 @@
 #include "sweep.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <regex>
 #include <set>
@@ -70,16 +71,62 @@ class TranslationOutput : public ByteSink {
 public:
     explicit TranslationOutput(std::vector<ByteSink*> sinks) : sinks_(std::move(sinks)) {}
     void write(std::string_view bytes) override {
+        if (bytes.empty()) return;
         for (ByteSink* sink : sinks_) sink->write(bytes);
+        total_ += bytes.size();
+        ends_line_ = bytes.back() == '\n';
         written_ += bytes.size();
         if (written_ < (std::size_t{1} << 20)) return;
         written_ = 0;
         if (const int signal = SignalsCaught::ending_signal_pending(); signal != 0) throw Interrupted{signal};
     }
+    // NuSMV reads a file whose last line has no line end for ever when that
+    // line is a comment: a translation that NuSMV reads ends its last line.
+    void end_last_line() {
+        if (!ends_line_) write("\n");
+    }
+    std::size_t total() const { return total_; }
 
 private:
     std::vector<ByteSink*> sinks_;
-    std::size_t written_ = 0;
+    std::size_t written_ = 0;  // since the last look for a signal
+    std::size_t total_ = 0;
+    bool ends_line_ = false;
+};
+
+// Copies stretches of a source to sinks, in the order they lie in it.
+class OutputCopier {
+public:
+    explicit OutputCopier(ByteSource& source) : source_(source), buffer_(new char[buffer_size]) {}
+    // Copies the bytes from `start` to `end` of the source to `sink`, which
+    // start at or after the bytes copied last.
+    void copy(std::uint64_t start, std::uint64_t end, ByteSink& sink) {
+        while (position_ < end) {
+            if (taken_ == held_) {
+                taken_ = 0;
+                held_ = source_.read(buffer_.get(), buffer_size);
+                if (held_ == 0) return;
+            }
+            const std::uint64_t at_hand = held_ - taken_;
+            if (position_ < start) {
+                const std::size_t skipped = static_cast<std::size_t>(std::min(at_hand, start - position_));
+                taken_ += skipped;
+                position_ += skipped;
+                continue;
+            }
+            const std::size_t copied = static_cast<std::size_t>(std::min(at_hand, end - position_));
+            sink.write(std::string_view(buffer_.get() + taken_, copied));
+            taken_ += copied;
+            position_ += copied;
+        }
+    }
+
+private:
+    static constexpr std::size_t buffer_size = std::size_t{1} << 16;
+    ByteSource& source_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t held_ = 0, taken_ = 0;  // bytes in the buffer, and of those, used
+    std::uint64_t position_ = 0;        // in the source, of the next byte
 };
 
 std::string read_all(ByteSource& source) {
@@ -89,11 +136,41 @@ std::string read_all(ByteSource& source) {
     return text;
 }
 
-std::string read_file(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
+// A file that a run of the checker wrote, read as a stream; nothing when
+// it is gone.
+class CheckerFile {
+public:
+    explicit CheckerFile(const std::string& path) {
+        try {
+            file_.emplace(InputFile::open(path, printable(path)));
+            source_.emplace(file_->fd(), "'" + printable(path) + "'", file_->size());
+        } catch (const OpenError&) {
+        }
+    }
+    ByteSource& source() { return source_ ? static_cast<ByteSource&>(*source_) : nothing_; }
+
+private:
+    std::optional<InputFile> file_;
+    std::optional<FileSource> source_;
+    StringSource nothing_{""};
+};
+
+// How a run of the checker ended that failed without saying why.
+std::string how_the_checker_ended(const ChildEnd& end) {
+    if (end.signal != 0) return "the checker was ended by signal " + std::to_string(end.signal);
+    return "the checker ended with status " + std::to_string(end.exit_status.value_or(-1));
+}
+
+// The verdicts of the listing's properties, by their index, which is the
+// key of their check.
+std::map<int, CheckerVerdict> by_index(std::map<std::string, CheckerVerdict> verdicts) {
+    std::map<int, CheckerVerdict> indexed;
+    for (auto& [key, verdict] : verdicts) {
+        int index = 0;
+        const auto [end, error] = std::from_chars(key.data(), key.data() + key.size(), index);
+        if (error == std::errc() && end == key.data() + key.size()) indexed.emplace(index, std::move(verdict));
+    }
+    return indexed;
 }
 
 // A name made safe for a file name, and for NuSMV's command reader.
@@ -109,11 +186,7 @@ std::string file_name_part(std::string_view text) {
 
 // The first line of a trace file: which instance names of the translation
 // stand for which processes' instances in the model.
-std::string instance_names_line(const std::string& trace) {
-    static const std::regex numbered(R"(\bN[0-9]+_[A-Za-z_][A-Za-z0-9_$#]*)");
-    std::set<std::string> names;
-    for (auto it = std::sregex_iterator(trace.begin(), trace.end(), numbered); it != std::sregex_iterator(); ++it)
-        names.insert(it->str());
+std::string instance_names_line(const std::set<std::string>& names) {
     if (names.empty()) return "-- ruvello: no process instance is named in this trace\n";
     std::string line = "-- ruvello: in this trace";
     const char* separator = " ";
@@ -208,6 +281,7 @@ private:
     struct Column {
         int n = 0;
         std::string translation;  // its file name in the folder
+        std::size_t bytes = 0;    // its size
         NamedTranslation named;
         std::vector<TranslationWarnings::Given> warnings;
     };
@@ -243,8 +317,12 @@ private:
     void start_stage(Job& job, Job::Stage stage);
     // Whether the job goes on with another stage.
     bool finish_stage(Job& job, const ChildEnd& end);
-    std::string how_it_ended(const Job& job, const ChildEnd& end, const std::string& errors) const;
+    std::string how_it_ended(const Job& job, const ChildEnd& end) const;
     void write_traces(Job& job, const std::map<int, CheckerVerdict>& checked);
+    // What the stage of `job` wrote to its standard output or error.
+    CheckerFile stage_output(const Job& job, std::string_view what) const {
+        return CheckerFile(folder_->path() + "/" + stage_file(job, stage_name(job.stage) + std::string(what)));
+    }
     void stop_late_runs(std::vector<Job>& jobs);
     // A run that is `late` is asked to end, and made to two seconds later.
     void stop_if_late(pid_t pid, bool late, std::optional<Clock::time_point>& stop_sent);
@@ -253,6 +331,7 @@ private:
     void record_verdicts(const Job& job);
     void mark_warned_verdicts();
     void check_counted_model();
+    void note_interruption(const std::vector<Job>& jobs);
     // The verdict of each decided goal of `counted`, by its invariant's
     // name; `failure` says why there are none.
     std::map<std::string, std::string> prove(const counted::CountedModel& counted, const std::string& file,
@@ -271,6 +350,10 @@ private:
         case Job::Stage::traces: return "traces";
         }
         return "";
+    }
+    // What is left of --budget, in seconds.
+    double budget_left() const {
+        return *command_.budget_seconds - std::chrono::duration<double>(Clock::now() - started_).count();
     }
     std::string stage_file(const Job& job, std::string_view what) const {
         return stem_ + "." + std::to_string(results_.runs[job.column].n) + "." + std::string(what);
@@ -305,6 +388,10 @@ private:
     };
     std::vector<Abstraction> abstractions_;
     Clock::time_point started_ = Clock::now();
+    // What a signal may interrupt besides the checker's runs.
+    bool counted_under_way_ = false;
+    double counted_seconds_ = 0;  // what checking the counted model took
+    std::optional<int> translating_;  // the N
     int interrupted_by_ = 0;
     Results results_;
 };
@@ -348,7 +435,7 @@ void Sweep::prepare() {
     stem_ = file_name_part(std::string_view(output).substr(output.rfind('/') + 1));
     stem_.resize(stem_.size() - 4);  // ".smv"
     for (const int n : command_.process_counts) {
-        columns_.push_back({n, stem_ + "." + std::to_string(n) + ".smv", {}, {}});
+        columns_.push_back({n, stem_ + "." + std::to_string(n) + ".smv", 0, {}, {}});
         results_.runs.push_back({n, "interrupted", 0, std::nullopt, std::nullopt, std::nullopt});
     }
 }
@@ -357,6 +444,7 @@ void Sweep::prepare() {
 // (--symmetric checks fewer of them) and line markers, into the folder
 // where the checker reads it and the folder that keeps it.
 void Sweep::translate(Column& column, bool to_files) {
+    translating_ = column.n;
     TranslationSettings settings{column.n, results_.model, true, true, prefix_};
     std::optional<OutputFile> checked, kept;
     std::vector<std::unique_ptr<FileSink>> files;
@@ -378,9 +466,12 @@ void Sweep::translate(Column& column, bool to_files) {
     StringSource source(model_);
     ruvello::translate(source, namer, warnings_, settings);
     column.named = namer.finish();
+    output.end_last_line();
+    column.bytes = output.total();
     column.warnings = warnings_.take();
     if (checked) checked->commit();
     if (kept) kept->commit();
+    translating_.reset();
     for (const NamedProperty& property : column.named.properties)
         if (!rows_.contains(property.line))
             rows_.emplace(property.line, Property{property.line, property.kind, property.module, row_text(property)});
@@ -468,12 +559,9 @@ void Sweep::start_stage(Job& job, Job::Stage stage) {
 }
 
 // What NuSMV said, about the model's lines, or how it ended.
-std::string Sweep::how_it_ended(const Job& job, const ChildEnd& end, const std::string& errors) const {
-    std::string said = read_error(errors);
-    if (said.empty()) {
-        if (end.signal != 0) return "the checker was ended by signal " + std::to_string(end.signal);
-        return "the checker ended with status " + std::to_string(end.exit_status.value_or(-1));
-    }
+std::string Sweep::how_it_ended(const Job& job, const ChildEnd& end) const {
+    std::string said = read_error(stage_output(job, ".err").source());
+    if (said.empty()) return how_the_checker_ended(end);
     const Column& column = columns_[job.column];
     for (const std::string& name : {"./" + column.translation, column.translation})
         for (std::size_t at; (at = said.find(name)) != std::string::npos;) said.replace(at, name.size(), results_.model);
@@ -497,9 +585,6 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     run.max_rss_kb = std::max(run.max_rss_kb.value_or(0), end.max_rss_kb);
     const Column& column = columns_[job.column];
     const bool timed_out = job.stop_sent.has_value();
-    const std::string name = stage_name(job.stage);
-    const std::string output = read_file(folder_->path() + "/" + stage_file(job, name + ".out"));
-    const std::string errors = read_file(folder_->path() + "/" + stage_file(job, name + ".err"));
     const auto fail = [&](const std::string& outcome, std::string message) {
         run.outcome = outcome;
         run.message = std::move(message);
@@ -507,11 +592,18 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     };
     if (job.stage == Job::Stage::listing) {
         if (results_.checker_version.empty())
-            results_.checker_version = read_version(output + errors).value_or("");
+            results_.checker_version = read_version(stage_output(job, ".out").source())
+                                           .value_or(read_version(stage_output(job, ".err").source()).value_or(""));
         if (timed_out)
             return fail("timeout", "the checker did not list the properties within " + limit_text() + " s");
-        if (end.exit_status != 0) return fail("error", how_it_ended(job, end, errors));
-        job.listing = read_listing(output);
+        if (end.exit_status != 0) return fail("error", how_it_ended(job, end));
+        try {
+            // NuSMV lists each property with its formula once: a listing is
+            // not much larger than the translation.
+            job.listing = read_listing(stage_output(job, ".out").source(), 4 * column.bytes + (std::size_t{1} << 20));
+        } catch (const UnreadableOutput& error) {
+            return fail("error", error.what());
+        }
         job.attribution = attribute(column.named, job.listing);
         if (job.attribution.problem) return fail("error", *job.attribution.problem);
         job.listed = true;
@@ -537,14 +629,15 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     const std::string stopped = job.out_of_budget ? "the budget of " + duration_text(*command_.budget_seconds) + " ran out"
                                                   : "stopped after " + limit_text() + " s";
     if (job.stage == Job::Stage::verdicts) {
-        job.verdicts = read_verdicts(output);
-        run.states = read_states(output);
+        VerdictsRead read = read_verdicts(stage_output(job, ".out").source(), false);
+        job.verdicts = by_index(std::move(read.verdicts));
+        run.states = read.states;
         if (timed_out) return fail("timeout", stopped);
         const std::size_t missing = static_cast<std::size_t>(std::count_if(
             job.checked.begin(), job.checked.end(),
             [&](const Attributed* entry) { return !job.verdicts.contains(entry->listed->index); }));
         if (end.exit_status != 0 || missing > 0)
-            return fail("error", how_it_ended(job, end, errors) +
+            return fail("error", how_it_ended(job, end) +
                                      (missing > 0 ? " (no verdict for " + std::to_string(missing) +
                                                         " of the properties)"
                                                   : ""));
@@ -560,7 +653,8 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     }
     // An invariant found false is no verdict until the CTL checker, which
     // keeps to the fair paths, says so.
-    const std::map<int, CheckerVerdict> again = read_verdicts(output);
+    const std::map<int, CheckerVerdict> again =
+        by_index(read_verdicts(stage_output(job, ".out").source(), job.stage == Job::Stage::traces).verdicts);
     for (const int index : job.recheck) {
         if (const auto found = again.find(index); found != again.end()) job.verdicts[index] = found->second;
         else job.verdicts.erase(index);
@@ -568,7 +662,7 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
     if (job.stage == Job::Stage::traces) write_traces(job, again);
     if (timed_out) return fail("timeout", stopped);
     if (job.stage == Job::Stage::recheck && (end.exit_status != 0 || again.size() < job.recheck.size()))
-        return fail("error", how_it_ended(job, end, errors));
+        return fail("error", how_it_ended(job, end));
     return false;
 }
 
@@ -578,9 +672,16 @@ bool Sweep::finish_stage(Job& job, const ChildEnd& end) {
 void Sweep::write_traces(Job& job, const std::map<int, CheckerVerdict>& checked) {
     const Run& run = results_.runs[job.column];
     const Column& column = columns_[job.column];
-    for (const auto& [number, verdict] : checked) {
-        if (verdict.verdict != "false") continue;
-        const int index = number;
+    // Each trace is copied from the checker's output, which is read once,
+    // from its start on: the traces in the order they lie there.
+    std::vector<std::pair<int, const CheckerVerdict*>> traces;
+    for (const auto& [index, verdict] : checked)
+        if (verdict.verdict == "false") traces.emplace_back(index, &verdict);
+    std::sort(traces.begin(), traces.end(),
+              [](const auto& a, const auto& b) { return a.second->text_start < b.second->text_start; });
+    CheckerFile output = stage_output(job, ".out");
+    OutputCopier copier(output.source());
+    for (const auto& [index, verdict] : traces) {
         const auto entry = std::find_if(job.checked.begin(), job.checked.end(),
                                         [&](const Attributed* each) { return each->listed->index == index; });
         if (entry == job.checked.end()) continue;
@@ -596,7 +697,11 @@ void Sweep::write_traces(Job& job, const std::map<int, CheckerVerdict>& checked)
         unique += ".trace";
         try {
             refuse_if_model(unique);
-            write_whole_file(unique, instance_names_line(verdict.text) + verdict.text);
+            OutputFile trace = OutputFile::create(unique, printable(unique));
+            FileSink sink(trace.fd(), "'" + printable(unique) + "'");
+            sink.write(instance_names_line(verdict->instances));
+            copier.copy(verdict->text_start, verdict->text_end, sink);
+            trace.commit();
             job.traces[index] = std::move(unique);
         } catch (const std::runtime_error& error) {
             note("N = " + std::to_string(run.n) + ": the counterexample of line " + std::to_string(property.line) +
@@ -714,7 +819,10 @@ std::optional<std::string> Sweep::reason_to_stop(std::size_t next_column) {
     const double left = *command_.budget_seconds - used;
     const std::optional<double> predicted = predicted_seconds(results_.runs, n);
     results_.budget = Results::Budget{*command_.budget_seconds, used, n, predicted};
-    if (left <= 0) return "the budget of " + duration_text(*command_.budget_seconds) + " ran out";
+    if (left <= 0)
+        return "the budget of " + duration_text(*command_.budget_seconds) + " ran out" +
+               (next_column == 0 ? " (the counted model for every N took " + duration_text(counted_seconds_) + " of it)"
+                                 : "");
     if (predicted && *predicted > left)
         return "N = " + std::to_string(n) + " was predicted to take " + duration_text(*predicted) + ", more than the " +
                duration_text(left) + " left of the budget";
@@ -723,19 +831,18 @@ std::optional<std::string> Sweep::reason_to_stop(std::size_t next_column) {
     return std::nullopt;
 }
 
-// The N not started are no part of an open range, and skipped in any other.
+// The N not started are skipped; an open range ends with the first of them
+// when no N was checked, else before them.
 void Sweep::stop_sweep(std::size_t next_column, const std::string& why) {
-    if (command_.open_range) {
-        columns_.resize(next_column);
-        results_.runs.resize(next_column);
-        // The table ends with where the budget left the sweep.
-        if (!results_.budget || !results_.budget->next_n) note(why);
-        return;
-    }
-    for (std::size_t i = next_column; i < columns_.size(); ++i) {
+    const std::size_t end = command_.open_range ? std::max<std::size_t>(next_column, 1) : columns_.size();
+    columns_.resize(end);
+    results_.runs.resize(end);
+    for (std::size_t i = next_column; i < end; ++i) {
         results_.runs[i].outcome = "skipped";
         results_.runs[i].message = why;
     }
+    // The table ends with where the budget left an open range.
+    if (command_.open_range && (!results_.budget || !results_.budget->next_n)) note(why);
 }
 
 void Sweep::show_progress(const std::vector<Job>& jobs, bool done) {
@@ -759,6 +866,8 @@ void Sweep::show_progress(const std::vector<Job>& jobs, bool done) {
 // Every N: the counted model of the model, checked by NuSMV once for all N,
 // with counters up to m and, for what that does not prove, up to m + 1.
 void Sweep::check_counted_model() {
+    counted_under_way_ = true;
+    const auto started = Clock::now();
     const counted::CountedModel counted = counted::count_model(model_);
     for (const counted::PropertyGoal& goal : counted.goals) abstractions_.push_back({goal, false, goal.reason});
     std::string failure;
@@ -793,22 +902,49 @@ void Sweep::check_counted_model() {
                                 ", has a counterexample that no N of this run reproduces"
                           : "NuSMV gave the counted model no verdict on it";
     }
+    counted_under_way_ = false;
+    counted_seconds_ = std::chrono::duration<double>(Clock::now() - started).count();
+}
+
+// What a signal interrupted, for the reader of what was found before it.
+void Sweep::note_interruption(const std::vector<Job>& jobs) {
+    std::string under_way;
+    if (counted_under_way_) {
+        under_way = "NuSMV checked the counted model for every N";
+    } else if (translating_) {
+        under_way = "the model was translated for N = " + std::to_string(*translating_);
+    } else if (!jobs.empty()) {
+        under_way = "the checker ran for N = ";
+        for (const Job& job : jobs)
+            under_way += (&job == &jobs.front() ? "" : ", ") + std::to_string(results_.runs[job.column].n);
+    } else {
+        under_way = "the sweep went on";
+    }
+    note("interrupted by " + ending_signal_name(interrupted_by_) + " while " + under_way +
+         ": every N not done is interrupted, and nothing is decided for every N");
 }
 
 std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& counted, const std::string& file,
                                                 std::string& failure) {
     std::vector<Check> checks;
-    std::vector<std::string> names;
+    std::set<std::string> names;
     for (const counted::PropertyGoal& goal : counted.goals)
         if (goal.invariant) {
-            checks.push_back(Check::named_invariant(static_cast<int>(names.size()), *goal.invariant));
-            names.push_back(*goal.invariant);
+            checks.push_back(Check::named_invariant(*goal.invariant));
+            names.insert(*goal.invariant);
         }
     if (checks.empty()) return {};
-    write_whole_file(folder_->path() + "/" + file, counted.text);
+    if (command_.budget_seconds && budget_left() <= 0) {
+        failure = "the budget of " + duration_text(*command_.budget_seconds) +
+                  " ran out before NuSMV checked the counted model";
+        return {};
+    }
+    // NuSMV reads a file whose last line, a comment, has no line end for ever.
+    const std::string text = counted.text.ends_with('\n') ? counted.text : counted.text + "\n";
+    write_whole_file(folder_->path() + "/" + file, text);
     if (command_.keep_directory) {
         refuse_if_model(*command_.keep_directory + "/" + file);
-        write_whole_file(*command_.keep_directory + "/" + file, counted.text);
+        write_whole_file(*command_.keep_directory + "/" + file, text);
     }
     write_whole_file(folder_->path() + "/" + file + ".script", verdict_script("./" + file, checks, false));
     ChildCommand child{checker_program_, reference_options, folder_->path() + "/" + file + ".out",
@@ -824,7 +960,10 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
     }
     checker_started_ = true;
     // A counted model is small; one that takes long is not worth the wait.
-    const double limit = command_.timeout_seconds.value_or(60);
+    // Its time counts against the budget, which bounds it too.
+    const double left = command_.budget_seconds ? budget_left() : HUGE_VAL;
+    const bool within_budget = left < command_.timeout_seconds.value_or(60);
+    const double limit = within_budget ? left : command_.timeout_seconds.value_or(60);
     const auto started = Clock::now();
     std::optional<Clock::time_point> stop_sent;
     std::optional<ChildEnd> end;
@@ -835,13 +974,31 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
         else
             stop_if_late(pid, Clock::now() - started > std::chrono::duration<double>(limit), stop_sent);
     }
-    std::map<std::string, std::string> verdicts;
-    for (const auto& [index, verdict] : read_verdicts(read_file(folder_->path() + "/" + file + ".out")))
-        if (index >= 0 && static_cast<std::size_t>(index) < names.size()) verdicts[names[index]] = verdict.verdict;
-    if (stop_sent) failure = "NuSMV did not decide the counted model within " + duration_text(limit);
-    else if (end->exit_status != 0)
+    // A run that failed in any way proves nothing, whatever it printed first.
+    const VerdictsRead read = read_verdicts(CheckerFile(folder_->path() + "/" + file + ".out").source(), false);
+    const auto missing = std::find_if(names.begin(), names.end(), [&](const std::string& name) {
+        return !read.verdicts.contains(name);
+    });
+    const auto unasked = std::find_if(read.verdicts.begin(), read.verdicts.end(), [&](const auto& each) {
+        return !names.contains(each.first);
+    });
+    if (stop_sent && within_budget) {
+        failure = "the budget of " + duration_text(*command_.budget_seconds) +
+                  " ran out while NuSMV checked the counted model";
+    } else if (stop_sent) {
+        failure = "NuSMV did not decide the counted model within " + duration_text(limit);
+    } else if (end->signal != 0 || end->exit_status != 0) {
+        const std::string said = read_error(CheckerFile(folder_->path() + "/" + file + ".err").source());
         failure = "NuSMV could not check the counted model: " +
-                  read_error(read_file(folder_->path() + "/" + file + ".err")).substr(0, 200);
+                  (said.empty() ? how_the_checker_ended(*end) : said.substr(0, 200));
+    } else if (missing != names.end()) {
+        failure = "the checker gave no verdict on the counted model's invariant " + *missing;
+    } else if (unasked != read.verdicts.end() || !read.repeated.empty()) {
+        failure = "the checker gave the counted model verdicts it was not asked for";
+    }
+    if (!failure.empty()) return {};
+    std::map<std::string, std::string> verdicts;
+    for (const auto& [name, verdict] : read.verdicts) verdicts[name] = verdict.verdict;
     return verdicts;
 }
 
@@ -850,6 +1007,8 @@ std::map<std::string, std::string> Sweep::prove(const counted::CountedModel& cou
 void Sweep::decide_every_n() {
     for (const Abstraction& each : abstractions_) {
         const std::size_t line = each.goal.line;
+        // Only for the rows of the table: none when no N was translated.
+        if (!rows_.contains(line)) continue;
         EveryN decided = with_finite_verdicts(
             each.proved ? EveryN{line, "true", std::nullopt} : EveryN{line, "undecided", each.reason}, results_.verdicts);
         if (each.proved && decided.verdict == "false")
@@ -876,15 +1035,15 @@ Results Sweep::run() {
         throw WarningsAreFatal("the model has Windows line ends, which the translation does not carry "
                                "into SMV as written; no checker was run: convert it with dos2unix first");
     }
-    // With --fatal-warnings no checker runs when any translation warns.
-    if (command_.fatal_warnings) {
-        for (Column& column : columns_) translate(column, false);
-        stream_.finish();
-        if (stream_.warned()) throw WarningsAreFatal("warnings are fatal (--fatal-warnings); no checker was run");
-    }
     std::vector<Job> jobs;
     std::size_t next_column = 0;
     try {
+        // With --fatal-warnings no checker runs when any translation warns.
+        if (command_.fatal_warnings) {
+            for (Column& column : columns_) translate(column, false);
+            stream_.finish();
+            if (stream_.warned()) throw WarningsAreFatal("warnings are fatal (--fatal-warnings); no checker was run");
+        }
         check_counted_model();
         while (next_column < columns_.size() || !jobs.empty()) {
             if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
@@ -923,6 +1082,7 @@ Results Sweep::run() {
             results_.runs[job.column].outcome = "interrupted";
             record_verdicts(job);
         }
+        note_interruption(jobs);
     }
     show_progress(jobs, true);
     if (results_.budget) results_.budget->used = std::chrono::duration<double>(Clock::now() - started_).count();
@@ -977,10 +1137,7 @@ int check_model(const CommandLine& command) {
         results = sweep.run();
         interrupted_by = sweep.interrupted_by();
     }
-    // After a signal: what was found so far, when anything was.
-    const bool anything_found = std::any_of(results.runs.begin(), results.runs.end(),
-                                            [](const Run& run) { return run.outcome != "interrupted"; });
-    if (interrupted_by != 0 && !anything_found) throw Interrupted{interrupted_by};
+    // After a signal too: what was found before it, if nothing.
     try {
         write_results(results, command, signals);
     } catch (const WriteError& error) {

@@ -142,4 +142,13 @@ void end_as_by(int signal) {
     ::_exit(128 + signal);
 }
 
+std::string ending_signal_name(int signal) {
+    switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "signal " + std::to_string(signal);
+    }
+}
+
 }  // namespace ruvello

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <csignal>
+#include <string>
 
 namespace ruvello {
 
@@ -64,5 +65,9 @@ private:
 
 // Ends the process as `signal` would have.
 [[noreturn]] void end_as_by(int signal);
+
+// "SIGINT", "SIGTERM" or "SIGHUP" for the signals that end a run, else
+// "signal N".
+std::string ending_signal_name(int signal);
 
 }  // namespace ruvello
