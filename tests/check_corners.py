@@ -10,6 +10,8 @@ wrong most easily. GROUP is one of:
                NuSMV's command reader or its options would misread
   report       --report refusing what it cannot trust, and merging
   signals      an interrupted sweep keeps what it found
+  plot         a plot runs nothing that a model's name or a document holds
+               (needs gnuplot too)
   first-run    no checker, a checker that cannot start, a model NuSMV
                rejects, Windows line ends
 
@@ -19,6 +21,7 @@ and say so, without it.
 import json
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -278,6 +281,48 @@ def signals():
     check(os.listdir("private") == [] and not os.path.exists("big.json"), "files left behind")
 
 
+def plot():
+    need_nusmv()
+    if not shutil.which("gnuplot"):
+        print("SKIPPED: no gnuplot (Debian's package gnuplot-nox)")
+        sys.exit(77)
+    # What gnuplot would run, or what would end its string and run what
+    # follows; a canary file for each field that reaches the plot, which a
+    # command run from that field would create.
+    forms = {"backquotes": "`touch $%s`", "dollar": "$(touch $%s)", "double quotes": '"`touch $%s`"',
+             "single quotes": "'`touch $%s`'", "newline": "\n`touch $%s`", "backslash": '\\"`touch $%s`"'}
+    fields = ("MODEL", "OUTPUT", "DOCUMENT")
+    canaries = {field: os.path.abspath("canary." + field) for field in fields}
+    env = {field: canaries[field] for field in fields}
+    model = open(os.path.join(SOURCE, "tests", "check", "one.in")).read()
+    write("m.in", model)
+    run(["--check", "-p", "1..2", "-f", "m.in", "--json", "m.json"])
+    document = json.load(open("m.json"))
+
+    # Drawn, with the name in the title as it is.
+    def drawn(result, picture, title, what):
+        texts = ElementTree.parse(picture).getroot().itertext() if os.path.exists(picture) else []
+        drawn_title = " ".join(" ".join(texts).split())
+        check(result.returncode == 0 and "touch $" + title in drawn_title,
+              "%s: status %d, %s, drawn: %s" % (what, result.returncode, result.stderr, drawn_title[:150]))
+        for field, canary in canaries.items():
+            check(not os.path.exists(canary), "%s: gnuplot ran a command from the %s" % (what, field.lower()))
+            if os.path.exists(canary):
+                os.remove(canary)
+
+    for name, form in forms.items():
+        folder = "d" + form % "MODEL"
+        os.makedirs(folder)
+        write(os.path.join(folder, "m.in"), model)
+        picture = "g" + form % "OUTPUT" + ".svg"
+        result = run(["--check", "-p", "1..2", "-f", os.path.join(folder, "m.in"), "--plot", picture], env=env)
+        drawn(result, picture, "MODEL", "a model and a plot named with %s" % name)
+        document["model"] = "m" + form % "DOCUMENT"
+        write("d.json", json.dumps(document))
+        result = run(["--report", "d.json", "--plot", "r.svg"], env=env)
+        drawn(result, "r.svg", "DOCUMENT", "a document whose model is named with %s" % name)
+
+
 def first_run():
     write("one.in", open(os.path.join(SOURCE, "tests", "check", "one.in")).read())
     # No checker anywhere, or one that cannot be started: one message, no table.
@@ -312,5 +357,5 @@ def first_run():
 
 
 GROUPS = {"attribution": attribution, "outputs": outputs, "paths": paths, "report": report,
-          "signals": signals, "first-run": first_run}
+          "signals": signals, "plot": plot, "first-run": first_run}
 run_in_scratch(GROUPS[GROUP])
