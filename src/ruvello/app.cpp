@@ -76,6 +76,7 @@ constexpr const char* usage_text =
     "  --reference-checks  check every property with NuSMV's command for its kind\n"
     "                     and its default transition relation: slower, for\n"
     "                     comparing verdicts\n"
+    "The column every N is true where a property is proved for all N (man ruvello).\n"
     "\n"
     "Options take their value as the next argument, joined (-p3) or after '='\n"
     "(--processes=3); \"--\" ends the options. Of an option given twice, the later\n"
