@@ -18,6 +18,7 @@ wrong most easily. GROUP is one of:
 The groups that need NuSMV (RUVELLO_NUSMV, or NuSMV on PATH) exit with 77,
 and say so, without it.
 """
+import hashlib
 import json
 import os
 import re
@@ -208,6 +209,8 @@ def report():
     for n in ("2", "3"):
         run(["--check", "-p", n, "-f", "m.in", "--json", "r%s.json" % n])
     document = json.load(open("r3.json"))
+    check(document.get("model_digest") == "sha256:" + hashlib.sha256(MUTEX.encode()).hexdigest(),
+          "the digest of the model: %s" % document.get("model_digest"))
     # Each document that cannot be trusted is refused, naming the file and the field.
     bad = [
         (lambda d: d["runs"][0].update(outcome="done\x1b[2J"), "runs[0].outcome"),
@@ -227,13 +230,30 @@ def report():
         check(result.returncode == 3 and ("bad%d.json" % number) in said and field in said and "\x1b" not in said,
               "a document with a bad %s: %d %s" % (field, result.returncode, said))
     # Two documents that disagree about one N and line: an error naming both.
+    flipped = json.loads(json.dumps(document))
+    next(v for v in flipped["verdicts"] if v["line"] == 13 and v["processes"] == [1, 3])["verdict"] = "true"
+    write("flipped.json", json.dumps(flipped))
+    result = run(["--report", "r3.json", "flipped.json"])
+    said = result.stderr.decode()
+    check(result.returncode == 3 and "'r3.json' and 'flipped.json' disagree about N = 3, line 13" in said,
+          "disagreeing documents: %d %s" % (result.returncode, said))
+    # Two versions of the model, one guard apart, whatever their N: an error
+    # naming both; a document without the model's digest is merged with a note.
     edited = MUTEX.replace("(turn = id | id = 3)", "turn = id")
     write("m.in", edited)
-    run(["--check", "-p", "3", "-f", "m.in", "--json", "e3.json"])
-    result = run(["--report", "r3.json", "e3.json"])
-    said = result.stderr.decode()
-    check(result.returncode == 3 and "'r3.json' and 'e3.json' disagree about N = 3, line 13" in said,
-          "disagreeing documents: %d %s" % (result.returncode, said))
+    for n in ("3", "4"):
+        run(["--check", "-p", n, "-f", "m.in", "--json", "e%s.json" % n])
+    for others in (["e3.json"], ["e4.json"]):
+        result = run(["--report", "r2.json"] + others)
+        said = result.stderr.decode()
+        check(result.returncode == 3 and "'r2.json' and '%s' were made from different versions of the model" %
+              others[0] in said, "two versions of the model: %d %s" % (result.returncode, said))
+    undigested = json.load(open("r2.json"))
+    undigested.pop("model_digest", None)
+    write("old.json", json.dumps(undigested))
+    result = run(["--report", "old.json", "r3.json"])
+    check(result.returncode == 1 and b"'old.json' records no digest of the model's text" in result.stdout,
+          "a document without a digest: %d %s %s" % (result.returncode, result.stdout, result.stderr))
     # Documents that agree merge into the sweep's table.
     write("m.in", MUTEX)
     whole = run(["--check", "-p", "2..3", "-f", "m.in", "--json", "whole.json"]).stdout

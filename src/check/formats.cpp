@@ -82,6 +82,13 @@ std::string xml_escaped(std::string_view text) {
     return escaped;
 }
 
+// "sha256:" and 64 lower-case hexadecimal digits.
+bool is_model_digest(std::string_view text) {
+    constexpr std::string_view prefix = "sha256:";
+    return text.size() == prefix.size() + 64 && text.starts_with(prefix) &&
+           text.find_first_not_of("0123456789abcdef", prefix.size()) == std::string_view::npos;
+}
+
 // Reads a document field by field, each checked against what to_json
 // writes; the first that is not says where it is and why.
 class Reader {
@@ -146,6 +153,7 @@ public:
 std::string to_json(const Results& results) {
     json document;
     document["model"] = results.model;
+    document["model_digest"] = or_null(results.model_digest);
     document["checker"] = {{"path", results.checker_path}, {"version", results.checker_version}};
     document["every_tuple"] = results.every_tuple;
     document["runs"] = json::array();
@@ -202,6 +210,13 @@ Results from_json(std::string_view text) {
     Results results;
     constexpr long long most_lines = LLONG_MAX;
     results.model = read.text(read.at(document, "document", "model"), "model");
+    // Documents of earlier versions have no digest of the model.
+    if (const auto digest = document.find("model_digest"); digest != document.end() && !digest->is_null()) {
+        results.model_digest = read.text(*digest, "model_digest");
+        if (!is_model_digest(*results.model_digest))
+            read.refuse("model_digest", "'" + Reader::shown(*results.model_digest) + "' is not sha256: and 64 "
+                                        "hexadecimal digits");
+    }
     const json& checker = read.at(document, "document", "checker");
     results.checker_path = read.text(read.at(checker, "checker", "path"), "checker.path");
     results.checker_version = read.text(read.at(checker, "checker", "version"), "checker.version");
@@ -316,6 +331,10 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
     all.notes.clear();
     all.budget.reset();  // a budget is one sweep's
     const std::string& first_name = documents.front().first;
+    std::optional<std::size_t> digest_source;  // the first document with a digest of the model
+    const auto note = [&](const std::string& text) {
+        if (std::find(all.notes.begin(), all.notes.end(), text) == all.notes.end()) all.notes.push_back(text);
+    };
     // Each N from the last document that has it; the others that have it
     // must say the same of it.
     std::map<int, std::size_t> source_of_n;
@@ -338,6 +357,20 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
         if (document.model != all.model)
             throw std::runtime_error("the documents are of different models: '" + first_name + "' of '" +
                                      all.model + "' and '" + name + "' of '" + document.model + "'");
+        // Two versions of a model may share its name and the text of its
+        // properties; the merged document is of one version only when every
+        // document says which.
+        if (!document.model_digest) {
+            all.model_digest.reset();
+            note("'" + name + "' records no digest of the model's text (an earlier ruvello wrote it): a "
+                 "document of another version of the model cannot be told from it");
+        } else if (!digest_source) {
+            digest_source = d;
+        } else if (document.model_digest != documents[*digest_source].second.model_digest) {
+            throw std::runtime_error("'" + documents[*digest_source].first + "' and '" + name +
+                                     "' were made from different versions of the model: the digests of its "
+                                     "text differ");
+        }
         if (document.every_tuple != all.every_tuple)
             throw std::runtime_error("'" + first_name + "' and '" + name + "' differ: one checks every tuple "
                                      "of processes and the other processes 1 and 2 only (--symmetric)");
@@ -368,8 +401,7 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
                     return each.line == warning.line && each.message == warning.message;
                 }))
                 all.warnings.push_back(warning);
-        for (const std::string& note : document.notes)
-            if (std::find(all.notes.begin(), all.notes.end(), note) == all.notes.end()) all.notes.push_back(note);
+        for (const std::string& each : document.notes) note(each);
     }
     for (auto& [line, property] : properties) all.properties.push_back(std::move(property.first));
     // Every N: true where a document's counted model proved it, else as the

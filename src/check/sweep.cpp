@@ -12,6 +12,7 @@
 
 #include "checker.h"
 #include "counted/counted.h"
+#include "digest.h"
 #include "textops/textops.h"
 #include "files.h"
 #include "formats.h"
@@ -337,6 +338,7 @@ void Sweep::prepare() {
         model_ = read_all(source);
     }
     prefix_ = name_prefix_for(model_);
+    results_.model_digest = "sha256:" + sha256_hex(model_);
 
     // What ruvello writes must not take the model's place.
     for (const std::optional<std::string>& output : {command_.json_path, command_.junit_path, command_.plot_path})
