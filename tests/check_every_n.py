@@ -74,15 +74,16 @@ def every_n():
         # --report keeps the column.
         merged = subprocess.run([RUVELLO, "--report", "r.json", "--json", "-"], capture_output=True, text=True)
         check(json.loads(merged.stdout)["every_n"] == document["every_n"], "%s: --report changed every N" % name)
-        # A document whose verdicts of a proved line a warning took away (one
-        # N of a sweep can warn where another does not) holds it for no N.
-        for each in document["every_n"]:
-            if each["verdict"] == "true":
-                for verdict in document["verdicts"]:
-                    if verdict["line"] == each["line"]:
-                        verdict["verdict"] = "warned"
-        json.dump(document, open("warned.json", "w"))
-        merged = subprocess.run([RUVELLO, "--report", "warned.json", "--json", "-"], capture_output=True, text=True)
+        # Beside a document of a larger N whose verdicts of a proved line a
+        # warning took away (one N can warn where another does not), --report
+        # holds that line for no N.
+        proved = {each["line"] for each in document["every_n"] if each["verdict"] == "true"}
+        larger = dict(document, runs=[dict(document["runs"][-1], n=LARGEST_N + 1)], every_n=[])
+        larger["verdicts"] = [dict(v, n=LARGEST_N + 1, verdict="warned" if v["line"] in proved else v["verdict"])
+                              for v in document["verdicts"] if v["n"] == LARGEST_N]
+        json.dump(larger, open("warned.json", "w"))
+        merged = subprocess.run([RUVELLO, "--report", "r.json", "warned.json", "--json", "-"], capture_output=True,
+                                text=True)
         check(all(each["verdict"] != "true" for each in json.loads(merged.stdout)["every_n"]),
               "%s: --report holds for every N what a warning left without verdicts: %s" % (name, merged.stdout))
         # The counted model a proof stands on is kept, with a comment per counter.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <tuple>
 
 #include "checker.h"
 #include "digest.h"
@@ -132,7 +134,7 @@ Results sample() {
     results.runs = {{2, "done", 0.5, std::nullopt}, {3, "done", 0.7, std::nullopt},
                     {4, "timeout", 9, "stopped after 9 s"}};
     results.properties = {{14, "CTL", "main", "  FORALL (i, j) AG (i != j -> !(c[i] & c[j]))"},
-                          {17, "COMPUTE", "main", "COMPUTE MIN [ a , b ]"},
+                          {17, "COMPUTE", "watcher", "COMPUTE MIN [ a , b ]"},
                           {20, "CTL", "user", "SPEC AG ok -- \"quoted\" & <odd>\x01"}};
     const auto verdict = [](int n, std::size_t line, std::optional<std::vector<int>> processes,
                             std::optional<std::string> instance, std::string outcome) {
@@ -171,6 +173,71 @@ TEST(Report, SaysForEachPropertyAndNWhatHoldsWhereItFailsAndWhatIsUnknown) {
     results.runs.pop_back();
     results.verdicts.resize(results.verdicts.size() - 2);
     EXPECT_EQ(exit_status(results), 0);
+}
+
+// Why from_json refuses the document of `results`, or "".
+std::string refusal(const Results& results) {
+    try {
+        from_json(to_json(results));
+        return "";
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+}
+
+TEST(Formats, RefuseADocumentThatNoCheckWritesNamingTheField) {
+    Results valid = sample();
+    valid.properties.push_back({22, "CTL", "main", "SPEC AG !(c[1] & c[2])"});
+    for (const int n : {2, 3}) valid.verdicts.push_back({n, 22, std::nullopt, std::nullopt, "true", std::nullopt, {}});
+    valid.every_n = {{14, "false", std::nullopt}, {22, "true", std::nullopt}};
+    ASSERT_EQ(refusal(valid), "");
+    const std::pair<std::function<void(Results&)>, const char*> spoilt[] = {
+        {[](Results& r) { r.verdicts[0].processes = {1, 1}; },
+         "verdicts[0].processes[1]: process 1 a second time: the processes of a FORALL are distinct"},
+        {[](Results& r) { r.verdicts[2].processes = {1, 3, 2}; },
+         "verdicts[2].processes: 3 processes for a FORALL over 2"},
+        {[](Results& r) { r.verdicts[6].processes = {1}; }, "verdicts[6].processes: processes for line 20, no FORALL"},
+        {[](Results& r) { r.verdicts[0].verdict = "timeout"; },
+         "verdicts[0].verdict: timeout in a run of N = 2 whose outcome is done"},
+        {[](Results& r) { r.runs[2].outcome = "skipped"; }, "verdicts[7].n: N = 4 was skipped"},
+        {[](Results& r) { std::erase_if(r.verdicts, [](const Verdict& v) { return v.n == 3 && v.line == 14; }); },
+         "runs[1]: N = 3 is done, but line 14 has no verdict for it"},
+        {[](Results& r) { r.every_n[0].verdict = "undecided"; },
+         "every_n[0].verdict: undecided, but the verdicts of line 14 make it false"},
+        {[](Results& r) { r.every_n[1].verdict = "false"; },
+         "every_n[1].verdict: false, but no verdict of line 22 is false"},
+        {[](Results& r) { r.every_n.push_back({22, "undecided", "why"}); },
+         "every_n[2].verdict: undecided, but every_n[1] says true of line 22"},
+    };
+    for (const auto& [spoil, why] : spoilt) {
+        Results results = valid;
+        spoil(results);
+        EXPECT_EQ(refusal(results), why);
+    }
+    // Only an invariant of main may hold for every N, as far as its text shows.
+    const std::tuple<const char*, const char*, const char*, bool> forms[] = {
+        {"CTL", "main", "AG AG (x -> y) -- AF in a comment", true},
+        {"CTL", "main", "NAME safe := AG x", true},
+        {"CTL", "main", "NAME -- the name and the formula follow", true},
+        {"CTL", "main", "FORALL (i) !c[i]", true},
+        {"CTL", "main", "FORALL (i, j) AG (i != j -> !(c[i] & c[j]))", true},
+        {"INVAR", "main", "INVARSPEC x = y", true},
+        {"CTL", "main", "FORALL (i, j) (i != j -> !(c[i] & c[j]))", false},
+        {"CTL", "main", "AG (x -> AF y)", false},
+        {"CTL", "main", "AG (x -> E [ y U z ])", false},
+        {"CTL", "main", "x", false},
+        {"INVAR", "main", "AG x", false},
+        {"LTL", "main", "G x", false},
+        {"COMPUTE", "main", "MIN [ x , y ]", false},
+        {"CTL", "user", "AG x", false},
+    };
+    for (const auto& [kind, module, text, invariant] : forms) {
+        Results results = valid;
+        results.properties.back() = {22, kind, module, text};
+        EXPECT_EQ(refusal(results), invariant ? "" : "every_n[1].verdict: true for line 22, which is no invariant "
+                                                     "of main (AG of a state formula) that the counted model decides")
+            << text;
+    }
 }
 
 TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
