@@ -188,7 +188,8 @@ std::string refusal(const Results& results) {
 TEST(Formats, RefuseADocumentThatNoCheckWritesNamingTheField) {
     Results valid = sample();
     valid.properties.push_back({22, "CTL", "main", "SPEC AG !(c[1] & c[2])"});
-    for (const int n : {2, 3}) valid.verdicts.push_back({n, 22, std::nullopt, std::nullopt, "true", std::nullopt, {}});
+    for (const int n : {2, 3})
+        valid.verdicts.push_back({n, 22, std::nullopt, std::nullopt, "true", std::nullopt, std::nullopt});
     valid.every_n = {{14, "false", std::nullopt}, {22, "true", std::nullopt}};
     ASSERT_EQ(refusal(valid), "");
     const std::pair<std::function<void(Results&)>, const char*> spoilt[] = {

@@ -152,10 +152,13 @@ public:
     }
 };
 
-// The operators of time, as NuSMV reserves them, and next and init.
-constexpr std::array<std::string_view, 26> temporal_words{"EX", "AX", "EF", "AF", "EG", "AG", "E", "A", "U",
-                                                          "BU", "EBF", "ABF", "EBG", "ABG", "X", "F", "G", "Y",
-                                                          "Z", "H", "O", "S", "T", "V", "next", "init"};
+// An operator of time, as NuSMV reserves them, or next or init.
+bool is_temporal(const smv::Token& token) {
+    constexpr std::array<std::string_view, 26> words{"EX", "AX",  "EF",  "AF",  "EG",  "AG", "E", "A", "U",
+                                                     "BU", "EBF", "ABF", "EBG", "ABG", "X",  "F", "G", "Y",
+                                                     "Z",  "H",   "O",   "S",   "T",   "V",  "next", "init"};
+    return token.kind == smv::TokenKind::name && std::find(words.begin(), words.end(), token.text) != words.end();
+}
 
 // What a row's text shows of the property whose formula starts on its
 // line: whether it is a FORALL and over how many processes, and whether it
@@ -176,7 +179,7 @@ LineText read_line_text(const Property& property) {
         return tokens[at].kind == smv::TokenKind::name && smv::is_property_keyword(tokens[at].text);
     };
     // The text starts with the keyword when the formula starts on its line.
-    std::size_t at = tokens.size() > 1 && is_keyword(0) ? 1 : 0;
+    std::size_t at = is_keyword(0) ? 1 : 0;
     std::size_t end = at;
     while (tokens[end].kind != smv::TokenKind::end && !is_keyword(end)) ++end;
     if (at < end && tokens[at].is("NAME")) {
@@ -194,14 +197,11 @@ LineText read_line_text(const Property& property) {
     // AG, the only operator of time that may lead, and what it applies to.
     const bool ctl = property.kind == "CTL";
     bool leading_ag = false;
-    for (; ctl && at < end && (tokens[at].is("AG") || tokens[at].is("(")); ++at) leading_ag |= tokens[at].is("AG");
+    for (; ctl && at < end && (tokens[at].is("AG") || tokens[at].is("(")); ++at)
+        leading_ag |= tokens[at].is("AG");
     const bool ag_needed = ctl && !(line.forall && line.forall_processes == 1);
     const bool timeless = std::none_of(tokens.begin() + static_cast<std::ptrdiff_t>(at),
-                                       tokens.begin() + static_cast<std::ptrdiff_t>(end), [](const smv::Token& token) {
-                                           return token.kind == smv::TokenKind::name &&
-                                                  std::find(temporal_words.begin(), temporal_words.end(),
-                                                            token.text) != temporal_words.end();
-                                       });
+                                       tokens.begin() + static_cast<std::ptrdiff_t>(end), is_temporal);
     line.may_be_invariant = property.module == "main" && (ctl || property.kind == "INVAR") &&
                             (!shown || ((leading_ag || !ag_needed) && timeless));
     return line;
