@@ -10,6 +10,8 @@ wrong most easily. GROUP is one of:
                NuSMV's command reader or its options would misread
   report       --report refusing what it cannot trust, and merging
   signals      an interrupted sweep keeps what it found
+  plot         a plot runs nothing that a model's name or a document holds
+               (needs gnuplot too)
   first-run    no checker, a checker that cannot start, a model NuSMV
                rejects, Windows line ends, a last line without its end
   checker      a checker that answers the counted model and then fails, and
@@ -18,10 +20,12 @@ wrong most easily. GROUP is one of:
 The groups that need NuSMV (RUVELLO_NUSMV, or NuSMV on PATH) exit with 77,
 and say so, without it.
 """
+import hashlib
 import json
 import os
 import re
 import resource
+import shutil
 import signal
 import subprocess
 import sys
@@ -88,6 +92,10 @@ ATTRIBUTION = [
         "MODULE main\nVAR\n  s[Proc] : boolean;\nASSIGN\n  init(s[Proc]) := FALSE;\n"
         "SPEC\n  FORALL (i, j) AG !(s[i] & s[j])\nSPEC\n  AG (s[1] -> s[1])\n",
         "2", [], {7: "warned", 9: "true"}, 3),
+    (  # the same, accepted: what was not translated has no verdict to show
+        "MODULE main\nVAR\n  s[Proc] : boolean;\nASSIGN\n  init(s[Proc]) := FALSE;\n"
+        "SPEC\n  FORALL (i, j) AG !(s[i] & s[j])\nSPEC\n  AG (s[1] -> s[1])\n",
+        "2", ["--accept-warnings"], {7: "warned", 9: "true"}, 3),
     (  # the bundled priority mutex: process 3 ignores the turn
         MUTEX, "2..4", [], {13: "true | false (1,3) +3 | false (1,3) +5", 16: "true | true | true"}, 1),
 ]
@@ -210,6 +218,8 @@ def report():
     for n in ("2", "3"):
         run(["--check", "-p", n, "-f", "m.in", "--json", "r%s.json" % n])
     document = json.load(open("r3.json"))
+    check(document.get("model_digest") == "sha256:" + hashlib.sha256(MUTEX.encode()).hexdigest(),
+          "the digest of the model: %s" % document.get("model_digest"))
     # Each document that cannot be trusted is refused, naming the file and the field.
     bad = [
         (lambda d: d["runs"][0].update(outcome="done\x1b[2J"), "runs[0].outcome"),
@@ -219,6 +229,13 @@ def report():
         (lambda d: d["runs"][0].update(seconds="fast"), "runs[0].seconds"),
         (lambda d: d["verdicts"][0].update(processes=[1, 9]), "verdicts[0].processes[1]"),
         (lambda d: d.pop("model"), "model"),
+        # and each that no check writes: a proof of a liveness property, a run
+        # done without its verdicts, a tuple of one process twice, and two
+        # entries every N of one line that disagree
+        (lambda d: d["every_n"][1].update(verdict="true", reason=None), "every_n[1].verdict"),
+        (lambda d: d.update(verdicts=[v for v in d["verdicts"] if v["n"] != 3]), "runs[0]"),
+        (lambda d: d["verdicts"][0].update(processes=[1, 1]), "verdicts[0].processes[1]"),
+        (lambda d: d["every_n"].append(dict(d["every_n"][0], verdict="undecided", reason="?")), "every_n[2].verdict"),
     ]
     for number, (spoil, field) in enumerate(bad):
         spoilt = json.loads(json.dumps(document))
@@ -229,13 +246,30 @@ def report():
         check(result.returncode == 3 and ("bad%d.json" % number) in said and field in said and "\x1b" not in said,
               "a document with a bad %s: %d %s" % (field, result.returncode, said))
     # Two documents that disagree about one N and line: an error naming both.
+    flipped = json.loads(json.dumps(document))
+    next(v for v in flipped["verdicts"] if v["line"] == 13 and v["processes"] == [1, 3])["verdict"] = "true"
+    write("flipped.json", json.dumps(flipped))
+    result = run(["--report", "r3.json", "flipped.json"])
+    said = result.stderr.decode()
+    check(result.returncode == 3 and "'r3.json' and 'flipped.json' disagree about N = 3, line 13" in said,
+          "disagreeing documents: %d %s" % (result.returncode, said))
+    # Two versions of the model, one guard apart, whatever their N: an error
+    # naming both; a document without the model's digest is merged with a note.
     edited = MUTEX.replace("(turn = id | id = 3)", "turn = id")
     write("m.in", edited)
-    run(["--check", "-p", "3", "-f", "m.in", "--json", "e3.json"])
-    result = run(["--report", "r3.json", "e3.json"])
-    said = result.stderr.decode()
-    check(result.returncode == 3 and "'r3.json' and 'e3.json' disagree about N = 3, line 13" in said,
-          "disagreeing documents: %d %s" % (result.returncode, said))
+    for n in ("3", "4"):
+        run(["--check", "-p", n, "-f", "m.in", "--json", "e%s.json" % n])
+    for others in (["e3.json"], ["e4.json"]):
+        result = run(["--report", "r2.json"] + others)
+        said = result.stderr.decode()
+        check(result.returncode == 3 and "'r2.json' and '%s' were made from different versions of the model" %
+              others[0] in said, "two versions of the model: %d %s" % (result.returncode, said))
+    undigested = json.load(open("r2.json"))
+    undigested.pop("model_digest", None)
+    write("old.json", json.dumps(undigested))
+    result = run(["--report", "old.json", "r3.json"])
+    check(result.returncode == 1 and b"'old.json' records no digest of the model's text" in result.stdout,
+          "a document without a digest: %d %s %s" % (result.returncode, result.stdout, result.stderr))
     # Documents that agree merge into the sweep's table.
     write("m.in", MUTEX)
     whole = run(["--check", "-p", "2..3", "-f", "m.in", "--json", "whole.json"]).stdout
@@ -300,6 +334,48 @@ def signals():
     check(os.path.exists("c.json") and json.load(open("c.json"))["notes"] == [table.splitlines()[-1]] and
           len(ElementTree.parse("c.xml").getroot().findall("testsuite")) == 2 and os.listdir("private") == [],
           "SIGINT during the counted model: the files")
+
+
+def plot():
+    need_nusmv()
+    if not shutil.which("gnuplot"):
+        print("SKIPPED: no gnuplot (Debian's package gnuplot-nox)")
+        sys.exit(77)
+    # What gnuplot would run, or what would end its string and run what
+    # follows; a canary file for each field that reaches the plot, which a
+    # command run from that field would create.
+    forms = {"backquotes": "`touch $%s`", "dollar": "$(touch $%s)", "double quotes": '"`touch $%s`"',
+             "single quotes": "'`touch $%s`'", "newline": "\n`touch $%s`", "backslash": '\\"`touch $%s`"'}
+    fields = ("MODEL", "OUTPUT", "DOCUMENT")
+    canaries = {field: os.path.abspath("canary." + field) for field in fields}
+    env = {field: canaries[field] for field in fields}
+    model = open(os.path.join(SOURCE, "tests", "check", "one.in")).read()
+    write("m.in", model)
+    run(["--check", "-p", "1..2", "-f", "m.in", "--json", "m.json"])
+    document = json.load(open("m.json"))
+
+    # Drawn, with the name in the title as it is.
+    def drawn(result, picture, title, what):
+        texts = ElementTree.parse(picture).getroot().itertext() if os.path.exists(picture) else []
+        drawn_title = " ".join(" ".join(texts).split())
+        check(result.returncode == 0 and "touch $" + title in drawn_title,
+              "%s: status %d, %s, drawn: %s" % (what, result.returncode, result.stderr, drawn_title[:150]))
+        for field, canary in canaries.items():
+            check(not os.path.exists(canary), "%s: gnuplot ran a command from the %s" % (what, field.lower()))
+            if os.path.exists(canary):
+                os.remove(canary)
+
+    for name, form in forms.items():
+        folder = "d" + form % "MODEL"
+        os.makedirs(folder)
+        write(os.path.join(folder, "m.in"), model)
+        picture = "g" + form % "OUTPUT" + ".svg"
+        result = run(["--check", "-p", "1..2", "-f", os.path.join(folder, "m.in"), "--plot", picture], env=env)
+        drawn(result, picture, "MODEL", "a model and a plot named with %s" % name)
+        document["model"] = "m" + form % "DOCUMENT"
+        write("d.json", json.dumps(document))
+        result = run(["--report", "d.json", "--plot", "r.svg"], env=env)
+        drawn(result, "r.svg", "DOCUMENT", "a document whose model is named with %s" % name)
 
 
 def first_run():
@@ -391,5 +467,5 @@ def checker():
 
 
 GROUPS = {"attribution": attribution, "outputs": outputs, "paths": paths, "report": report,
-          "signals": signals, "first-run": first_run, "checker": checker}
+          "signals": signals, "plot": plot, "first-run": first_run, "checker": checker}
 run_in_scratch(GROUPS[GROUP])

@@ -3,8 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <tuple>
 
 #include "checker.h"
+#include "digest.h"
 #include "formats.h"
 #include "naming.h"
 #include "report.h"
@@ -160,7 +163,7 @@ Results sample() {
     results.runs = {{2, "done", 0.5, std::nullopt}, {3, "done", 0.7, std::nullopt},
                     {4, "timeout", 9, "stopped after 9 s"}};
     results.properties = {{14, "CTL", "main", "  FORALL (i, j) AG (i != j -> !(c[i] & c[j]))"},
-                          {17, "COMPUTE", "main", "COMPUTE MIN [ a , b ]"},
+                          {17, "COMPUTE", "watcher", "COMPUTE MIN [ a , b ]"},
                           {20, "CTL", "user", "SPEC AG ok -- \"quoted\" & <odd>\x01"}};
     const auto verdict = [](int n, std::size_t line, std::optional<std::vector<int>> processes,
                             std::optional<std::string> instance, std::string outcome) {
@@ -201,6 +204,72 @@ TEST(Report, SaysForEachPropertyAndNWhatHoldsWhereItFailsAndWhatIsUnknown) {
     EXPECT_EQ(exit_status(results), 0);
 }
 
+// Why from_json refuses the document of `results`, or "".
+std::string refusal(const Results& results) {
+    try {
+        from_json(to_json(results));
+        return "";
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+}
+
+TEST(Formats, RefuseADocumentThatNoCheckWritesNamingTheField) {
+    Results valid = sample();
+    valid.properties.push_back({22, "CTL", "main", "SPEC AG !(c[1] & c[2])"});
+    for (const int n : {2, 3})
+        valid.verdicts.push_back({n, 22, std::nullopt, std::nullopt, "true", std::nullopt, std::nullopt});
+    valid.every_n = {{14, "false", std::nullopt}, {22, "true", std::nullopt}};
+    ASSERT_EQ(refusal(valid), "");
+    const std::pair<std::function<void(Results&)>, const char*> spoilt[] = {
+        {[](Results& r) { r.verdicts[0].processes = {1, 1}; },
+         "verdicts[0].processes[1]: process 1 a second time: the processes of a FORALL are distinct"},
+        {[](Results& r) { r.verdicts[2].processes = {1, 3, 2}; },
+         "verdicts[2].processes: 3 processes for a FORALL over 2"},
+        {[](Results& r) { r.verdicts[6].processes = {1}; }, "verdicts[6].processes: processes for line 20, no FORALL"},
+        {[](Results& r) { r.verdicts[0].verdict = "timeout"; },
+         "verdicts[0].verdict: timeout in a run of N = 2 whose outcome is done"},
+        {[](Results& r) { r.runs[2].outcome = "skipped"; }, "verdicts[7].n: N = 4 was skipped"},
+        {[](Results& r) { std::erase_if(r.verdicts, [](const Verdict& v) { return v.n == 3 && v.line == 14; }); },
+         "runs[1]: N = 3 is done, but line 14 has no verdict for it"},
+        {[](Results& r) { r.every_n[0].verdict = "undecided"; },
+         "every_n[0].verdict: undecided, but the verdicts of line 14 make it false"},
+        {[](Results& r) { r.every_n[1].verdict = "false"; },
+         "every_n[1].verdict: false, but no verdict of line 22 is false"},
+        {[](Results& r) { r.every_n.push_back({22, "undecided", "why"}); },
+         "every_n[2].verdict: undecided, but every_n[1] says true of line 22"},
+    };
+    for (const auto& [spoil, why] : spoilt) {
+        Results results = valid;
+        spoil(results);
+        EXPECT_EQ(refusal(results), why);
+    }
+    // Only an invariant of main may hold for every N, as far as its text shows.
+    const std::tuple<const char*, const char*, const char*, bool> forms[] = {
+        {"CTL", "main", "AG AG (x -> y) -- AF in a comment", true},
+        {"CTL", "main", "NAME safe := AG x", true},
+        {"CTL", "main", "NAME -- the name and the formula follow", true},
+        {"CTL", "main", "FORALL (i) !c[i]", true},
+        {"CTL", "main", "FORALL (i, j) AG (i != j -> !(c[i] & c[j]))", true},
+        {"INVAR", "main", "INVARSPEC x = y", true},
+        {"CTL", "main", "FORALL (i, j) (i != j -> !(c[i] & c[j]))", false},
+        {"CTL", "main", "AG (x -> AF y)", false},
+        {"CTL", "main", "AG (x -> E [ y U z ])", false},
+        {"CTL", "main", "x", false},
+        {"INVAR", "main", "AG x", false},
+        {"LTL", "main", "G x", false},
+        {"COMPUTE", "main", "MIN [ x , y ]", false},
+        {"CTL", "user", "AG x", false},
+    };
+    for (const auto& [kind, module, text, invariant] : forms) {
+        Results results = valid;
+        results.properties.back() = {22, kind, module, text};
+        EXPECT_EQ(refusal(results), invariant ? "" : "every_n[1].verdict: true for line 22, which is no invariant "
+                                                     "of main (AG of a state formula) that the counted model decides")
+            << text;
+    }
+}
+
 TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
     const Results results = sample();
     const Results read = from_json(to_json(results));
@@ -221,6 +290,29 @@ TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
     other.model = "other.in";
     EXPECT_THROW(merged({{"all", results}, {"other", other}}), std::runtime_error);
 
+    // Versions of a model told apart by its digest; a document without one merged with a note.
+    Results digested = early, version = late;
+    digested.model_digest = "sha256:" + std::string(64, 'a');
+    version.model_digest = "sha256:" + std::string(64, 'b');
+    EXPECT_EQ(from_json(to_json(digested)).model_digest, digested.model_digest);
+    try {
+        merged({{"early", digested}, {"late", late}, {"version", version}});
+        ADD_FAILURE() << "two versions merged";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()), "'early' and 'version' were made from different versions of the model: "
+                                             "the digests of its text differ");
+    }
+    const Results unknown = merged({{"early", digested}, {"late", late}});
+    EXPECT_EQ(unknown.model_digest, std::nullopt);
+    EXPECT_EQ(unknown.notes, std::vector<std::string>{"'late' records no digest of the model's text (an earlier "
+                                                      "ruvello wrote it): a document of another version of the "
+                                                      "model cannot be told from it"});
+    version.model_digest = digested.model_digest;
+    EXPECT_EQ(merged({{"early", digested}, {"late", version}}).model_digest, digested.model_digest);
+    std::string spoilt = to_json(digested);
+    spoilt.replace(spoilt.find("sha256:a"), 8, "sha256:A");
+    EXPECT_THROW(from_json(spoilt), std::runtime_error);
+
     const std::string junit = to_junit(results);
     EXPECT_NE(junit.find("<testsuite name=\"N=3\" tests=\"5\" failures=\"4\" errors=\"0\""), std::string::npos);
     EXPECT_NE(junit.find("name=\"N=3 line 20 u[2]\""), std::string::npos);
@@ -233,6 +325,27 @@ TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
 }  // namespace
 
 namespace {
+
+TEST(Digest, IsTheSHA256OfTheBytesAtEveryLengthAroundTheEndOfABlock) {
+    const std::pair<std::string, const char*> cases[] = {
+        {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+        {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+        {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+         "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+        {std::string(55, 'a'), "9f4390f8d30c2dd92ec9f095b65e2b9ae9b0a925a5258e241c9f1e910f734318"},
+        {std::string(56, 'a'), "b35439a4ac6f0948b6d6f9e3c6af0f5f590ce20f1bde7090ef7970686ec6738a"},
+        {std::string(63, 'a'), "7d3e74a05d7db15bce4ad9ec0658ea98e3f06eeecf16b4c6fff2da457ddc2f34"},
+        {std::string(64, 'a'), "ffe054fe7ae0cb6dc65c3af9b61d5209f439851db43d0ba5997337df154668eb"},
+        {std::string(65, 'a'), "635361c48bb9eab14198e76ea8ab7f1a41685d6ad62aa9146d301d4f17eb0ae0"},
+        {std::string(120, 'a'), "2f3d335432c70b580af0e8e1b3674a7c020d683aa5f73aaaedfdc55af904c21c"},
+        {std::string(1'000'000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+    };
+    for (const auto& [bytes, digest] : cases) EXPECT_EQ(sha256_hex(bytes), digest) << bytes.size() << " bytes";
+    std::string every_byte;
+    for (int round = 0; round < 3; ++round)
+        for (int byte = 0; byte < 256; ++byte) every_byte += static_cast<char>(byte);
+    EXPECT_EQ(sha256_hex(every_byte), "f3a25aa93aa2fbba28d79260535bbd6a5eb0fc1c24a8b0f04e12b484c1dfe363");
+}
 
 TEST(Checker, TellsTheInvariantsOfAListingWhoseFormulasMayGoOnOverLines) {
     const std::vector<ListedProperty> listing = listing_of(

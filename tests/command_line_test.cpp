@@ -87,8 +87,9 @@ TEST(CommandLine, ReadsEveryFormOfTheOptionsAndNamesWhatIsWrong) {
         {"--check -p 2..,7 --budget 1m -f m.in", "ruvello: -p needs numbers of processes of 1 or more, a range "
                                                  "FROM..TO or a list 2,3,5, not '2..,7'"},
         {"--check -p 5.. -f m.in", "ruvello: -p '5..' has no end: give the sweep a --budget, such as 10m"},
-        {"--check -p 3 -f m.in --budget soon", "ruvello: --budget needs a duration above 0 such as 90s, 10m or "
-                                               "1h30m, not 'soon'"},
+        {"--check -p 3 -f m.in --budget 10", "ruvello: --budget needs a duration of hours, minutes and seconds, "
+                                             "in that order and each at most once, such as 90s, 10m, 1h30m or "
+                                             "2.5h (above 0, at most 10000h), not '10'"},
         {"-p '' -f m.in", "ruvello: -p needs a whole number, not ''"},
         {"-p 2..4 -f m.in", "ruvello: -p takes a range or a list only with --check, not '2..4'"},
         {"--check -p 4..2 -f m.in", "ruvello: -p range '4..2' is empty"},
@@ -134,10 +135,14 @@ TEST(CommandLine, TakesAWholeSignedDecimalInt32AsN) {
         EXPECT_EQ(ruvello::parse_process_count(text), value) << '"' << text << '"';
 }
 
-TEST(CommandLine, TakesADurationInSecondsMinutesAndHours) {
+TEST(CommandLine, TakesADurationOfHoursMinutesAndSecondsInThatOrderEachOnce) {
     const std::pair<const char*, std::optional<double>> cases[] = {
-        {"90", 90}, {"90s", 90}, {"10m", 600}, {"2h", 7200}, {"1h30m", 5400}, {"1.5m", 90},
-        {"", std::nullopt}, {"0s", std::nullopt}, {"10x", std::nullopt}, {"m", std::nullopt}, {"-5s", std::nullopt},
+        {"90s", 90}, {"10m", 600}, {"2h", 7200}, {"1h30m", 5400}, {"1h2m3s", 3723}, {"1.5m", 90}, {"0.25s", 0.25},
+        {"10000h", 36e6}, {"10", std::nullopt}, {"1m1h", std::nullopt}, {"90s90s", std::nullopt},
+        {"1m30", std::nullopt}, {"1s1m", std::nullopt}, {"", std::nullopt}, {"0s", std::nullopt},
+        {"0h0m", std::nullopt}, {"10x", std::nullopt}, {"m", std::nullopt}, {"-5s", std::nullopt},
+        {"+5s", std::nullopt}, {".5s", std::nullopt}, {"5.s", std::nullopt}, {"1e3s", std::nullopt},
+        {"infs", std::nullopt}, {"10M", std::nullopt}, {" 5s", std::nullopt}, {"10001h", std::nullopt},
     };
     for (const auto& [text, seconds] : cases) EXPECT_EQ(ruvello::parse_duration(text), seconds) << text;
 }

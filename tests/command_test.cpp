@@ -13,6 +13,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <sstream>
 
 #include "read_file.h"
 
@@ -157,6 +158,14 @@ TEST_F(Command, TranslatesFilesAndPipes) {
     const Outcome help = run("$R --help");
     EXPECT_EQ(help.status, 0);
     EXPECT_TRUE(help.out.starts_with("Usage: ruvello ")) << help.out;
+    // Each line fits a terminal, and one says what the column every N is, with where to read more.
+    std::istringstream lines(help.out);
+    bool every_n = false;
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_LE(line.size(), 80u) << line;
+        every_n |= line.find("every N") != std::string::npos && line.find("man ruvello") != std::string::npos;
+    }
+    EXPECT_TRUE(every_n) << help.out;
 }
 
 // A model file over 8 MB is translated on threads, a pipe by the line loop.

@@ -1,6 +1,7 @@
 #include "formats.h"
 
 #include <algorithm>
+#include <array>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -8,6 +9,9 @@
 #include <nlohmann/json.hpp>
 #include <set>
 #include <stdexcept>
+
+#include "smv/lexer.h"
+#include "smv/parser.h"
 
 namespace ruvello::check {
 
@@ -82,6 +86,13 @@ std::string xml_escaped(std::string_view text) {
     return escaped;
 }
 
+// "sha256:" and 64 lower-case hexadecimal digits.
+bool is_model_digest(std::string_view text) {
+    constexpr std::string_view prefix = "sha256:";
+    return text.size() == prefix.size() + 64 && text.starts_with(prefix) &&
+           text.find_first_not_of("0123456789abcdef", prefix.size()) == std::string_view::npos;
+}
+
 // Reads a document field by field, each checked against what to_json
 // writes; the first that is not says where it is and why.
 class Reader {
@@ -141,11 +152,150 @@ public:
     }
 };
 
+// An operator of time, as NuSMV reserves them, or next or init.
+bool is_temporal(const smv::Token& token) {
+    constexpr std::array<std::string_view, 26> words{"EX", "AX",  "EF",  "AF",  "EG",  "AG", "E", "A", "U",
+                                                     "BU", "EBF", "ABF", "EBG", "ABG", "X",  "F", "G", "Y",
+                                                     "Z",  "H",   "O",   "S",   "T",   "V",  "next", "init"};
+    return token.kind == smv::TokenKind::name && std::find(words.begin(), words.end(), token.text) != words.end();
+}
+
+// What a row's text shows of the property whose formula starts on its
+// line: whether it is a FORALL and over how many processes, and whether it
+// may be an invariant of main, which alone the counted model decides for
+// every N (SPEC AG phi, phi without temporal operators; FORALL (i) phi,
+// read as AG phi; INVARSPEC phi). What the text does not show, cut short
+// or after a comment, is taken to be possible.
+struct LineText {
+    bool forall = false;
+    std::optional<std::size_t> forall_processes;
+    bool may_be_invariant = false;
+};
+
+LineText read_line_text(const Property& property) {
+    LineText line;
+    const std::vector<smv::Token> tokens = smv::tokenize(property.text);
+    const auto is_keyword = [&](std::size_t at) {
+        return tokens[at].kind == smv::TokenKind::name && smv::is_property_keyword(tokens[at].text);
+    };
+    // The text starts with the keyword when the formula starts on its line.
+    std::size_t at = is_keyword(0) ? 1 : 0;
+    std::size_t end = at;
+    while (tokens[end].kind != smv::TokenKind::end && !is_keyword(end)) ++end;
+    if (at < end && tokens[at].is("NAME")) {
+        while (at < end && !tokens[at].is(":=")) ++at;
+        at = std::min(at + 1, end);
+    }
+    line.forall = at < end && tokens[at].is("FORALL");
+    if (line.forall && ++at < end && tokens[at].is("(")) {
+        std::size_t names = 0;
+        while (++at < end && !tokens[at].is(")")) names += tokens[at].kind == smv::TokenKind::name;
+        if (at < end) line.forall_processes = names;
+        at = std::min(at + 1, end);
+    }
+    const bool shown = at < end;
+    // AG, the only operator of time that may lead, and what it applies to.
+    const bool ctl = property.kind == "CTL";
+    bool leading_ag = false;
+    for (; ctl && at < end && (tokens[at].is("AG") || tokens[at].is("(")); ++at)
+        leading_ag |= tokens[at].is("AG");
+    const bool ag_needed = ctl && !(line.forall && line.forall_processes == 1);
+    const bool timeless = std::none_of(tokens.begin() + static_cast<std::ptrdiff_t>(at),
+                                       tokens.begin() + static_cast<std::ptrdiff_t>(end), is_temporal);
+    line.may_be_invariant = property.module == "main" && (ctl || property.kind == "INVAR") &&
+                            (!shown || ((leading_ag || !ag_needed) && timeless));
+    return line;
+}
+
+// Refuses a document that no check writes, though each field is one that a
+// check may write: a verdict that its run could not give, a run done
+// without a verdict for a property that it checks, a tuple of processes
+// that no FORALL has, a column every N that the finite verdicts or the
+// property's form rule out.
+void refuse_impossible(const Results& results, const Reader& read) {
+    std::map<std::size_t, LineText> lines;
+    for (const Property& property : results.properties) lines.emplace(property.line, read_line_text(property));
+    std::map<int, const Run*> runs;
+    for (const Run& run : results.runs) runs.emplace(run.n, &run);
+    std::set<std::pair<int, std::size_t>> with_verdict;  // N and line
+    for (std::size_t i = 0; i < results.verdicts.size(); ++i) {
+        const Verdict& verdict = results.verdicts[i];
+        const std::string field = "verdicts[" + std::to_string(i) + "]";
+        const std::string& outcome = runs.at(verdict.n)->outcome;
+        with_verdict.emplace(verdict.n, verdict.line);
+        if (outcome == "skipped") read.refuse(field + ".n", "N = " + std::to_string(verdict.n) + " was skipped");
+        for (const char* of_the_run : {"timeout", "interrupted", "skipped"})
+            if (verdict.verdict == of_the_run && outcome != of_the_run)
+                read.refuse(field + ".verdict", verdict.verdict + " in a run of N = " + std::to_string(verdict.n) +
+                                                    " whose outcome is " + outcome);
+        if (!verdict.processes) continue;
+        const LineText& line = lines.at(verdict.line);
+        const std::vector<int>& processes = *verdict.processes;
+        if (!line.forall)
+            read.refuse(field + ".processes", "processes for line " + std::to_string(verdict.line) + ", no FORALL");
+        if (processes.empty() || (line.forall_processes && processes.size() != *line.forall_processes))
+            read.refuse(field + ".processes", std::to_string(processes.size()) + " processes for a FORALL over " +
+                                                  (line.forall_processes ? std::to_string(*line.forall_processes)
+                                                                         : std::string("some")));
+        for (std::size_t k = 1; k < processes.size(); ++k)
+            if (std::find(processes.begin(), processes.begin() + static_cast<std::ptrdiff_t>(k), processes[k]) !=
+                processes.begin() + static_cast<std::ptrdiff_t>(k))
+                read.refuse(field + ".processes[" + std::to_string(k) + "]",
+                            "process " + std::to_string(processes[k]) + " a second time: the processes of a "
+                            "FORALL are distinct");
+    }
+    // A property of main has a verdict at every N done, unless it is a FORALL
+    // over more processes than N; one of a module may have no instance.
+    for (std::size_t r = 0; r < results.runs.size(); ++r) {
+        const Run& run = results.runs[r];
+        if (run.outcome != "done") continue;
+        for (const Property& property : results.properties) {
+            const LineText& line = lines.at(property.line);
+            const bool none_to_check =
+                property.module != "main" ||
+                (line.forall && (!line.forall_processes ||
+                                 *line.forall_processes > static_cast<std::size_t>(run.n)));
+            if (!none_to_check && !with_verdict.contains({run.n, property.line}))
+                read.refuse("runs[" + std::to_string(r) + "]",
+                            "N = " + std::to_string(run.n) + " is done, but line " + std::to_string(property.line) +
+                                " has no verdict for it");
+        }
+    }
+    // The column every N: false from a false verdict alone, as the finite
+    // verdicts leave it, true only for an invariant, and one verdict for a
+    // line, whose properties, when it has several, are outside the class
+    // that the counted model decides.
+    std::map<std::size_t, std::size_t> first_of_line;
+    for (std::size_t i = 0; i < results.every_n.size(); ++i) {
+        const EveryN& each = results.every_n[i];
+        const std::string field = "every_n[" + std::to_string(i) + "]";
+        const std::string line_text = "line " + std::to_string(each.line);
+        const EveryN left = with_finite_verdicts(each, results.verdicts);
+        if (left.verdict != each.verdict)
+            read.refuse(field + ".verdict", each.verdict + ", but the verdicts of " + line_text + " make it " +
+                                                left.verdict);
+        const bool some_false = std::any_of(results.verdicts.begin(), results.verdicts.end(), [&](const Verdict& v) {
+            return v.line == each.line && v.verdict == "false";
+        });
+        if (each.verdict == "false" && !some_false)
+            read.refuse(field + ".verdict", "false, but no verdict of " + line_text + " is false");
+        if (each.verdict == "true" && !lines.at(each.line).may_be_invariant)
+            read.refuse(field + ".verdict", "true for " + line_text + ", which is no invariant of main (AG of a "
+                                            "state formula) that the counted model decides");
+        const auto [first, added] = first_of_line.emplace(each.line, i);
+        if (!added && results.every_n[first->second].verdict != each.verdict)
+            read.refuse(field + ".verdict", each.verdict + ", but every_n[" + std::to_string(first->second) +
+                                                "] says " + results.every_n[first->second].verdict + " of " +
+                                                line_text);
+    }
+}
+
 }  // namespace
 
 std::string to_json(const Results& results) {
     json document;
     document["model"] = results.model;
+    document["model_digest"] = or_null(results.model_digest);
     document["checker"] = {{"path", results.checker_path}, {"version", results.checker_version}};
     document["every_tuple"] = results.every_tuple;
     document["runs"] = json::array();
@@ -202,6 +352,13 @@ Results from_json(std::string_view text) {
     Results results;
     constexpr long long most_lines = LLONG_MAX;
     results.model = read.text(read.at(document, "document", "model"), "model");
+    // Documents of earlier versions have no digest of the model.
+    if (const auto digest = document.find("model_digest"); digest != document.end() && !digest->is_null()) {
+        results.model_digest = read.text(*digest, "model_digest");
+        if (!is_model_digest(*results.model_digest))
+            read.refuse("model_digest", "'" + Reader::shown(*results.model_digest) + "' is not sha256: and 64 "
+                                        "hexadecimal digits");
+    }
     const json& checker = read.at(document, "document", "checker");
     results.checker_path = read.text(read.at(checker, "checker", "path"), "checker.path");
     results.checker_version = read.text(read.at(checker, "checker", "version"), "checker.version");
@@ -303,6 +460,7 @@ Results from_json(std::string_view text) {
             read_budget.predicted_seconds = read.amount(predicted, "budget.predicted_seconds");
         results.budget = read_budget;
     }
+    refuse_impossible(results, read);
     return results;
 }
 
@@ -316,6 +474,10 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
     all.notes.clear();
     all.budget.reset();  // a budget is one sweep's
     const std::string& first_name = documents.front().first;
+    std::optional<std::size_t> digest_source;  // the first document with a digest of the model
+    const auto note = [&](const std::string& text) {
+        if (std::find(all.notes.begin(), all.notes.end(), text) == all.notes.end()) all.notes.push_back(text);
+    };
     // Each N from the last document that has it; the others that have it
     // must say the same of it.
     std::map<int, std::size_t> source_of_n;
@@ -338,6 +500,20 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
         if (document.model != all.model)
             throw std::runtime_error("the documents are of different models: '" + first_name + "' of '" +
                                      all.model + "' and '" + name + "' of '" + document.model + "'");
+        // Two versions of a model may share its name and the text of its
+        // properties; the merged document is of one version only when every
+        // document says which.
+        if (!document.model_digest) {
+            all.model_digest.reset();
+            note("'" + name + "' records no digest of the model's text (an earlier ruvello wrote it): a "
+                 "document of another version of the model cannot be told from it");
+        } else if (!digest_source) {
+            digest_source = d;
+        } else if (document.model_digest != documents[*digest_source].second.model_digest) {
+            throw std::runtime_error("'" + documents[*digest_source].first + "' and '" + name +
+                                     "' were made from different versions of the model: the digests of its "
+                                     "text differ");
+        }
         if (document.every_tuple != all.every_tuple)
             throw std::runtime_error("'" + first_name + "' and '" + name + "' differ: one checks every tuple "
                                      "of processes and the other processes 1 and 2 only (--symmetric)");
@@ -368,8 +544,7 @@ Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
                     return each.line == warning.line && each.message == warning.message;
                 }))
                 all.warnings.push_back(warning);
-        for (const std::string& note : document.notes)
-            if (std::find(all.notes.begin(), all.notes.end(), note) == all.notes.end()) all.notes.push_back(note);
+        for (const std::string& each : document.notes) note(each);
     }
     for (auto& [line, property] : properties) all.properties.push_back(std::move(property.first));
     // Every N: true where a document's counted model proved it, else as the

@@ -15,29 +15,33 @@ namespace ruvello::check {
 
 namespace {
 
-// A text inside one of gnuplot's double-quoted strings (the terminals are
-// set to take the rest as it is).
-std::string gnuplot_text(std::string_view text) {
-    std::string safe;
-    for (const char c : text)
-        safe += static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f || c == '"' || c == '\\'
-                    ? '?'
-                    : c;
-    return safe;
+// A text as a string of gnuplot's script, whatever it holds: in single
+// quotes, where gnuplot substitutes nothing (in double quotes it runs
+// `...` as a shell command, and reads backslash escapes), with a quote
+// doubled. A line end would end the command, and bytes beyond ASCII may not
+// be UTF-8, which the SVG must be: those show as '?'.
+std::string gnuplot_string(std::string_view text) {
+    std::string quoted = "'";
+    for (const char c : text) {
+        if (c == '\'') quoted += "''";
+        else quoted += static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) >= 0x7f ? '?' : c;
+    }
+    return quoted + "'";
 }
 
 }  // namespace
 
 std::string growth_script(const Results& results, const std::string& output, bool png) {
-    std::string script = png ? "set terminal pngcairo noenhanced size 800,480 font 'sans,10'\n"
-                             : "set terminal svg noenhanced size 800,480 dynamic font 'sans,11'\n";
-    script += "set output \"" + gnuplot_text(output) + "\"\n"
-              "set title \"ruvello --check " + gnuplot_text(results.model) + ": how the check grows with N\"\n"
-              "set xlabel \"N, the number of processes\"\n"
-              "set logscale y\nset ylabel \"reachable states\"\n"
-              "set logscale y2\nset y2label \"seconds of NuSMV\"\n"
+    const auto text = gnuplot_string;
+    std::string script = png ? "set terminal pngcairo noenhanced size 800,480 font " + text("sans,10") + "\n"
+                             : "set terminal svg noenhanced size 800,480 dynamic font " + text("sans,11") + "\n";
+    script += "set output " + text(output) + "\n" +
+              "set title " + text("ruvello --check " + results.model + ": how the check grows with N") + "\n" +
+              "set xlabel " + text("N, the number of processes") + "\n" +
+              "set logscale y\nset ylabel " + text("reachable states") + "\n" +
+              "set logscale y2\nset y2label " + text("seconds of NuSMV") + "\n" +
               "set ytics nomirror\nset y2tics\nset xtics 1\nset grid\nset key top left\n"
-              "set datafile missing \"?\"\n"
+              "set datafile missing " + text("?") + "\n" +
               "$growth << EOD\n";
     bool timeouts = false;
     for (const Run& run : results.runs) {
@@ -51,12 +55,13 @@ std::string growth_script(const Results& results, const std::string& output, boo
         script += row;
     }
     script += "EOD\n"
-              "plot $growth using 1:2 with linespoints linewidth 2 pointtype 7 title \"reachable states\", \\\n"
-              "     $growth using 1:($4 == 0 ? $3 : 1/0) axes x1y2 with linespoints linewidth 2 pointtype 5 "
-              "title \"seconds\"";
+              "plot $growth using 1:2 with linespoints linewidth 2 pointtype 7 title " + text("reachable states") +
+              ", \\\n"
+              "     $growth using 1:($4 == 0 ? $3 : 1/0) axes x1y2 with linespoints linewidth 2 pointtype 5 title " +
+              text("seconds");
     if (timeouts)
         script += ", \\\n     $growth using 1:($4 == 1 ? $3 : 1/0) axes x1y2 with points pointtype 3 pointsize 3 "
-                  "linecolor rgb \"red\" title \"timeout (seconds when stopped)\"";
+                  "linecolor rgb " + text("red") + " title " + text("timeout (seconds when stopped)");
     return script + "\n";
 }
 

@@ -370,7 +370,7 @@ std::string table(const Results& results, std::size_t width) {
         out += (warning.property ? "line " + std::to_string(*warning.property) : std::string("every property")) +
                ": warned, no verdict: the translation does not state it as written (line " +
                std::to_string(warning.line) + ": " + shown(warning.message) +
-               "); --accept-warnings shows the verdicts\n";
+               "); --accept-warnings shows NuSMV's verdicts on what the translation wrote\n";
     for (const std::string& note : results.notes) out += shown(note) + "\n";
     return out;
 }

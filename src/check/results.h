@@ -61,6 +61,9 @@ struct CostlyWarning {
 
 struct Results {
     std::string model;
+    // "sha256:" and the SHA-256 of the model's text, by which documents tell
+    // its versions apart; none in documents of earlier versions of ruvello.
+    std::optional<std::string> model_digest;
     std::string checker_path;
     std::string checker_version;
     bool every_tuple = true;  // FORALL over every tuple of distinct processes, or 1 and 2

@@ -13,6 +13,7 @@
 
 #include "checker.h"
 #include "counted/counted.h"
+#include "digest.h"
 #include "textops/textops.h"
 #include "files.h"
 #include "formats.h"
@@ -424,6 +425,7 @@ void Sweep::prepare() {
         model_ = read_all(source);
     }
     prefix_ = name_prefix_for(model_);
+    results_.model_digest = "sha256:" + sha256_hex(model_);
 
     // What ruvello writes must not take the model's place.
     for (const std::optional<std::string>& output : {command_.json_path, command_.junit_path, command_.plot_path})
@@ -746,36 +748,42 @@ void Sweep::record_verdicts(const Job& job) {
 // A verdict on a translation that does not state the property as the model
 // does is no verdict on the model: a warning at a property's lines costs
 // that property's verdicts, one elsewhere every verdict, unless the user
-// accepts the warnings.
+// accepts the warnings. A property that a warning left without instances
+// has no verdict either way.
 void Sweep::mark_warned_verdicts() {
-    if (command_.accept_warnings) return;
+    const bool accepted = command_.accept_warnings;
     std::set<std::pair<std::size_t, std::string>> listed;
     for (const Column& column : columns_) {
         std::set<std::size_t> warned_lines;  // of properties
         bool everything = false;
+        std::vector<CostlyWarning> costly;
         for (const TranslationWarnings::Given& given : column.warnings) {
             if (costs_no_verdict(given.kind)) continue;
             std::optional<std::size_t> property;
             for (const NamedProperty& each : column.named.properties)
                 if (each.keyword_line <= given.line && given.line <= each.last_line) property = each.line;
             if (property) warned_lines.insert(*property);
-            else everything = true;
-            if (listed.emplace(given.line, given.message).second)
-                results_.warnings.push_back({given.line, property, given.message});
+            else everything = !accepted;
+            costly.push_back({given.line, property, given.message});
         }
-        if (warned_lines.empty() && !everything) continue;
         const auto warned = [&](std::size_t line) { return everything || warned_lines.contains(line); };
         std::set<std::size_t> with_verdict;
         for (Verdict& verdict : results_.verdicts) {
             if (verdict.n != column.n || !warned(verdict.line)) continue;
             with_verdict.insert(verdict.line);
-            if (verdict.verdict == "true" || verdict.verdict == "false") verdict.verdict = "warned";
+            if (!accepted && (verdict.verdict == "true" || verdict.verdict == "false")) verdict.verdict = "warned";
         }
-        // A FORALL that the warning left without instances has no verdict to lose.
+        std::set<std::size_t> without_instances;
         for (const NamedProperty& property : column.named.properties)
-            if (warned(property.line) && with_verdict.insert(property.line).second)
+            if (warned(property.line) && with_verdict.insert(property.line).second) {
+                without_instances.insert(property.line);
                 results_.verdicts.push_back({column.n, property.line, std::nullopt, std::nullopt, "warned",
                                              std::nullopt, std::nullopt});
+            }
+        for (const CostlyWarning& warning : costly)
+            if ((!accepted || without_instances.contains(warning.property.value_or(0))) &&
+                listed.emplace(warning.line, warning.message).second)
+                results_.warnings.push_back(warning);
     }
 }
 

@@ -186,25 +186,32 @@ std::vector<int> parse_process_counts(std::string_view text, bool checking) {
 }  // namespace
 
 std::optional<double> parse_duration(std::string_view text) {
+    // Hours, minutes and seconds, in this order and each at most once.
+    constexpr std::string_view units = "hms";
+    constexpr double unit_seconds[] = {3600, 60, 1};
+    const auto digits = [](std::string_view from) {
+        return std::min(from.find_first_not_of("0123456789"), from.size());
+    };
     double total = 0;
-    const char* at = text.data();
-    const char* const end = text.data() + text.size();
-    if (at == end) return std::nullopt;
-    while (at != end) {
-        double amount = 0;
-        const auto [after, error] = std::from_chars(at, end, amount);
-        if (error != std::errc() || !(amount >= 0)) return std::nullopt;
-        at = after;
-        if (at == end) {
-            total += amount;  // seconds, without a unit
-            break;
+    std::size_t next_unit = 0;
+    if (text.empty()) return std::nullopt;
+    while (!text.empty()) {
+        std::size_t length = digits(text);
+        if (length == 0) return std::nullopt;
+        if (length < text.size() && text[length] == '.') {
+            const std::size_t fraction = digits(text.substr(length + 1));
+            if (fraction == 0) return std::nullopt;
+            length += 1 + fraction;
         }
-        const double unit = *at == 's' ? 1 : *at == 'm' ? 60 : *at == 'h' ? 3600 : 0;
-        if (unit == 0) return std::nullopt;
-        total += amount * unit;
-        ++at;
+        const std::size_t unit = length < text.size() ? units.find(text[length], next_unit) : std::string_view::npos;
+        if (unit == std::string_view::npos) return std::nullopt;  // no unit, or one out of order or again
+        double amount = 0;
+        if (std::from_chars(text.data(), text.data() + length, amount).ec != std::errc()) return std::nullopt;
+        total += amount * unit_seconds[unit];
+        next_unit = unit + 1;
+        text.remove_prefix(length + 1);
     }
-    if (!(total > 0) || total > 1e9) return std::nullopt;
+    if (!(total > 0) || total > most_duration_hours * 3600) return std::nullopt;
     return total;
 }
 
@@ -295,7 +302,9 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
         case Option::budget:
             command.budget_seconds = parse_duration(*value);
             if (!command.budget_seconds)
-                refuse("--budget needs a duration above 0 such as 90s, 10m or 1h30m, not " + quoted(*value));
+                refuse("--budget needs a duration of hours, minutes and seconds, in that order and each at most "
+                       "once, such as 90s, 10m, 1h30m or 2.5h (above 0, at most " +
+                       std::to_string(most_duration_hours) + "h), not " + quoted(*value));
             break;
         case Option::keep_going: command.keep_going = true; break;
         case Option::stop_at_false: command.stop_at_false = true; break;

@@ -55,8 +55,13 @@ struct CommandLine {
 // UsageError.
 CommandLine parse_command_line(std::span<const char* const> args);
 
-// A duration: seconds, or a number with s, m or h ("90s", "10m", "1h30m"),
-// or nothing when it is none or not above 0.
+// The longest duration that parse_duration takes, in hours.
+inline constexpr int most_duration_hours = 10000;
+
+// A duration: hours, minutes and seconds, each a whole or decimal number
+// followed by h, m or s, in that order and each at most once ("90s", "10m",
+// "1h30m", "2.5h"); nothing when it is none, not above 0, or longer than
+// most_duration_hours.
 std::optional<double> parse_duration(std::string_view text);
 
 // A whole decimal integer, optionally signed, within the 32-bit range.
