@@ -8,8 +8,9 @@ for the models of tests/counted/expectations.txt, checked for N = 2..4:
   a reason             undecided with that reason, unless N <= 4 finds it false
 
 and the same in the table, the JSON, after --report, and in the counted
-model kept with --keep. Needs NuSMV (RUVELLO_NUSMV, or NuSMV on PATH), and
-exits with 77, saying so, without it.
+model kept with --keep; and that a model the counted model cannot read
+still has its finite N checked. Needs NuSMV (RUVELLO_NUSMV, or NuSMV on
+PATH), and exits with 77, saying so, without it.
 """
 import json
 import os
@@ -93,4 +94,24 @@ def every_n():
                   "%s: the counted model kept: %s" % (name, kept[:400]))
 
 
-run_in_scratch(every_n)
+def unread_models():
+    """Nesting too deep to read, in a module no process uses: the finite N are
+    checked, the column says why it is not decided, nothing is left behind."""
+    os.mkdir("private")
+    lock = model_text("tests/counted/grab_lock.in")
+    for chain in ("TRUE -> " * 50000 + "TRUE", "TRUE ? TRUE : " * 100000 + "TRUE"):
+        open("deep.in", "w").write(lock + "\nMODULE unused\nDEFINE\n  d := " + chain + ";\n")
+        result = subprocess.run([RUVELLO, "--check", "-p", "2", "-f", "deep.in"], capture_output=True, text=True,
+                                env=dict(os.environ, TMPDIR=os.path.abspath("private")))
+        check(result.returncode == 0 and re.search(r"true +\?\n", result.stdout) is not None and
+              "line 44 cannot be read: an expression nests deeper than 200 levels" in result.stdout and
+              os.listdir("private") == [],
+              "a model nested too deeply: status %d, %s%s" % (result.returncode, result.stdout, result.stderr[-300:]))
+
+
+def every_n_and_unread_models():
+    every_n()
+    unread_models()
+
+
+run_in_scratch(every_n_and_unread_models)

@@ -567,13 +567,38 @@ INSTANTIATE_TEST_SUITE_P(
                     Odd{"many unread properties", "MODULE main\n" + repeated("SPEC\n  AG busy -> \n", 50)}),
     name_of<Odd>);
 
-TEST(OddInput, NestingIsBoundedWithTheLineOfTheExpression) {
-    const CountedModel counted = count_model(lock + "\nMODULE other\nDEFINE\n  d := " + repeated("(", 5000) +
-                                             "TRUE" + repeated(")", 5000) + ";\n");
-    EXPECT_NE(counted.reason.value_or("").find("line 32 cannot be read: an expression nests deeper than"),
-              std::string::npos)
-        << counted.reason.value_or("");
+// Nesting of every kind, in a module no process uses, is refused at its
+// line before the parser runs out of stack.
+struct Deep {
+    const char* construct;
+    std::string section;  // of the module other, from line 31: its line 32 nests
+    const char* what;
+};
+
+void PrintTo(const Deep& row, std::ostream* out) { *out << row.construct; }
+
+class DeepNesting : public testing::TestWithParam<Deep> {};
+
+TEST_P(DeepNesting, IsRefusedAtItsLine) {
+    const std::string text = lock + "\nMODULE other\n" + GetParam().section;
+    const ruvello::smv::Model model = ruvello::smv::parse_model(text);
+    ASSERT_TRUE(model.error.has_value());
+    EXPECT_EQ(model.error->line, 32u);
+    EXPECT_EQ(model.error->message, std::string(GetParam().what) + " nests deeper than 200 levels");
+    EXPECT_NE(count_model(text).reason.value_or("").find("line 32 cannot be read: "), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    NeverCrashes, DeepNesting,
+    testing::Values(
+        Deep{"parentheses", "DEFINE\n  d := " + repeated("(", 5000) + "TRUE" + repeated(")", 5000) + ";\n",
+             "an expression"},
+        Deep{"implications", "DEFINE\n  d := " + repeated("TRUE -> ", 50000) + "TRUE;\n", "an expression"},
+        Deep{"conditions", "DEFINE\n  d := " + repeated("TRUE ? TRUE : ", 100000) + "TRUE;\n", "an expression"},
+        Deep{"negations", "DEFINE\n  d := " + repeated("!", 100000) + "TRUE;\n", "an expression"},
+        Deep{"temporal operators", "DEFINE\n  d := " + repeated("AG ", 100000) + "TRUE;\n", "an expression"},
+        Deep{"arrays of arrays", "VAR\n  a : " + repeated("array 1..2 of ", 100000) + "boolean;\n", "a type"}),
+    name_of<Deep>);
 
 TEST(OddInput, EveryPropertyKeywordIsAGoalEvenPastAnUnreadPart) {
     const ruvello::smv::Model model = ruvello::smv::parse_model(
