@@ -54,6 +54,13 @@ Domain enumeration(const smv::Model& model, const smv::Type& type, std::string_v
     Domain domain;
     const bool numbers = type.values.front()->kind == Expr::Kind::number;
     for (const smv::ExprPtr& value : type.values) {
+        // The line translator makes Proc each process's own number, and N
+        // the number of processes: no constant the same for every process.
+        if (value->kind == Expr::Kind::name && (value->text == "Proc" || value->text == "N"))
+            refuse(outside(model, type.span,
+                           "lists " + std::string(value->text) + " as a value of the type of " + std::string(name) +
+                               (value->text == "N" ? ", which is the number of processes"
+                                                   : ", which the line translator makes each process's own number")));
         if ((value->kind == Expr::Kind::number) != numbers)
             refuse(outside(model, type.span,
                            "mixes numbers and symbolic constants in the type of " + std::string(name)));
