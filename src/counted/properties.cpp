@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "evaluation.h"
 #include "refusal.h"
@@ -139,6 +140,7 @@ public:
     }
 
     std::vector<Clause> clauses() {
+        require_parameters_apart();
         const std::size_t k = parameters_.size();
         std::size_t tuples = 1;
         for (std::size_t j = 0; j < k; ++j) {
@@ -183,6 +185,22 @@ public:
 private:
     [[noreturn]] void fail(const Expr& at, std::string_view what) const {
         refuse(outside(model_, at.span, what));
+    }
+
+    // The line translator replaces a FORALL parameter in the brackets of the
+    // property's line only: a name of main that it shadows keeps its meaning
+    // everywhere else, in the definitions the property reads.
+    void require_parameters_apart() const {
+        for (const std::string_view parameter : parameters_) {
+            const char* named = processes_.main_variables.contains(parameter)     ? "a variable of main"
+                                : processes_.main_definitions.contains(parameter) ? "a definition of main"
+                                : processes_.constants.contains(parameter)        ? "a constant of the types"
+                                : parameter == "N" ? "N, which the line translator defines in main"
+                                                   : nullptr;
+            if (named)
+                refuse(outside(reading_.property->line, "quantifies over " + std::string(parameter) +
+                                                            ", which is also the name of " + named));
+        }
     }
 
     ValueSet resolve(const Expr& expr, bool next) {
@@ -232,9 +250,13 @@ private:
         return processes_.variables[found->second].domain.values[values[place]];
     }
 
+    // A definition of main means what it means in main, where no FORALL
+    // parameter is a name: the line translator leaves it as it is.
     ValueSet definition(const Expr& name, const Expr& value) {
         if (!definitions_.open(name.text)) fail(name, OpenDefinitions::refusal);
+        const std::vector<std::string_view> parameters = std::exchange(parameters_, {});
         ValueSet values = evaluator_.values(value, resolve_);
+        parameters_ = parameters;
         definitions_.close();
         return values;
     }
