@@ -8,15 +8,18 @@ for the models of tests/counted/expectations.txt, checked for N = 2..4:
   a reason             undecided with that reason, unless N <= 4 finds it false
 
 and the same in the table, the JSON, after --report, and in the counted
-model kept with --keep; and that a model the counted model cannot read
-still has its finite N checked. Needs NuSMV (RUVELLO_NUSMV, or NuSMV on
-PATH), and exits with 77, saying so, without it.
+model kept with --keep; that a model the counted model cannot read still
+has its finite N checked; and that a signal ends the run while the counted
+model is built. Needs NuSMV (RUVELLO_NUSMV, or NuSMV on PATH), and exits
+with 77, saying so, without it.
 """
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
+import time
 
 from check_harness import check, need_nusmv, run_in_scratch
 
@@ -110,9 +113,40 @@ def unread_models():
               "a model nested too deeply: status %d, %s%s" % (result.returncode, result.stdout, result.stderr[-300:]))
 
 
-def every_n_and_unread_models():
+def ended_while_counting():
+    """SIGTERM while the counted model of a large model is built (seconds of
+    work) ends the run as the signal would, before any checker runs, with
+    nothing left behind."""
+    os.mkdir("counting")
+    values = ", ".join("c%d" % k for k in range(4000))
+    module = "MODULE grabber(id, state, owner, locked)\n"
+    open("many.in", "w").write(model_text("tests/counted/grab_lock.in").replace(
+        module + "ASSIGN\n", module + "VAR\n  v : {%s};\nASSIGN\n  init(v) := c0;\n  next(v) := {%s};\n" % (values, values)))
+    env = dict(os.environ, TMPDIR=os.path.abspath("counting"), STANDIN_ARGS=os.path.abspath("checker_runs"))
+    sweep = subprocess.Popen([RUVELLO, "--check", "-p", "2", "-f", "many.in", "--checker",
+                              os.path.join(SOURCE, "tests", "check", "standin_nusmv")],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+    # The temporary folder is made right before the counted model is built.
+    while not os.listdir("counting") and sweep.poll() is None:
+        time.sleep(0.01)
+    sweep.send_signal(signal.SIGTERM)
+    started = time.time()
+    try:
+        sweep.wait(timeout=60)
+    except subprocess.TimeoutExpired:
+        sweep.kill()
+        sweep.wait()
+    print("SIGTERM while the counted model was built ended the run in %.2f s" % (time.time() - started))
+    check(sweep.returncode == -signal.SIGTERM and not os.path.exists("checker_runs") and
+          os.listdir("counting") == [],
+          "SIGTERM while counting: status %d, checker run: %s, left: %s" %
+          (sweep.returncode, os.path.exists("checker_runs"), os.listdir("counting")))
+
+
+def every_n_unread_and_ended():
     every_n()
     unread_models()
+    ended_while_counting()
 
 
-run_in_scratch(every_n_and_unread_models)
+run_in_scratch(every_n_unread_and_ended)

@@ -101,6 +101,13 @@ std::string edited(std::string text, const std::vector<std::pair<std::string, st
     return text;
 }
 
+// "c0, c1, ..." for `count` constants.
+std::string constants(int count) {
+    std::string listed = "c0";
+    for (int k = 1; k < count; ++k) listed += ", c" + std::to_string(k);
+    return listed;
+}
+
 struct Refused {
     const char* construct;
     const std::string* base;
@@ -183,7 +190,8 @@ INSTANTIATE_TEST_SUITE_P(
                 "line 4 lists N as a value of the type of state, which is the number of processes"},
         Refused{"Proc as a value of a type in the module",
                 &lock,
-                {{"MODULE user(id, state, busy)\n", "MODULE user(id, state, busy)\nVAR\n  mine : {none, Proc};\n"}},
+                {{"MODULE user(id, state, busy)\n",
+                  "MODULE user(id, state, busy)\nVAR\n  mine : {none, Proc};\n"}},
                 "line 14 lists Proc as a value of the type of mine, which the line translator makes each process's "
                 "own number ({none, Proc})"},
         Refused{"an array indexed by process numbers",
@@ -337,6 +345,18 @@ INSTANTIATE_TEST_SUITE_P(
                   "MODULE user(id, state, busy)\nVAR\n  v : 0 .. 150;\nIVAR\n  k : 0 .. 150;\nASSIGN\n"
                   "  init(v) := 0;\n  next(v) := k;\n"}},
                 "the counted model would take more than 20000 kinds of step"},
+        Refused{"an enumeration too large to count",
+                &lock,
+                {{"MODULE user(id, state, busy)\nASSIGN\n",
+                  "MODULE user(id, state, busy)\nVAR\n  v : {" + constants(100000) +
+                      "};\nASSIGN\n  init(v) := c0;\n  next(v) := v;\n"}},
+                "line 14 declares an enumeration too large to count, for v"},
+        Refused{"a step to any of many values",
+                &lock,
+                {{"MODULE user(id, state, busy)\nASSIGN\n",
+                  "MODULE user(id, state, busy)\nVAR\n  v : {" + constants(1000) +
+                      "};\nASSIGN\n  init(v) := c0;\n  next(v) := {" + constants(1000) + "};\n"}},
+                "the counted model would take more than 20000 kinds of step"},
         Refused{"a comment that the line translator joins to a process declaration",
                 &lock,
                 {{"  p[Proc]", "  -- the processes\n  p[Proc]"}},
@@ -430,10 +450,12 @@ INSTANTIATE_TEST_SUITE_P(
                         "parameter (state[i])"},
         PropertyRefused{"a parameter named as a variable of main",
                         {{"(i, j) AG (i != j -> !(state[i]", "(busy, j) AG (busy != j -> !(state[busy]"}},
-                        "outside the class: line 10 quantifies over busy, which is also the name of a variable of main"},
+                        "outside the class: line 10 quantifies over busy, which is also the name of a variable "
+                        "of main"},
         PropertyRefused{"a parameter named as a constant",
                         {{"(i, j) AG (i != j -> !(state[i]", "(idle, j) AG (idle != j -> !(state[idle]"}},
-                        "outside the class: line 10 quantifies over idle, which is also the name of a constant"},
+                        "outside the class: line 10 quantifies over idle, which is also the name of a "
+                        "constant"},
         PropertyRefused{"a parameter named N",
                         {{"(i, j) AG (i != j -> !(state[i]", "(N, j) AG (N != j -> !(state[N]"}},
                         "outside the class: line 10 quantifies over N, which is also the name of N"},
@@ -536,6 +558,14 @@ TEST(CountedModel, CountsWhoHoldsAProcessNumber) {
     EXPECT_EQ(holding_turn, 6);
 }
 
+// A count is long for a large model: the checkpoint can end it.
+TEST(CountedModel, EndsWithWhatItsCheckpointThrows) {
+    struct Stop {};
+    int calls = 0;
+    EXPECT_THROW(count_model(lock, 0, [&] { if (++calls == 2) throw Stop{}; }), Stop);
+    EXPECT_EQ(calls, 2);
+}
+
 TEST(CountedModel, NamesNothingAsTheModelDoes) {
     std::string renamed = lock;
     for (std::size_t at = renamed.find("busy"); at != std::string::npos; at = renamed.find("busy", at))
@@ -617,7 +647,8 @@ INSTANTIATE_TEST_SUITE_P(
         Deep{"parentheses", "DEFINE\n  d := " + repeated("(", 5000) + "TRUE" + repeated(")", 5000) + ";\n",
              "an expression"},
         Deep{"implications", "DEFINE\n  d := " + repeated("TRUE -> ", 50000) + "TRUE;\n", "an expression"},
-        Deep{"conditions", "DEFINE\n  d := " + repeated("TRUE ? TRUE : ", 100000) + "TRUE;\n", "an expression"},
+        Deep{"conditions", "DEFINE\n  d := " + repeated("TRUE ? TRUE : ", 100000) + "TRUE;\n",
+             "an expression"},
         Deep{"negations", "DEFINE\n  d := " + repeated("!", 100000) + "TRUE;\n", "an expression"},
         Deep{"temporal operators", "DEFINE\n  d := " + repeated("AG ", 100000) + "TRUE;\n", "an expression"},
         Deep{"arrays of arrays", "VAR\n  a : " + repeated("array 1..2 of ", 100000) + "boolean;\n", "a type"}),

@@ -128,13 +128,14 @@ struct Classes {
 class PropertyEvaluation {
 public:
     PropertyEvaluation(const ProcessClass& processes, const Valuations& shared, const LocalSteps& steps,
-                       const PropertyReading& reading)
+                       const PropertyReading& reading, const Checkpoint& checkpoint)
         : processes_(processes),
           model_(*processes.model),
           shared_(shared),
           reading_(reading),
           classes_(processes, steps),
-          evaluator_(model_, spent_) {
+          budget_(checkpoint),
+          evaluator_(model_, budget_) {
         if (reading.property->forall) parameters_ = reading.property->forall->parameters;
         resolve_ = [this](const Expr& expr, bool next) { return resolve(expr, next); };
     }
@@ -218,7 +219,7 @@ private:
                 fail(expr, "reads a per-process variable without naming a process");
             const auto place = std::find(processes_.shared.begin(), processes_.shared.end(), found->second);
             const std::size_t k = static_cast<std::size_t>(place - processes_.shared.begin());
-            return {variable.domain.values[shared_values_[k]]};
+            return {variable.domain.values()[shared_values_[k]]};
         }
         if (const auto found = processes_.main_definitions.find(name);
             found != processes_.main_definitions.end())
@@ -247,7 +248,7 @@ private:
             classes_.variables.begin());
         const std::vector<std::uint32_t>& values =
             classes_.values[tuple_[static_cast<std::size_t>(parameter - parameters_.begin())]];
-        return processes_.variables[found->second].domain.values[values[place]];
+        return processes_.variables[found->second].domain.values()[values[place]];
     }
 
     // A definition of main means what it means in main, where no FORALL
@@ -266,7 +267,7 @@ private:
     const Valuations& shared_;
     const PropertyReading& reading_;
     Classes classes_;
-    std::size_t spent_ = 0;
+    Budget budget_;
     Evaluator evaluator_;
     Evaluator::Resolver resolve_;
     std::vector<std::string_view> parameters_;
@@ -295,8 +296,9 @@ std::vector<PropertyReading> read_properties(const smv::Model& model) {
 }
 
 std::vector<Clause> invariant_clauses(const ProcessClass& processes, const Valuations& shared,
-                                      const LocalSteps& steps, const PropertyReading& reading) {
-    return PropertyEvaluation(processes, shared, steps, reading).clauses();
+                                      const LocalSteps& steps, const PropertyReading& reading,
+                                      const Checkpoint& checkpoint) {
+    return PropertyEvaluation(processes, shared, steps, reading, checkpoint).clauses();
 }
 
 }  // namespace ruvello::counted

@@ -48,6 +48,7 @@ struct Clause {
 // The clauses whose conjunction is the invariant for a property; refuses
 // a formula that names what it may not, with the reason.
 std::vector<Clause> invariant_clauses(const ProcessClass& processes, const Valuations& shared,
-                                      const LocalSteps& steps, const PropertyReading& reading);
+                                      const LocalSteps& steps, const PropertyReading& reading,
+                                      const Checkpoint& checkpoint);
 
 }  // namespace ruvello::counted

@@ -110,7 +110,9 @@ bool has_code(std::string_view text) {
 }
 
 std::string_view code_as_read(std::string_view line) {
-    const auto starts_name = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; };
+    const auto starts_name = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    };
     for (std::size_t at = 0; at < line.size(); ++at) {
         if (starts_name(line[at])) {
             while (at + 1 < line.size() && (textops::is_name_char(line[at + 1]) || line[at + 1] == '-')) ++at;
