@@ -308,6 +308,16 @@ INSTANTIATE_TEST_SUITE_P(
                 &lock,
                 {{"TRUE : busy;", "TRUE : state;"}},
                 "line 21 assigns busy a value outside its type (idle)"},
+        Refused{"a temporal operator in a step",
+                &lock,
+                {{"TRUE : busy;", "TRUE : EX busy;"}},
+                "line 25 uses a temporal operator where a state is meant (EX busy)"},
+        Refused{"a value outside its type only for next values that disagree",
+                &lock,
+                {{"MODULE user(id, state, busy)\nASSIGN\n",
+                  "MODULE user(id, state, busy)\nVAR\n  seen : 0..1;\nASSIGN\n  init(seen) := 0;\n"
+                  "  next(seen) := next(state) = critical & state = idle ? 2 : seen;\n"}},
+                "line 17 assigns seen a value outside its type (2)"},
         Refused{"running read in a step",
                 &lock,
                 {{"trying & !busy : critical", "trying & running : critical"}},
@@ -423,6 +433,10 @@ INSTANTIATE_TEST_SUITE_P(
         PropertyRefused{"a parameter spaced in its brackets",
                         {{"state[j]", "state[ j ]"}},
                         "the parameter j is used otherwise than alone in brackets"},
+        PropertyRefused{"a shared variable indexed",
+                        {{"state[j] = critical", "busy[j]"}},
+                        "outside the class: line 10 indexes something that main does not declare per process "
+                        "(busy[j])"},
         PropertyRefused{"a process instance named",
                         {{"state[j] = critical", "p[j].running"}},
                         "outside the class: line 10 names a process instance (p[j].running)"},
@@ -543,6 +557,33 @@ ASSIGN
     ASSERT_EQ(counted.goals.size(), 1u);
     EXPECT_TRUE(counted.goals[0].invariant.has_value()) << counted.goals[0].reason.value_or("");
     EXPECT_NE(counted.text.find("Zcount : 0..3;"), std::string::npos);
+}
+
+// A variable without an initial value starts at each value of its type,
+// and at no other; one with an initial value, at that value.
+TEST(CountedModel, StartsEachProcessAtTheInitialValuesOfItsVariables) {
+    const CountedModel counted = count_model(R"(MODULE main
+VAR
+  ready[Proc] : boolean;
+  p[Proc] : transition worker(ready[Proc]);
+ASSIGN
+  init(ready[Proc]) := FALSE;
+SPEC
+  FORALL (i) AG (ready[i] | !ready[i])
+
+MODULE worker(ready)
+VAR
+  seen : boolean;
+ASSIGN
+  next(ready) := !ready;
+  next(seen) := seen;
+)");
+    ASSERT_FALSE(counted.reason.has_value()) << *counted.reason;
+    ASSERT_EQ(counted.counters.size(), 4u);
+    EXPECT_NE(counted.text.find("INIT\n  n_not_ready_not_seen + n_not_ready_seen >= 1\n  & n_ready_not_seen = 0\n"
+                                "  & n_ready_seen = 0\n"),
+              std::string::npos)
+        << counted.text;
 }
 
 // A local state is counted apart for each holder variable that names the
