@@ -472,7 +472,8 @@ INSTANTIATE_TEST_SUITE_P(
                         "constant"},
         PropertyRefused{"a parameter named N",
                         {{"(i, j) AG (i != j -> !(state[i]", "(N, j) AG (N != j -> !(state[N]"}},
-                        "outside the class: line 10 quantifies over N, which is also the name of N"},
+                        "outside the class: line 10 quantifies over N, which is also the name of the number of "
+                        "processes"},
         PropertyRefused{"an unread formula",
                         {{mutual_exclusion, "AG (busy | )"}},
                         "the property cannot be read: line 10: expected an expression"}),

@@ -375,7 +375,7 @@ private:
                     [&](const LocalState& after, std::optional<std::size_t> taken, std::size_t shared_after) {
                         const std::size_t to = add(after, false);
                         moves_[{from, to, taken}].emplace(shared, shared_after);
-                        // Each kind of move is one transition or more.
+                        // Each kind of move gives the counted model one kind of step or more.
                         if (moves_.size() > most_steps) refuse_too_many_steps();
                         if (taken) taken_.insert(*taken);
                     });

@@ -196,7 +196,7 @@ private:
             const char* named = processes_.main_variables.contains(parameter)     ? "a variable of main"
                                 : processes_.main_definitions.contains(parameter) ? "a definition of main"
                                 : processes_.constants.contains(parameter)        ? "a constant of the types"
-                                : parameter == "N" ? "N, which the line translator defines in main"
+                                : parameter == "N" ? "the number of processes, defined in every module"
                                                    : nullptr;
             if (named)
                 refuse(outside(reading_.property->line, "quantifies over " + std::string(parameter) +
