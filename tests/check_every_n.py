@@ -9,14 +9,18 @@ for N = 2..4:
   a reason             undecided with that reason, unless N <= 4 finds it false
 
 and the same in the table, the JSON, after --report, and in the counted
-model kept with --keep. Needs NuSMV (RUVELLO_NUSMV, or NuSMV on PATH), and
-exits with 77, saying so, without it.
+model kept with --keep; that a model the counted model cannot read still
+has its finite N checked; and that a signal ends the run while the counted
+model is built. Needs NuSMV (RUVELLO_NUSMV, or NuSMV on PATH), and exits
+with 77, saying so, without it.
 """
 import json
 import os
 import re
+import signal
 import subprocess
 import sys
+import time
 
 from check_harness import check, need_nusmv, run_in_scratch
 
@@ -34,19 +38,24 @@ def model_text(name):
     return open(os.path.join(SOURCE, name)).read()
 
 
+# A line of rejected.txt takes the place of the same model's line in
+# expectations.txt: what the counted model says of a model that NuSMV
+# rejects is no verdict of --check.
 expected = {}
 for table in ("expectations.txt", "rejected.txt"):
     for line in open(os.path.join(SOURCE, "tests", "counted", table)):
         if line.strip() and not line.startswith("#"):
             name, where, expectation = line.rstrip("\n").split(" ", 2)
-            expected.setdefault(name, []).append((where, expectation))
+            expected.setdefault(name, {})[where] = expectation
+expected = {name: list(lines.items()) for name, lines in expected.items()}
 
 def every_n():
     for name, expectations in expected.items():
         model = os.path.basename(name).replace("README.md:", "")
         open(model, "w").write(model_text(name))
+        # The column stands on its own, without the warnings that take verdicts away.
         result = subprocess.run([RUVELLO, "--check", "-p", "2..%d" % LARGEST_N, "-f", model, "--json", "r.json",
-                                 "--keep", "kept"], capture_output=True, text=True)
+                                 "--keep", "kept", "--accept-warnings"], capture_output=True, text=True)
         document = json.load(open("r.json"))
         decided = {}
         for each in document["every_n"]:
@@ -104,4 +113,55 @@ def every_n():
                   "%s: the counted model kept: %s" % (name, kept[:400]))
 
 
-run_in_scratch(every_n)
+def unread_models():
+    """Nesting too deep to read, in a module no process uses: the finite N are
+    checked, the column says why it is not decided, nothing is left behind."""
+    os.mkdir("private")
+    lock = model_text("tests/counted/grab_lock.in")
+    for chain in ("TRUE -> " * 50000 + "TRUE", "TRUE ? TRUE : " * 100000 + "TRUE"):
+        open("deep.in", "w").write(lock + "\nMODULE unused\nDEFINE\n  d := " + chain + ";\n")
+        result = subprocess.run([RUVELLO, "--check", "-p", "2", "-f", "deep.in"], capture_output=True, text=True,
+                                env=dict(os.environ, TMPDIR=os.path.abspath("private")))
+        check(result.returncode == 0 and re.search(r"true +\?\n", result.stdout) is not None and
+              "line 44 cannot be read: an expression nests deeper than 200 levels" in result.stdout and
+              os.listdir("private") == [],
+              "a model nested too deeply: status %d, %s%s" % (result.returncode, result.stdout, result.stderr[-300:]))
+
+
+def ended_while_counting():
+    """SIGTERM while the counted model of a large model is built (seconds of
+    work) ends the run as the signal would, before any checker runs, with
+    nothing left behind."""
+    os.mkdir("counting")
+    values = ", ".join("c%d" % k for k in range(4000))
+    module = "MODULE grabber(id, state, owner, locked)\n"
+    open("many.in", "w").write(model_text("tests/counted/grab_lock.in").replace(
+        module + "ASSIGN\n", module + "VAR\n  v : {%s};\nASSIGN\n  init(v) := c0;\n  next(v) := {%s};\n" % (values, values)))
+    env = dict(os.environ, TMPDIR=os.path.abspath("counting"), STANDIN_ARGS=os.path.abspath("checker_runs"))
+    sweep = subprocess.Popen([RUVELLO, "--check", "-p", "2", "-f", "many.in", "--checker",
+                              os.path.join(SOURCE, "tests", "check", "standin_nusmv")],
+                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, env=env)
+    # The temporary folder is made right before the counted model is built.
+    while not os.listdir("counting") and sweep.poll() is None:
+        time.sleep(0.01)
+    sweep.send_signal(signal.SIGTERM)
+    started = time.time()
+    try:
+        sweep.wait(timeout=60)
+    except subprocess.TimeoutExpired:
+        sweep.kill()
+        sweep.wait()
+    print("SIGTERM while the counted model was built ended the run in %.2f s" % (time.time() - started))
+    check(sweep.returncode == -signal.SIGTERM and not os.path.exists("checker_runs") and
+          os.listdir("counting") == [],
+          "SIGTERM while counting: status %d, checker run: %s, left: %s" %
+          (sweep.returncode, os.path.exists("checker_runs"), os.listdir("counting")))
+
+
+def every_n_unread_and_ended():
+    every_n()
+    unread_models()
+    ended_while_counting()
+
+
+run_in_scratch(every_n_unread_and_ended)

@@ -101,6 +101,13 @@ std::string edited(std::string text, const std::vector<std::pair<std::string, st
     return text;
 }
 
+// "c0, c1, ..." for `count` constants.
+std::string constants(int count) {
+    std::string listed = "c0";
+    for (int k = 1; k < count; ++k) listed += ", c" + std::to_string(k);
+    return listed;
+}
+
 struct Refused {
     const char* construct;
     const std::string* base;
@@ -149,6 +156,10 @@ INSTANTIATE_TEST_SUITE_P(
                 &lock,
                 {{"trying & !busy : critical", "trying & id + 1 = 2 : critical"}},
                 "line 17 computes with process numbers (id + 1)"},
+        Refused{"arithmetic on a case of process numbers",
+                &lock,
+                {{"trying & !busy : critical", "trying & (case busy : id; TRUE : id; esac) + 1 = 2 : critical"}},
+                "line 17 computes with process numbers ((case busy : id; TRUE : id; esac) + 1)"},
         Refused{"a literal process number",
                 &lock,
                 {{"trying & !busy : critical", "trying & (!busy | id = 3) : critical"}},
@@ -177,6 +188,16 @@ INSTANTIATE_TEST_SUITE_P(
                 &lock,
                 {{"MODULE user(id, state, busy)\n", "MODULE user(id, state, busy)\nVAR\n  mine : Proc;\n"}},
                 "line 14 declares a range that depends on N (Proc)"},
+        Refused{"N as a value of a type",
+                &lock,
+                {{"{idle, trying, critical}", "{idle, trying, critical, N}"}},
+                "line 4 lists N as a value of the type of state, which is the number of processes"},
+        Refused{"Proc as a value of a type in the module",
+                &lock,
+                {{"MODULE user(id, state, busy)\n",
+                  "MODULE user(id, state, busy)\nVAR\n  mine : {none, Proc};\n"}},
+                "line 14 lists Proc as a value of the type of mine, which the line translator makes each process's "
+                "own number ({none, Proc})"},
         Refused{"an array indexed by process numbers",
                 &lock,
                 {{"busy : boolean", "busy : array 1 .. N of boolean"}},
@@ -291,6 +312,16 @@ INSTANTIATE_TEST_SUITE_P(
                 &lock,
                 {{"TRUE : busy;", "TRUE : state;"}},
                 "line 21 assigns busy a value outside its type (idle)"},
+        Refused{"a temporal operator in a step",
+                &lock,
+                {{"TRUE : busy;", "TRUE : EX busy;"}},
+                "line 25 uses a temporal operator where a state is meant (EX busy)"},
+        Refused{"a value outside its type only for next values that disagree",
+                &lock,
+                {{"MODULE user(id, state, busy)\nASSIGN\n",
+                  "MODULE user(id, state, busy)\nVAR\n  seen : 0..1;\nASSIGN\n  init(seen) := 0;\n"
+                  "  next(seen) := next(state) = critical & state = idle ? 2 : seen;\n"}},
+                "line 17 assigns seen a value outside its type (2)"},
         Refused{"running read in a step",
                 &lock,
                 {{"trying & !busy : critical", "trying & running : critical"}},
@@ -327,6 +358,23 @@ INSTANTIATE_TEST_SUITE_P(
                 {{"MODULE user(id, state, busy)\nASSIGN\n",
                   "MODULE user(id, state, busy)\nVAR\n  v : 0 .. 150;\nIVAR\n  k : 0 .. 150;\nASSIGN\n"
                   "  init(v) := 0;\n  next(v) := k;\n"}},
+                "the counted model would take more than 20000 kinds of step"},
+        Refused{"more steps than are counted, by taking a process-number variable",
+                &turns,
+                {{"MODULE user(id, state, busy, turn, last)\nASSIGN\n",
+                  "MODULE user(id, state, busy, turn, last)\nVAR\n  v : 0..150;\nASSIGN\n  next(v) := v;\n"}},
+                "the counted model would take more than 20000 kinds of step"},
+        Refused{"an enumeration too large to count",
+                &lock,
+                {{"MODULE user(id, state, busy)\nASSIGN\n",
+                  "MODULE user(id, state, busy)\nVAR\n  v : {" + constants(100000) +
+                      "};\nASSIGN\n  init(v) := c0;\n  next(v) := v;\n"}},
+                "line 14 declares an enumeration too large to count, for v"},
+        Refused{"a step to any of many values",
+                &lock,
+                {{"MODULE user(id, state, busy)\nASSIGN\n",
+                  "MODULE user(id, state, busy)\nVAR\n  v : {" + constants(1000) +
+                      "};\nASSIGN\n  init(v) := c0;\n  next(v) := {" + constants(1000) + "};\n"}},
                 "the counted model would take more than 20000 kinds of step"},
         Refused{"a comment that the line translator joins to a process declaration",
                 &lock,
@@ -394,6 +442,10 @@ INSTANTIATE_TEST_SUITE_P(
         PropertyRefused{"a parameter spaced in its brackets",
                         {{"state[j]", "state[ j ]"}},
                         "the parameter j is used otherwise than alone in brackets"},
+        PropertyRefused{"a shared variable indexed",
+                        {{"state[j] = critical", "busy[j]"}},
+                        "outside the class: line 10 indexes something that main does not declare per process "
+                        "(busy[j])"},
         PropertyRefused{"a process instance named",
                         {{"state[j] = critical", "p[j].running"}},
                         "outside the class: line 10 names a process instance (p[j].running)"},
@@ -414,6 +466,23 @@ INSTANTIATE_TEST_SUITE_P(
             "outside the class: line 10 reads a per-process variable without naming a process (state)"},
         PropertyRefused{
             "N", {{mutual_exclusion, "AG (busy | N > 2)"}}, "outside the class: line 10 uses N (N)"},
+        PropertyRefused{"a definition that reads a FORALL parameter",
+                        {{"SPEC\n", "DEFINE\n  in_it := state[i] = critical;\nSPEC\n"},
+                         {"!(state[i] = critical", "!(in_it"}},
+                        "outside the class: line 10 indexes a per-process variable otherwise than by a FORALL "
+                        "parameter (state[i])"},
+        PropertyRefused{"a parameter named as a variable of main",
+                        {{"(i, j) AG (i != j -> !(state[i]", "(busy, j) AG (busy != j -> !(state[busy]"}},
+                        "outside the class: line 10 quantifies over busy, which is also the name of a variable "
+                        "of main"},
+        PropertyRefused{"a parameter named as a constant",
+                        {{"(i, j) AG (i != j -> !(state[i]", "(idle, j) AG (idle != j -> !(state[idle]"}},
+                        "outside the class: line 10 quantifies over idle, which is also the name of a "
+                        "constant"},
+        PropertyRefused{"a parameter named N",
+                        {{"(i, j) AG (i != j -> !(state[i]", "(N, j) AG (N != j -> !(state[N]"}},
+                        "outside the class: line 10 quantifies over N, which is also the name of the number of "
+                        "processes"},
         PropertyRefused{"an unread formula",
                         {{mutual_exclusion, "AG (busy | )"}},
                         "the property cannot be read: line 10: expected an expression"}),
@@ -500,6 +569,33 @@ ASSIGN
     EXPECT_NE(counted.text.find("Zcount : 0..3;"), std::string::npos);
 }
 
+// A variable without an initial value starts at each value of its type,
+// and at no other; one with an initial value, at that value.
+TEST(CountedModel, StartsEachProcessAtTheInitialValuesOfItsVariables) {
+    const CountedModel counted = count_model(R"(MODULE main
+VAR
+  ready[Proc] : boolean;
+  p[Proc] : transition worker(ready[Proc]);
+ASSIGN
+  init(ready[Proc]) := FALSE;
+SPEC
+  FORALL (i) AG (ready[i] | !ready[i])
+
+MODULE worker(ready)
+VAR
+  seen : boolean;
+ASSIGN
+  next(ready) := !ready;
+  next(seen) := seen;
+)");
+    ASSERT_FALSE(counted.reason.has_value()) << *counted.reason;
+    ASSERT_EQ(counted.counters.size(), 4u);
+    EXPECT_NE(counted.text.find("INIT\n  n_not_ready_not_seen + n_not_ready_seen >= 1\n  & n_ready_not_seen = 0\n"
+                                "  & n_ready_seen = 0\n"),
+              std::string::npos)
+        << counted.text;
+}
+
 // A local state is counted apart for each holder variable that names the
 // process: here two, turn and last, with every combination of them.
 TEST(CountedModel, CountsWhoHoldsAProcessNumber) {
@@ -511,6 +607,14 @@ TEST(CountedModel, CountsWhoHoldsAProcessNumber) {
         holding_turn +=
             std::find(counter.holders.begin(), counter.holders.end(), "turn") != counter.holders.end();
     EXPECT_EQ(holding_turn, 6);
+}
+
+// A count is long for a large model: the checkpoint can end it.
+TEST(CountedModel, EndsWithWhatItsCheckpointThrows) {
+    struct Stop {};
+    int calls = 0;
+    EXPECT_THROW(count_model(lock, 0, [&] { if (++calls == 2) throw Stop{}; }), Stop);
+    EXPECT_EQ(calls, 2);
 }
 
 TEST(CountedModel, NamesNothingAsTheModelDoes) {
@@ -567,13 +671,39 @@ INSTANTIATE_TEST_SUITE_P(
                     Odd{"many unread properties", "MODULE main\n" + repeated("SPEC\n  AG busy -> \n", 50)}),
     name_of<Odd>);
 
-TEST(OddInput, NestingIsBoundedWithTheLineOfTheExpression) {
-    const CountedModel counted = count_model(lock + "\nMODULE other\nDEFINE\n  d := " + repeated("(", 5000) +
-                                             "TRUE" + repeated(")", 5000) + ";\n");
-    EXPECT_NE(counted.reason.value_or("").find("line 32 cannot be read: an expression nests deeper than"),
-              std::string::npos)
-        << counted.reason.value_or("");
+// Nesting of every kind, in a module no process uses, is refused at its
+// line before the parser runs out of stack.
+struct Deep {
+    const char* construct;
+    std::string section;  // of the module other, from line 31: its line 32 nests
+    const char* what;
+};
+
+void PrintTo(const Deep& row, std::ostream* out) { *out << row.construct; }
+
+class DeepNesting : public testing::TestWithParam<Deep> {};
+
+TEST_P(DeepNesting, IsRefusedAtItsLine) {
+    const std::string text = lock + "\nMODULE other\n" + GetParam().section;
+    const ruvello::smv::Model model = ruvello::smv::parse_model(text);
+    ASSERT_TRUE(model.error.has_value());
+    EXPECT_EQ(model.error->line, 32u);
+    EXPECT_EQ(model.error->message, std::string(GetParam().what) + " nests deeper than 200 levels");
+    EXPECT_NE(count_model(text).reason.value_or("").find("line 32 cannot be read: "), std::string::npos);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    NeverCrashes, DeepNesting,
+    testing::Values(
+        Deep{"parentheses", "DEFINE\n  d := " + repeated("(", 5000) + "TRUE" + repeated(")", 5000) + ";\n",
+             "an expression"},
+        Deep{"implications", "DEFINE\n  d := " + repeated("TRUE -> ", 50000) + "TRUE;\n", "an expression"},
+        Deep{"conditions", "DEFINE\n  d := " + repeated("TRUE ? TRUE : ", 100000) + "TRUE;\n",
+             "an expression"},
+        Deep{"negations", "DEFINE\n  d := " + repeated("!", 100000) + "TRUE;\n", "an expression"},
+        Deep{"temporal operators", "DEFINE\n  d := " + repeated("AG ", 100000) + "TRUE;\n", "an expression"},
+        Deep{"arrays of arrays", "VAR\n  a : " + repeated("array 1..2 of ", 100000) + "boolean;\n", "a type"}),
+    name_of<Deep>);
 
 TEST(OddInput, EveryPropertyKeywordIsAGoalEvenPastAnUnreadPart) {
     const ruvello::smv::Model model = ruvello::smv::parse_model(

@@ -876,7 +876,11 @@ void Sweep::show_progress(const std::vector<Job>& jobs, bool done) {
 void Sweep::check_counted_model() {
     counted_under_way_ = true;
     const auto started = Clock::now();
-    const counted::CountedModel counted = counted::count_model(model_);
+    // Counting a large model takes seconds: an ending signal stops it.
+    const counted::Checkpoint stop_when_asked = [] {
+        if (const int signal = SignalsCaught::ending_signal_pending(); signal != 0) throw Interrupted{signal};
+    };
+    const counted::CountedModel counted = counted::count_model(model_, 0, stop_when_asked);
     for (const counted::PropertyGoal& goal : counted.goals) abstractions_.push_back({goal, false, goal.reason});
     std::string failure;
     std::map<std::string, std::string> verdicts = prove(counted, stem_ + ".every.smv", failure);
@@ -887,7 +891,7 @@ void Sweep::check_counted_model() {
     };
     const int bound = counted.bound;
     if (failure.empty() && unproved()) {
-        const counted::CountedModel wider = counted::count_model(model_, bound + 1);
+        const counted::CountedModel wider = counted::count_model(model_, bound + 1, stop_when_asked);
         std::map<std::string, std::string> again =
             prove(wider, stem_ + ".every.m" + std::to_string(bound + 1) + ".smv", failure);
         // One model gives the same goals in the same order whatever the bound.

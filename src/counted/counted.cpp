@@ -12,8 +12,10 @@
 
 namespace ruvello::counted {
 
-CountedModel count_model(std::string_view model_text, int bound) {
+CountedModel count_model(std::string_view model_text, int bound, const Checkpoint& checkpoint) {
+    const Checkpoint check = checkpoint ? checkpoint : [] {};
     const smv::Model model = smv::parse_model(model_text);
+    check();
     std::vector<PropertyReading> readings = read_properties(model);
     CountedModel counted;
     int widest = 0;
@@ -23,7 +25,7 @@ CountedModel count_model(std::string_view model_text, int bound) {
         const ProcessClass processes = recognise(model);
         counted.instances = processes.instances->name;
         const Valuations shared(processes, processes.shared, "shared variables");
-        const LocalSteps steps = enumerate_local_steps(processes, shared);
+        const LocalSteps steps = enumerate_local_steps(processes, shared, check);
         std::vector<DecidedProperty> decided;
         std::vector<PropertyGoal*> decided_goals;
         for (PropertyReading& reading : readings) {
@@ -37,13 +39,14 @@ CountedModel count_model(std::string_view model_text, int bound) {
                 continue;
             }
             try {
-                decided.push_back({reading.property, invariant_clauses(processes, shared, steps, reading)});
+                decided.push_back(
+                    {reading.property, invariant_clauses(processes, shared, steps, reading, check)});
                 decided_goals.push_back(&goal);
             } catch (const Refusal& refusal) {
                 goal.reason = refusal.reason;
             }
         }
-        WrittenModel written = write_counted_model(processes, shared, steps, counted.bound, decided);
+        WrittenModel written = write_counted_model(processes, shared, steps, counted.bound, decided, check);
         for (std::size_t k = 0; k < decided_goals.size(); ++k)
             decided_goals[k]->invariant = written.invariants[k];
         if (!decided.empty()) counted.text = std::move(written.text);

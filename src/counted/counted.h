@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -47,9 +48,14 @@ struct CountedModel {
     std::vector<Counter> counters;
 };
 
+// Called now and then while a model is counted, which may take seconds: it
+// returns to let the count go on, or throws to end it, and the count lets
+// what it throws through.
+using Checkpoint = std::function<void()>;
+
 // Reads the model and writes its counted model with counters saturating at
 // `bound`; a bound of 0 or less chooses m: the largest number of processes
 // a property of the model quantifies over, at least 2.
-CountedModel count_model(std::string_view model_text, int bound = 0);
+CountedModel count_model(std::string_view model_text, int bound = 0, const Checkpoint& checkpoint = {});
 
 }  // namespace ruvello::counted

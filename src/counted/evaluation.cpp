@@ -8,10 +8,15 @@ namespace ruvello::counted {
 
 using smv::Expr;
 
-ValueSet Evaluator::values(const Expr& expr, const Resolver& resolve, bool next) {
+void Budget::spend() {
     if (++spent_ > evaluation_budget)
         refuse("outside the class: the model has too many states to count (more than " +
                std::to_string(evaluation_budget) + " evaluations)");
+    if (spent_ % between_checkpoints == 0) checkpoint_();
+}
+
+ValueSet Evaluator::values(const Expr& expr, const Resolver& resolve, bool next) {
+    budget_.spend();
     switch (expr.kind) {
     case Expr::Kind::number: return {Value::integer(expr.value)};
     case Expr::Kind::boolean: return {Value::boolean(expr.value != 0)};
@@ -29,9 +34,11 @@ ValueSet Evaluator::values(const Expr& expr, const Resolver& resolve, bool next)
     case Expr::Kind::choice: return choice(expr, resolve, next);
     case Expr::Kind::set: {
         ValueSet all;
-        for (const smv::ExprPtr& element : expr.operands)
-            all = joined(std::move(all), values(*element, resolve, next));
-        return all;
+        for (const smv::ExprPtr& element : expr.operands) {
+            const ValueSet some = values(*element, resolve, next);
+            all.insert(all.end(), some.begin(), some.end());
+        }
+        return distinct(std::move(all));
     }
     case Expr::Kind::temporal:
     case Expr::Kind::until:

@@ -9,18 +9,34 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <string_view>
-#include <vector>
 #include <functional>
+#include <string_view>
+#include <utility>
+#include <vector>
 
+#include "counted.h"
 #include "smv/syntax.h"
 #include "values.h"
 
 namespace ruvello::counted {
 
-// How many expressions one count of a model may evaluate in all: a model
-// that needs more is too large to count.
+// How many expressions one part of a count of a model (the steps of a
+// process, a property) may evaluate in all: a model that needs more is too
+// large to count.
 inline constexpr std::size_t evaluation_budget = 20'000'000;
+
+// The evaluations of one part of a count: refused past evaluation_budget,
+// with the count's checkpoint called every so many of them.
+class Budget {
+public:
+    explicit Budget(Checkpoint checkpoint = [] {}) : checkpoint_(std::move(checkpoint)) {}
+    void spend();
+
+private:
+    static constexpr std::size_t between_checkpoints = 1 << 16;
+    std::size_t spent_ = 0;
+    Checkpoint checkpoint_;
+};
 
 // The definitions that an evaluation is expanding, one inside another: a
 // name defined in terms of itself, or nested too deeply, is not expanded.
@@ -46,7 +62,7 @@ public:
     // `next`, after the step.
     using Resolver = std::function<ValueSet(const smv::Expr& expr, bool next)>;
 
-    Evaluator(const smv::Model& model, std::size_t& spent) : model_(model), spent_(spent) {}
+    Evaluator(const smv::Model& model, Budget& budget) : model_(model), budget_(budget) {}
 
     ValueSet values(const smv::Expr& expr, const Resolver& resolve, bool next = false);
     // The one value of an expression that must not give several.
@@ -58,7 +74,7 @@ private:
     ValueSet binary(const smv::Expr& expr, const Resolver& resolve, bool next);
 
     const smv::Model& model_;
-    std::size_t& spent_;
+    Budget& budget_;
 };
 
 }  // namespace ruvello::counted

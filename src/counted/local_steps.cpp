@@ -90,7 +90,8 @@ public:
     // process took from another (if any), the shared valuation after.
     using Successor = std::function<void(const LocalState&, std::optional<std::size_t>, std::size_t)>;
 
-    StepRunner(const ProcessClass& processes, const Valuations& shared, const Valuations& inputs)
+    StepRunner(const ProcessClass& processes, const Valuations& shared, const Valuations& inputs,
+               const Checkpoint& checkpoint)
         : processes_(processes),
           model_(*processes.model),
           shared_(shared),
@@ -98,7 +99,8 @@ public:
           reads_(processes),
           order_(reads_.order()),
           place_(processes.variables.size()),
-          evaluator_(model_, spent_) {
+          budget_(checkpoint),
+          evaluator_(model_, budget_) {
         for (const std::vector<std::size_t>* role :
              {&processes.own, &processes.shared, &processes.holders, &processes.inputs})
             for (std::size_t k = 0; k < role->size(); ++k) place_[(*role)[k]] = k;
@@ -131,7 +133,7 @@ private:
     // The values each variable may take, for a next value that is read.
     std::vector<Value> values_of(std::size_t variable) const {
         const Variable& declared = processes_.variables[variable];
-        if (declared.role != Role::holder) return declared.domain.values;
+        if (declared.role != Role::holder) return declared.domain.values();
         return {Value::process(Value::this_process),
                 Value::process(static_cast<std::int64_t>(place_[variable]))};
     }
@@ -239,9 +241,9 @@ private:
         }
         const std::size_t place = place_[index];
         switch (variable.role) {
-        case Role::own: return variable.domain.values[(*local_)[place]];
-        case Role::shared: return variable.domain.values[shared_values_[place]];
-        case Role::input: return variable.domain.values[input_values_[place]];
+        case Role::own: return variable.domain.values()[(*local_)[place]];
+        case Role::shared: return variable.domain.values()[shared_values_[place]];
+        case Role::input: return variable.domain.values()[input_values_[place]];
         case Role::holder: break;
         }
         const bool names_it = (*local_)[processes_.own.size() + place] != 0;
@@ -262,7 +264,7 @@ private:
     NextReads reads_;
     std::vector<std::size_t> order_;
     std::vector<std::size_t> place_;  // by variable: its place among those of its role
-    std::size_t spent_ = 0;
+    Budget budget_;
     Evaluator evaluator_;
     Evaluator::Resolver resolve_;
     const LocalState* local_ = nullptr;
@@ -278,11 +280,11 @@ using Moves = std::map<MoveKey, std::set<std::pair<std::size_t, std::size_t>>>;
 
 class Enumeration {
 public:
-    Enumeration(const ProcessClass& processes, const Valuations& shared)
+    Enumeration(const ProcessClass& processes, const Valuations& shared, const Checkpoint& checkpoint)
         : processes_(processes),
           shared_(shared),
           inputs_(processes, processes.inputs, "input variables"),
-          runner_(processes, shared, inputs_) {}
+          runner_(processes, shared, inputs_, checkpoint) {}
 
     LocalSteps run() {
         require_values_in_types();
@@ -345,7 +347,7 @@ private:
             for (std::uint32_t k = 0; k < variable.domain.size(); ++k)
                 if (!variable.initial ||
                     std::binary_search(variable.initial->begin(), variable.initial->end(),
-                                       variable.domain.values[k]))
+                                       variable.domain.values()[k]))
                     values.push_back(k);
         }
         for (std::size_t h = 0; h < processes_.holders.size(); ++h) choices.push_back({0, 1});
@@ -373,8 +375,15 @@ private:
                     [&](const LocalState& after, std::optional<std::size_t> taken, std::size_t shared_after) {
                         const std::size_t to = add(after, false);
                         moves_[{from, to, taken}].emplace(shared, shared_after);
+                        // Each kind of move gives the counted model one kind of step or more.
+                        if (moves_.size() > most_steps) refuse_too_many_steps();
                         if (taken) taken_.insert(*taken);
                     });
+    }
+
+    [[noreturn]] static void refuse_too_many_steps() {
+        refuse("outside the class: the counted model would take more than " + std::to_string(most_steps) +
+               " kinds of step");
     }
 
     // A transition that takes a holder variable is a step of the counted
@@ -386,9 +395,7 @@ private:
         std::size_t steps = 0;
         for (const LocalTransition& transition : steps_.transitions) {
             steps += transition.taken ? holding[*transition.taken] : 1;
-            if (steps > most_steps)
-                refuse("outside the class: the counted model would take more than " +
-                       std::to_string(most_steps) + " kinds of step");
+            if (steps > most_steps) refuse_too_many_steps();
         }
     }
 
@@ -468,8 +475,9 @@ private:
 
 }  // namespace
 
-LocalSteps enumerate_local_steps(const ProcessClass& processes, const Valuations& shared) {
-    return Enumeration(processes, shared).run();
+LocalSteps enumerate_local_steps(const ProcessClass& processes, const Valuations& shared,
+                                 const Checkpoint& checkpoint) {
+    return Enumeration(processes, shared, checkpoint).run();
 }
 
 }  // namespace ruvello::counted

@@ -14,6 +14,7 @@
 #include <optional>
 #include <vector>
 
+#include "counted.h"
 #include "recognition.h"
 #include "valuations.h"
 
@@ -46,6 +47,7 @@ struct LocalSteps {
     std::vector<LocalTransition> transitions;
 };
 
-LocalSteps enumerate_local_steps(const ProcessClass& processes, const Valuations& shared);
+LocalSteps enumerate_local_steps(const ProcessClass& processes, const Valuations& shared,
+                                 const Checkpoint& checkpoint);
 
 }  // namespace ruvello::counted

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <map>
 #include <set>
+#include <utility>
 
 #include "evaluation.h"
 #include "refusal.h"
@@ -127,18 +128,20 @@ struct Classes {
 class PropertyEvaluation {
 public:
     PropertyEvaluation(const ProcessClass& processes, const Valuations& shared, const LocalSteps& steps,
-                       const PropertyReading& reading)
+                       const PropertyReading& reading, const Checkpoint& checkpoint)
         : processes_(processes),
           model_(*processes.model),
           shared_(shared),
           reading_(reading),
           classes_(processes, steps),
-          evaluator_(model_, spent_) {
+          budget_(checkpoint),
+          evaluator_(model_, budget_) {
         if (reading.property->forall) parameters_ = reading.property->forall->parameters;
         resolve_ = [this](const Expr& expr, bool next) { return resolve(expr, next); };
     }
 
     std::vector<Clause> clauses() {
+        require_parameters_apart();
         const std::size_t k = parameters_.size();
         std::size_t tuples = 1;
         for (std::size_t j = 0; j < k; ++j) {
@@ -185,6 +188,22 @@ private:
         refuse(outside(model_, at.span, what));
     }
 
+    // The line translator replaces a FORALL parameter in the brackets of the
+    // property's line only: a name of main that it shadows keeps its meaning
+    // everywhere else, in the definitions the property reads.
+    void require_parameters_apart() const {
+        for (const std::string_view parameter : parameters_) {
+            const char* named = processes_.main_variables.contains(parameter)     ? "a variable of main"
+                                : processes_.main_definitions.contains(parameter) ? "a definition of main"
+                                : processes_.constants.contains(parameter)        ? "a constant of the types"
+                                : parameter == "N" ? "the number of processes, defined in every module"
+                                                   : nullptr;
+            if (named)
+                refuse(outside(reading_.property->line, "quantifies over " + std::string(parameter) +
+                                                            ", which is also the name of " + named));
+        }
+    }
+
     ValueSet resolve(const Expr& expr, bool next) {
         if (next) fail(expr, "reads a next value in a property");
         if (expr.kind == Expr::Kind::member) fail(expr, "names a process instance");
@@ -200,7 +219,7 @@ private:
                 fail(expr, "reads a per-process variable without naming a process");
             const auto place = std::find(processes_.shared.begin(), processes_.shared.end(), found->second);
             const std::size_t k = static_cast<std::size_t>(place - processes_.shared.begin());
-            return {variable.domain.values[shared_values_[k]]};
+            return {variable.domain.values()[shared_values_[k]]};
         }
         if (const auto found = processes_.main_definitions.find(name);
             found != processes_.main_definitions.end())
@@ -229,12 +248,16 @@ private:
             classes_.variables.begin());
         const std::vector<std::uint32_t>& values =
             classes_.values[tuple_[static_cast<std::size_t>(parameter - parameters_.begin())]];
-        return processes_.variables[found->second].domain.values[values[place]];
+        return processes_.variables[found->second].domain.values()[values[place]];
     }
 
+    // A definition of main means what it means in main, where no FORALL
+    // parameter is a name: the line translator leaves it as it is.
     ValueSet definition(const Expr& name, const Expr& value) {
         if (!definitions_.open(name.text)) fail(name, OpenDefinitions::refusal);
+        const std::vector<std::string_view> parameters = std::exchange(parameters_, {});
         ValueSet values = evaluator_.values(value, resolve_);
+        parameters_ = parameters;
         definitions_.close();
         return values;
     }
@@ -244,7 +267,7 @@ private:
     const Valuations& shared_;
     const PropertyReading& reading_;
     Classes classes_;
-    std::size_t spent_ = 0;
+    Budget budget_;
     Evaluator evaluator_;
     Evaluator::Resolver resolve_;
     std::vector<std::string_view> parameters_;
@@ -273,8 +296,9 @@ std::vector<PropertyReading> read_properties(const smv::Model& model) {
 }
 
 std::vector<Clause> invariant_clauses(const ProcessClass& processes, const Valuations& shared,
-                                      const LocalSteps& steps, const PropertyReading& reading) {
-    return PropertyEvaluation(processes, shared, steps, reading).clauses();
+                                      const LocalSteps& steps, const PropertyReading& reading,
+                                      const Checkpoint& checkpoint) {
+    return PropertyEvaluation(processes, shared, steps, reading, checkpoint).clauses();
 }
 
 }  // namespace ruvello::counted

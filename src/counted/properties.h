@@ -4,7 +4,8 @@
 // Decided: AG phi (SPEC, CTLSPEC) and INVARSPEC phi of main, phi a state
 // formula; with FORALL (i1, ..., ik), phi over the per-process variables of
 // i1..ik (state[i]) and the shared variables, for every tuple of distinct
-// processes. The invariant says that no reachable counted state holds k
+// processes, i1..ik no names of main, and the definitions of main read in
+// main, where they are not names. The invariant says that no reachable counted state holds k
 // processes whose local states, with the shared values, violate phi: for
 // each multiset of k local states (a state used c times needs c processes
 // in it), "these processes exist -> the shared values are ones where phi
@@ -47,6 +48,7 @@ struct Clause {
 // The clauses whose conjunction is the invariant for a property; refuses
 // a formula that names what it may not, with the reason.
 std::vector<Clause> invariant_clauses(const ProcessClass& processes, const Valuations& shared,
-                                      const LocalSteps& steps, const PropertyReading& reading);
+                                      const LocalSteps& steps, const PropertyReading& reading,
+                                      const Checkpoint& checkpoint);
 
 }  // namespace ruvello::counted

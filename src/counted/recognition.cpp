@@ -1,6 +1,7 @@
 #include "recognition.h"
 
 #include <algorithm>
+#include <set>
 
 #include "evaluation.h"
 #include "layout.h"
@@ -230,8 +231,8 @@ private:
 
     // The values of an initial value that may name constants only.
     ValueSet initial_values(const Expr& value, const Variable& variable) {
-        std::size_t spent = 0;
-        Evaluator evaluator(model_, spent);
+        Budget budget;
+        Evaluator evaluator(model_, budget);
         const ValueSet values = evaluator.values(value, [&](const Expr& name, bool) -> ValueSet {
             if (name.kind == Expr::Kind::name && class_.constants.contains(name.text))
                 return {Value::constant(name.text)};

@@ -19,8 +19,8 @@
 #include <cstddef>
 #include <map>
 #include <optional>
-#include <set>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "smv/syntax.h"
@@ -64,7 +64,7 @@ struct ProcessClass {
     std::map<std::string_view, std::size_t> module_variables;  // declared in the process module
     std::map<std::string_view, std::size_t> main_variables;    // declared in main
     std::map<std::string_view, const smv::Expr*> module_definitions, main_definitions;
-    std::set<std::string_view> constants;  // the symbolic constants of the types
+    std::unordered_set<std::string_view> constants;  // the symbolic constants of the types
 };
 
 // The model's class description; refuses a model outside the class with

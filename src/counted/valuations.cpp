@@ -86,17 +86,17 @@ std::string Valuations::condition(std::size_t variable, const std::vector<std::u
     const Variable& declared = processes_.variables[variables_[variable]];
     const std::string name(declared.name);
     const Domain& domain = declared.domain;
-    if (domain.values.front().kind == Value::Kind::boolean)
-        return domain.values[values.front()].number ? name : "!" + name;
-    if (values.size() == 1) return name + " = " + text_of(domain.values[values.front()]);
+    if (domain.values().front().kind == Value::Kind::boolean)
+        return domain.values()[values.front()].number ? name : "!" + name;
+    if (values.size() == 1) return name + " = " + text_of(domain.values()[values.front()]);
     if (values.size() + 1 == domain.size() && values.size() > 1) {
         std::uint32_t missing = 0;
         while (std::find(values.begin(), values.end(), missing) != values.end()) ++missing;
-        return name + " != " + text_of(domain.values[missing]);
+        return name + " != " + text_of(domain.values()[missing]);
     }
     std::string listed;
     for (const std::uint32_t value : values)
-        listed += (listed.empty() ? "" : ", ") + text_of(domain.values[value]);
+        listed += (listed.empty() ? "" : ", ") + text_of(domain.values()[value]);
     return name + " in {" + listed + "}";
 }
 

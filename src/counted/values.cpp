@@ -21,16 +21,29 @@ std::string text_of(const Value& value) {
     return value.number == Value::this_process ? "this process" : "another process";
 }
 
+ValueSet distinct(ValueSet values) {
+    std::sort(values.begin(), values.end());
+    values.erase(std::unique(values.begin(), values.end()), values.end());
+    return values;
+}
+
 ValueSet joined(ValueSet left, const ValueSet& right) {
     left.insert(left.end(), right.begin(), right.end());
-    std::sort(left.begin(), left.end());
-    left.erase(std::unique(left.begin(), left.end()), left.end());
-    return left;
+    return distinct(std::move(left));
+}
+
+std::size_t ValueHash::operator()(const Value& value) const {
+    return std::hash<std::string_view>()(value.symbol) ^
+           std::hash<std::int64_t>()(value.number * 4 + static_cast<std::int64_t>(value.kind));
+}
+
+Domain::Domain(std::vector<Value> values) : values_(std::move(values)) {
+    for (std::size_t place = 0; place < values_.size(); ++place) places_.emplace(values_[place], place);
 }
 
 std::size_t Domain::index_of(const Value& value) const {
-    const auto found = std::find(values.begin(), values.end(), value);
-    return found == values.end() ? npos : static_cast<std::size_t>(found - values.begin());
+    const auto found = places_.find(value);
+    return found == places_.end() ? npos : found->second;
 }
 
 bool depends_on_n(const Expr& expr) {
@@ -51,17 +64,29 @@ std::optional<std::int64_t> number_in(const Expr& expr) {
 }
 
 Domain enumeration(const smv::Model& model, const smv::Type& type, std::string_view name) {
-    Domain domain;
+    if (type.values.size() > largest_domain)
+        refuse(
+            outside(model, type.span, "declares an enumeration too large to count, for " + std::string(name)));
+    std::vector<Value> values;
     const bool numbers = type.values.front()->kind == Expr::Kind::number;
     for (const smv::ExprPtr& value : type.values) {
+        // The line translator makes Proc each process's own number, and N
+        // the number of processes: no constant the same for every process.
+        if (value->kind == Expr::Kind::name && (value->text == "Proc" || value->text == "N"))
+            refuse(outside(model, type.span,
+                           "lists " + std::string(value->text) + " as a value of the type of " +
+                               std::string(name) +
+                               (value->text == "N"
+                                    ? ", which is the number of processes"
+                                    : ", which the line translator makes each process's own number")));
         if ((value->kind == Expr::Kind::number) != numbers)
             refuse(outside(model, type.span,
                            "mixes numbers and symbolic constants in the type of " + std::string(name)));
-        const Value made = numbers ? Value::integer(value->value) : Value::constant(value->text);
-        if (domain.index_of(made) != Domain::npos)
-            refuse(outside(model, type.span, "lists a value twice in the type of " + std::string(name)));
-        domain.values.push_back(made);
+        values.push_back(numbers ? Value::integer(value->value) : Value::constant(value->text));
     }
+    Domain domain(std::move(values));
+    if (domain.lists_a_value_twice())
+        refuse(outside(model, type.span, "lists a value twice in the type of " + std::string(name)));
     return domain;
 }
 
@@ -73,16 +98,16 @@ Domain range(const smv::Model& model, const smv::Type& type, std::string_view na
     if (*low > *high) refuse(outside(model, type.span, "declares an empty range for " + std::string(name)));
     if (static_cast<std::uint64_t>(*high - *low) >= largest_domain)
         refuse(outside(model, type.span, "declares a range too large to count, for " + std::string(name)));
-    Domain domain;
-    for (std::int64_t value = *low; value <= *high; ++value) domain.values.push_back(Value::integer(value));
-    return domain;
+    std::vector<Value> values;
+    for (std::int64_t value = *low; value <= *high; ++value) values.push_back(Value::integer(value));
+    return Domain(std::move(values));
 }
 
 }  // namespace
 
 Domain domain_of(const smv::Model& model, const smv::Type& type, std::string_view name) {
     switch (type.kind) {
-    case smv::Type::Kind::boolean: return {{Value::boolean(false), Value::boolean(true)}};
+    case smv::Type::Kind::boolean: return Domain({Value::boolean(false), Value::boolean(true)});
     case smv::Type::Kind::enumeration: return enumeration(model, type, name);
     case smv::Type::Kind::range: return range(model, type, name);
     case smv::Type::Kind::proc: refuse(outside(model, type.span, "declares a range that depends on N"));

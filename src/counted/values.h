@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "smv/syntax.h"
@@ -34,23 +35,40 @@ struct Value {
 // As NuSMV writes it: TRUE, 3, idle.
 std::string text_of(const Value& value);
 
-// Several values an expression may take, as a set {a, b} gives; sorted.
+// Several values an expression may take, as a set {a, b} gives; sorted,
+// each once.
 using ValueSet = std::vector<Value>;
+ValueSet distinct(ValueSet values);
 ValueSet joined(ValueSet left, const ValueSet& right);
 
-// The values of a finite type, in the order the type lists them.
-struct Domain {
-    std::vector<Value> values;
+struct ValueHash {
+    std::size_t operator()(const Value& value) const;
+};
+
+// The values of a finite type, in the order the type lists them; a step
+// looks up the place of every value it computes, in a hash table.
+class Domain {
+public:
+    Domain() = default;
+    explicit Domain(std::vector<Value> values);
+
     static constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    const std::vector<Value>& values() const { return values_; }
+    std::size_t size() const { return values_.size(); }
     std::size_t index_of(const Value& value) const;
-    std::size_t size() const { return values.size(); }
+    bool lists_a_value_twice() const { return places_.size() != values_.size(); }
+
+private:
+    std::vector<Value> values_;
+    std::unordered_map<Value, std::size_t, ValueHash> places_;  // the first place of each value
 };
 
 // The most values a type of the counted model may have.
 inline constexpr std::size_t largest_domain = 4096;
 
 // The values of a boolean, an enumeration or a range with bounds that are
-// numbers; refuses any other type, naming `name` and its line.
+// numbers, of at most largest_domain values; refuses any other type,
+// naming `name` and its line.
 Domain domain_of(const smv::Model& model, const smv::Type& type, std::string_view name);
 
 // Whether an expression names N or Proc, whose values depend on N.

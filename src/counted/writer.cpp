@@ -52,13 +52,14 @@ struct Step {
 class Writer {
 public:
     Writer(const ProcessClass& processes, const Valuations& shared, const LocalSteps& steps, int bound,
-           const std::vector<DecidedProperty>& decided)
+           const std::vector<DecidedProperty>& decided, const Checkpoint& checkpoint)
         : processes_(processes),
           model_(*processes.model),
           shared_(shared),
           steps_(steps),
           bound_(bound),
           decided_(decided),
+          checkpoint_(checkpoint),
           names_(model_) {
         for (std::size_t state = 0; state < steps.states.size(); ++state)
             index_.emplace(steps.states[state], state);
@@ -93,7 +94,7 @@ private:
         std::vector<std::string> parts;
         for (std::size_t k = 0; k < processes_.own.size(); ++k) {
             const Variable& variable = processes_.variables[processes_.own[k]];
-            const Value& value = variable.domain.values[state[k]];
+            const Value& value = variable.domain.values()[state[k]];
             const std::string name(variable.name);
             switch (value.kind) {
             case Value::Kind::boolean: parts.push_back(value.number ? name : "not_" + name); break;
@@ -117,7 +118,7 @@ private:
             for (std::size_t k = 0; k < processes_.own.size(); ++k) {
                 const Variable& variable = processes_.variables[processes_.own[k]];
                 (variable.per_process ? counter.per_process : counter.own)
-                    .emplace_back(variable.name, text_of(variable.domain.values[state[k]]));
+                    .emplace_back(variable.name, text_of(variable.domain.values()[state[k]]));
             }
             for (std::size_t h = 0; h < processes_.holders.size(); ++h)
                 if (state[processes_.own.size() + h])
@@ -163,7 +164,7 @@ private:
         std::vector<std::string> parts;
         for (std::size_t k = 0; k < processes_.own.size(); ++k) {
             const Variable& variable = processes_.variables[processes_.own[k]];
-            parts.push_back(std::string(variable.name) + " = " + text_of(variable.domain.values[state[k]]));
+            parts.push_back(std::string(variable.name) + " = " + text_of(variable.domain.values()[state[k]]));
         }
         for (std::size_t h = 0; h < processes_.holders.size(); ++h)
             if (state[processes_.own.size() + h])
@@ -172,13 +173,13 @@ private:
     }
 
     static std::string type_of(const Domain& domain) {
-        if (domain.values.front().kind == Value::Kind::boolean) return "boolean";
-        const bool range = domain.values.front().kind == Value::Kind::integer &&
-                           domain.values.back().number - domain.values.front().number + 1 ==
+        if (domain.values().front().kind == Value::Kind::boolean) return "boolean";
+        const bool range = domain.values().front().kind == Value::Kind::integer &&
+                           domain.values().back().number - domain.values().front().number + 1 ==
                                static_cast<std::int64_t>(domain.size());
-        if (range) return text_of(domain.values.front()) + ".." + text_of(domain.values.back());
+        if (range) return text_of(domain.values().front()) + ".." + text_of(domain.values().back());
         std::vector<std::string> values;
-        for (const Value& value : domain.values) values.push_back(text_of(value));
+        for (const Value& value : domain.values()) values.push_back(text_of(value));
         return "{" + joined(values, ", ") + "}";
     }
 
@@ -204,6 +205,7 @@ private:
             " :=\n"
             "    case\n";
         for (const Step& step : steps_named_) {
+            checkpoint_();
             std::vector<std::string> conditions{counter(step.transition->from) + " >= 1"};
             if (step.holder_from) conditions.push_back(counter(*step.holder_from) + " >= 1");
             if (const std::string guard = shared_.formula(step.transition->guard); guard != "TRUE")
@@ -236,7 +238,7 @@ private:
                 const Variable& variable = processes_.variables[processes_.shared[k]];
                 if (variable.initial &&
                     !std::binary_search(variable.initial->begin(), variable.initial->end(),
-                                        variable.domain.values[values[k]]))
+                                        variable.domain.values()[values[k]]))
                     starts[valuation] = false;
             }
         }
@@ -261,6 +263,7 @@ private:
             " remain;\n"
             "  -- max( , 0) only keeps NuSMV's range check quiet where the step is not enabled.\n";
         for (std::size_t state = 0; state < steps_.states.size(); ++state) {
+            checkpoint_();
             std::vector<std::string> leaving, arriving;
             for (const Step& step : steps_named_) {
                 const int delta = change(step, state);
@@ -296,7 +299,7 @@ private:
             }
             text_ += "  next(" + name + ") :=\n    case\n";
             for (const auto& [value, steps] : by_value)
-                text_ += "      " + step_is(steps) + " : " + text_of(variable.domain.values[value]) + ";\n";
+                text_ += "      " + step_is(steps) + " : " + text_of(variable.domain.values()[value]) + ";\n";
             text_ += "      TRUE : " + name + ";\n    esac;\n";
         }
     }
@@ -347,6 +350,7 @@ private:
     const LocalSteps& steps_;
     int bound_;
     const std::vector<DecidedProperty>& decided_;
+    const Checkpoint& checkpoint_;
     Names names_;
     std::map<LocalState, std::size_t> index_;
     std::vector<Step> steps_named_;
@@ -359,8 +363,8 @@ private:
 
 WrittenModel write_counted_model(const ProcessClass& processes, const Valuations& shared,
                                  const LocalSteps& steps, int bound,
-                                 const std::vector<DecidedProperty>& decided) {
-    return Writer(processes, shared, steps, bound, decided).write();
+                                 const std::vector<DecidedProperty>& decided, const Checkpoint& checkpoint) {
+    return Writer(processes, shared, steps, bound, decided, checkpoint).write();
 }
 
 }  // namespace ruvello::counted

@@ -25,6 +25,6 @@ struct WrittenModel {
 
 WrittenModel write_counted_model(const ProcessClass& processes, const Valuations& shared,
                                  const LocalSteps& steps, int bound,
-                                 const std::vector<DecidedProperty>& decided);
+                                 const std::vector<DecidedProperty>& decided, const Checkpoint& checkpoint);
 
 }  // namespace ruvello::counted

@@ -358,12 +358,24 @@ bool leaves_open(std::string_view text) {
     return parentheses > 0 || braces > 0 || cases > 0;
 }
 
+// The code of the lines of a text, as NuSMV reads them.
+std::string code_as_read_of_lines(std::string_view text) {
+    std::string code;
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        code.append(code_as_read(text.substr(start, end - start))).push_back('\n');
+        start = end + 1;
+    }
+    return code;
+}
+
 // Whether the type of a declaration, after its first ':', names Proc
-// outside parentheses: as a type, not as an argument.
+// outside parentheses: as a type or a value of one, not as an argument.
 bool type_names_proc(std::string_view statement) {
     const std::size_t colon = statement.find(':', statement.find_first_not_of(':'));
     if (colon == statement.npos || statement.substr(colon + 1).starts_with('=')) return false;
-    const std::string_view type = code_of(statement.substr(colon + 1));
+    const std::string code = code_as_read_of_lines(statement.substr(colon + 1));
+    const std::string_view type = code;
     for (std::size_t at = textops::find_name(type, proc); at != type.npos;
          at = textops::find_name(type, proc, at + 1)) {
         const std::string_view before = type.substr(0, at);
@@ -378,7 +390,8 @@ bool type_names_proc(std::string_view statement) {
 
 bool Translator::in_code(std::string_view text, std::size_t at) {
     const std::size_t line_start = at == 0 ? 0 : text.rfind('\n', at - 1) + 1;
-    return text.substr(line_start, at - line_start).find("--") == std::string_view::npos;
+    const std::string_view before = text.substr(line_start, at - line_start);
+    return code_as_read(before).size() == before.size();
 }
 
 std::size_t Translator::line_of(const Statement& statement, std::size_t at) {

@@ -109,6 +109,20 @@ bool has_code(std::string_view text) {
     return false;
 }
 
+std::string_view code_as_read(std::string_view line) {
+    const auto starts_name = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    };
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        if (starts_name(line[at])) {
+            while (at + 1 < line.size() && (textops::is_name_char(line[at + 1]) || line[at + 1] == '-')) ++at;
+        } else if (textops::holds_at(line, at, "--")) {
+            return line.substr(0, at);
+        }
+    }
+    return line;
+}
+
 bool ends_module_header(std::string_view line, bool first_line) {
     return textops::contains(line, ')') || (first_line && !textops::contains(line, '('));
 }

@@ -122,6 +122,11 @@ inline std::string_view code_of(std::string_view line) {
     return line.substr(0, textops::find(line, "--"));
 }
 
+// The code of a line as NuSMV reads it: the text before the "--" that
+// starts its comment, where a name (a letter or '_', then letters, digits,
+// '_', '$', '#' and '-') may hold "--": no--ne is one name.
+std::string_view code_as_read(std::string_view line);
+
 // Whether a text has code: on one of its lines, something before a comment
 // other than blanks.
 bool has_code(std::string_view text);

@@ -132,14 +132,16 @@ protected:
         return made;
     }
 
-private:
-    // Counts how deep the parser has gone into nested expressions.
+    // Counts how deep the parser has gone into nested expressions (or
+    // types), before it goes one level deeper: a rule that calls itself,
+    // directly or through others, holds one while it does, so that no input
+    // can take the parser deeper than max_nesting calls.
     struct Nesting {
         Parser& parser;
-        explicit Nesting(Parser& parser) : parser(parser) {
+        explicit Nesting(Parser& parser, std::string_view what = "an expression") : parser(parser) {
             if (++parser.nesting_ > max_nesting) {
                 --parser.nesting_;
-                throw SyntaxError{parser.peek().line, "an expression nests deeper than " +
+                throw SyntaxError{parser.peek().line, std::string(what) + " nests deeper than " +
                                                           std::to_string(max_nesting) + " levels"};
             }
         }
@@ -148,6 +150,7 @@ private:
         Nesting& operator=(const Nesting&) = delete;
     };
 
+private:
     // A level of left-associative binary operators: `next` reads the
     // operands, `op_of` tells the operator a token is at this level.
     template <class Next, class OpOf>
@@ -179,6 +182,8 @@ private:
         if (!accept("->")) return left;
         std::vector<ExprPtr> operands;
         operands.push_back(std::move(left));
+        // a -> b -> c is a -> (b -> c): each arrow one level deeper.
+        const Nesting deeper(*this);
         operands.push_back(implication());
         return operation(Expr::Kind::binary, Operator::implication, first, std::move(operands));
     }
@@ -195,6 +200,8 @@ private:
         operands.push_back(std::move(condition));
         operands.push_back(expression());
         expect(":", "in a ? : expression");
+        // a ? b : c ? d : e is a ? b : (c ? d : e): each one level deeper.
+        const Nesting deeper(*this);
         operands.push_back(ternary());
         return node(Expr::Kind::if_then_else, first, std::move(operands));
     }
@@ -247,11 +254,11 @@ private:
     }
 
     ExprPtr unary() {
-        const Nesting nesting(*this);
         const std::size_t first = at_;
         const Token& token = peek();
         if (token.is("!") || token.is("-")) {
             take();
+            const Nesting deeper(*this);
             std::vector<ExprPtr> operands;
             operands.push_back(unary());
             return operation(Expr::Kind::unary, token.is("!") ? Operator::negation : Operator::minus, first,
@@ -259,6 +266,7 @@ private:
         }
         if (token.kind == TokenKind::name && one_of(temporal_words, token.text)) {
             take();
+            const Nesting deeper(*this);
             std::vector<ExprPtr> operands;
             operands.push_back(comparison());
             ExprPtr made = node(Expr::Kind::temporal, first, std::move(operands));
@@ -552,6 +560,7 @@ private:
             expect("}", "to close the values of an enumeration");
         } else if (token.is("array")) {
             take();
+            const Nesting deeper(*this, "a type");
             made.kind = Type::Kind::array;
             made.low = additive();
             expect("..", "in the range of an array");

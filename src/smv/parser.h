@@ -8,6 +8,9 @@
 //
 // The model is untrusted: nesting deeper than a fixed bound is refused, as
 // any other input the parser does not read, with the line where it stands.
+// The depth is counted before each level is read, chains of the operators
+// that group to the right (-> and ? :) and arrays of arrays included, so
+// that no input runs the parser out of stack.
 // A part of a property section that cannot be read makes that property
 // unread; any other makes the model unread (Model::error), and reading goes
 // on at the next section so that every property is still found.
