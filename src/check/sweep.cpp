@@ -683,7 +683,8 @@ void Sweep::write_traces(Job& job, const std::map<int, CheckerVerdict>& checked)
               [](const auto& a, const auto& b) { return a.second->text_start < b.second->text_start; });
     CheckerFile output = stage_output(job, ".out");
     OutputCopier copier(output.source());
-    for (const auto& [index, verdict] : traces) {
+    for (const auto& [listed_index, verdict] : traces) {
+        const auto index = listed_index;  // clang 14 lets no lambda capture a structured binding
         const auto entry = std::find_if(job.checked.begin(), job.checked.end(),
                                         [&](const Attributed* each) { return each->listed->index == index; });
         if (entry == job.checked.end()) continue;
