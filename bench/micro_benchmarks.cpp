@@ -7,9 +7,9 @@
 #include <string>
 
 #include "model_generator.h"
-#include "streams.h"
+#include "platform/streams.h"
 #include "textops/textops.h"
-#include "translator.h"
+#include "translate/translator.h"
 
 namespace {
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
-#include "pieces.h"
 #include "textops/textops.h"
-#include "translator.h"
+#include "translate/pieces.h"
+#include "translate/translator.h"
 
 namespace fuzzing {
 

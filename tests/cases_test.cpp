@@ -18,11 +18,11 @@
 #include <utility>
 #include <vector>
 
-#include "pieces.h"
-#include "property.h"
 #include "read_file.h"
+#include "translate/pieces.h"
+#include "translate/property.h"
+#include "translate/translator.h"
 #include "translation_properties.h"
-#include "translator.h"
 
 namespace {
 

@@ -6,11 +6,11 @@
 #include <functional>
 #include <tuple>
 
-#include "checker.h"
-#include "digest.h"
-#include "formats.h"
-#include "naming.h"
-#include "report.h"
+#include "check/checker.h"
+#include "check/digest.h"
+#include "check/formats.h"
+#include "check/naming.h"
+#include "check/report.h"
 
 namespace {
 

@@ -1,4 +1,5 @@
-#include "command_line.h"
+#include "app/command_line.h"
+#include "translate/translation.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "checker.h"
+#include "check/checker.h"
 
 #include <algorithm>
 #include <array>
@@ -6,8 +6,8 @@
 #include <sstream>
 #include <utility>
 
-#include "command_line.h"
-#include "naming.h"
+#include "check/naming.h"
+#include "textops/textops.h"
 
 namespace ruvello::check {
 
@@ -90,16 +90,17 @@ bool OutputLines::next(std::string_view& line) {
     return true;
 }
 
-CheckerChoice choose_checker(const std::optional<std::string>& option, const char* environment) {
+CheckerChoice choose_checker(const std::optional<std::string>& option,
+                             const std::optional<std::string>& environment) {
     if (option) return {*option, "--checker"};
-    if (environment != nullptr && *environment != '\0') return {environment, "RUVELLO_NUSMV"};
+    if (environment && !environment->empty()) return {*environment, "RUVELLO_NUSMV"};
     return {"NuSMV", "PATH"};
 }
 
 std::string no_checker_message(const CheckerChoice& choice, std::string_view why) {
     const std::string tried = choice.named_by == "PATH"
                                   ? "no --checker, no RUVELLO_NUSMV, and NuSMV"
-                                  : choice.named_by + " '" + printable(choice.program) + "'";
+                                  : choice.named_by + " '" + textops::printable(choice.program) + "'";
     return "cannot run the model checker: " + tried + ": " + std::string(why) +
            "\nruvello checks with NuSMV (tested with NuSMV 2.6.0), which is not in Debian: download "
            "it from https://nusmv.fbk.eu/downloads.html, then put its bin/NuSMV on PATH, or name it "

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "streams.h"
+#include "platform/streams.h"
 
 namespace ruvello::check {
 
@@ -56,7 +56,8 @@ struct CheckerChoice {
     std::string program;
     std::string named_by;  // "--checker", "RUVELLO_NUSMV" or "PATH"
 };
-CheckerChoice choose_checker(const std::optional<std::string>& option, const char* environment);
+CheckerChoice choose_checker(const std::optional<std::string>& option,
+                             const std::optional<std::string>& environment);
 
 // What to say when the checker cannot be run, `why` being the reason: what
 // was tried, and how to get NuSMV and point ruvello at it.

@@ -1,4 +1,4 @@
-#include "digest.h"
+#include "check/digest.h"
 
 #include <array>
 #include <bit>

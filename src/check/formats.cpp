@@ -1,4 +1,4 @@
-#include "formats.h"
+#include "check/formats.h"
 
 #include <algorithm>
 #include <array>

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "results.h"
+#include "check/results.h"
 
 namespace ruvello::check {
 

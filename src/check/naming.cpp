@@ -1,4 +1,4 @@
-#include "naming.h"
+#include "check/naming.h"
 
 #include <algorithm>
 #include <array>

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "streams.h"
+#include "platform/streams.h"
 
 namespace ruvello::check {
 

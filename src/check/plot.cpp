@@ -1,4 +1,4 @@
-#include "plot.h"
+#include "check/plot.h"
 
 #include <algorithm>
 #include <chrono>
@@ -6,10 +6,11 @@
 #include <fstream>
 #include <sstream>
 
-#include "files.h"
-#include "processes.h"
-#include "streams.h"
-#include "sweep.h"
+#include "check/sweep.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/streams.h"
+#include "textops/textops.h"
 
 namespace ruvello::check {
 
@@ -88,7 +89,7 @@ void plot_growth(const Results& results, const std::string& path, const SignalsC
             std::ifstream said(folder.path() + "/gnuplot.err");
             std::string first;
             std::getline(said, first);
-            throw WriteError("gnuplot could not draw '" + printable(path) + "'" + (first.empty() ? "" : ": " + printable(first)));
+            throw WriteError("gnuplot could not draw '" + textops::printable(path) + "'" + (first.empty() ? "" : ": " + textops::printable(first)));
         }
         write_whole_file(path, bytes.str());
         return;

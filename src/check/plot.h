@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "results.h"
-#include "signals.h"
+#include "check/results.h"
+#include "platform/signals.h"
 
 namespace ruvello::check {
 

@@ -1,4 +1,4 @@
-#include "report.h"
+#include "check/report.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 #include <optional>
 #include <set>
 
-#include "warnings.h"
+#include "translate/warnings.h"
 
 namespace ruvello::check {
 

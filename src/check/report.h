@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "results.h"
+#include "check/results.h"
 
 namespace ruvello::check {
 

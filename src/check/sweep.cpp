@@ -1,4 +1,4 @@
-#include "sweep.h"
+#include "check/sweep.h"
 
 #include <algorithm>
 #include <charconv>
@@ -11,19 +11,19 @@
 #include <set>
 #include <sstream>
 
-#include "checker.h"
+#include "check/checker.h"
+#include "check/digest.h"
+#include "check/formats.h"
+#include "check/naming.h"
+#include "check/plot.h"
+#include "check/report.h"
 #include "counted/counted.h"
-#include "digest.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/terminal.h"
 #include "textops/textops.h"
-#include "files.h"
-#include "formats.h"
-#include "naming.h"
-#include "plot.h"
-#include "processes.h"
-#include "report.h"
-#include "terminal.h"
-#include "translation.h"
-#include "warnings.h"
+#include "translate/translation.h"
+#include "translate/warnings.h"
 
 namespace ruvello::check {
 
@@ -143,8 +143,8 @@ class CheckerFile {
 public:
     explicit CheckerFile(const std::string& path) {
         try {
-            file_.emplace(InputFile::open(path, printable(path)));
-            source_.emplace(file_->fd(), "'" + printable(path) + "'", file_->size());
+            file_.emplace(InputFile::open(path, textops::printable(path)));
+            source_.emplace(file_->fd(), "'" + textops::printable(path) + "'", file_->size());
         } catch (const OpenError&) {
         }
     }
@@ -269,8 +269,8 @@ Attribution attribute(const NamedTranslation& named, const std::vector<ListedPro
 
 class Sweep {
 public:
-    Sweep(const CommandLine& command, const SignalsCaught& signals)
-        : command_(command), children_(signals), shown_model_(printable(command.model_path)),
+    Sweep(const Settings& command, const SignalsCaught& signals)
+        : command_(command), children_(signals), shown_model_(textops::printable(command.model_path)),
           stream_(stderr, shown_model_, command.all_warnings), warnings_(stream_) {}
 
     Results run();
@@ -365,7 +365,7 @@ private:
         return text.str();
     }
 
-    const CommandLine& command_;
+    const Settings& command_;
     CheckerChoice checker_;
     std::string checker_program_;  // as found
     std::optional<InputFile> model_file_;  // nothing for standard input
@@ -399,16 +399,14 @@ private:
 
 void Sweep::refuse_if_model(const std::string& path) const {
     if (model_file_ && model_file_->is_file_at(path))
-        throw OpenError("'" + printable(path) + "' is the model itself");
+        throw OpenError("'" + textops::printable(path) + "' is the model itself");
 }
 
 void Sweep::prepare() {
     const std::string& shown_model = shown_model_;
     results_.model = shown_model;
     results_.every_tuple = !command_.symmetric;
-    for (const std::string& option : command_.checker_options)
-        if (const std::optional<std::string> why = refused_checker_option(option)) throw UsageError("ruvello: " + *why);
-    checker_ = choose_checker(command_.checker, std::getenv("RUVELLO_NUSMV"));
+    checker_ = choose_checker(command_.checker, command_.checker_from_environment);
     results_.checker_path = checker_.program;
     const ProgramLookup found = find_program(checker_.program);
     if (!found.path) throw CheckerMissing(no_checker_message(checker_, found.why_not));
@@ -452,13 +450,13 @@ void Sweep::translate(Column& column, bool to_files) {
     std::vector<std::unique_ptr<FileSink>> files;
     if (to_files) {
         const std::string path = folder_->path() + "/" + column.translation;
-        checked.emplace(OutputFile::create(path, printable(path)));
-        files.push_back(std::make_unique<FileSink>(checked->fd(), "'" + printable(path) + "'"));
+        checked.emplace(OutputFile::create(path, textops::printable(path)));
+        files.push_back(std::make_unique<FileSink>(checked->fd(), "'" + textops::printable(path) + "'"));
         if (command_.keep_directory) {
             const std::string keep = *command_.keep_directory + "/" + column.translation;
             refuse_if_model(keep);
-            kept.emplace(OutputFile::create(keep, printable(keep)));
-            files.push_back(std::make_unique<FileSink>(kept->fd(), "'" + printable(keep) + "'"));
+            kept.emplace(OutputFile::create(keep, textops::printable(keep)));
+            files.push_back(std::make_unique<FileSink>(kept->fd(), "'" + textops::printable(keep) + "'"));
         }
     }
     std::vector<ByteSink*> sinks;
@@ -700,8 +698,8 @@ void Sweep::write_traces(Job& job, const std::map<int, CheckerVerdict>& checked)
         unique += ".trace";
         try {
             refuse_if_model(unique);
-            OutputFile trace = OutputFile::create(unique, printable(unique));
-            FileSink sink(trace.fd(), "'" + printable(unique) + "'");
+            OutputFile trace = OutputFile::create(unique, textops::printable(unique));
+            FileSink sink(trace.fd(), "'" + textops::printable(unique) + "'");
             sink.write(instance_names_line(verdict->instances));
             copier.copy(verdict->text_start, verdict->text_end, sink);
             trace.commit();
@@ -1112,7 +1110,7 @@ Results Sweep::run() {
 
 // The table (or the JSON) on standard output, and the files asked for. A
 // file that cannot be written is reported after the others are written.
-void write_results(const Results& results, const CommandLine& command, const SignalsCaught& signals) {
+void write_results(const Results& results, const Settings& command, const SignalsCaught& signals) {
     if (command.json_path && *command.json_path == "-") {
         FileSink(1, "standard output").write(to_json(results));
     } else {
@@ -1141,7 +1139,7 @@ void write_results(const Results& results, const CommandLine& command, const Sig
 
 }  // namespace
 
-int check_model(const CommandLine& command) {
+int check_model(const Settings& command) {
     const SignalsCaught signals;
     Results results;
     int interrupted_by = 0;
@@ -1161,16 +1159,16 @@ int check_model(const CommandLine& command) {
     return exit_status(results);
 }
 
-int report_checks(const CommandLine& command) {
+int report_checks(const Settings& command) {
     const SignalsCaught signals;
     std::vector<std::pair<std::string, Results>> documents;
     for (const std::string& path : command.report_paths) {
-        const InputFile input = InputFile::open(path, printable(path));
-        FileSource source(input.fd(), "'" + printable(path) + "'", input.size());
+        const InputFile input = InputFile::open(path, textops::printable(path));
+        FileSource source(input.fd(), "'" + textops::printable(path) + "'", input.size());
         try {
-            documents.emplace_back(printable(path), from_json(read_all(source)));
+            documents.emplace_back(textops::printable(path), from_json(read_all(source)));
         } catch (const std::runtime_error& error) {
-            throw ReadError("cannot read '" + printable(path) + "': " + error.what());
+            throw ReadError("cannot read '" + textops::printable(path) + "': " + error.what());
         }
     }
     Results all;

@@ -4,8 +4,8 @@
 
 #include <stdexcept>
 
-#include "command_line.h"
-#include "streams.h"
+#include "check/settings.h"
+#include "platform/streams.h"
 
 namespace ruvello::check {
 
@@ -34,13 +34,12 @@ struct ResultsNotWritten : WriteError {
 };
 
 // `ruvello --check`: prints the table (or the JSON) on standard output and
-// returns the exit status. Throws UsageError for an option the checker may
-// not get, OpenError and ReadError for the model, WriteError and OpenError
+// returns the exit status. Throws OpenError and ReadError for the model, WriteError and OpenError
 // for what it writes, CheckerMissing, ResultsNotWritten, WarningsAreFatal
 // and Interrupted (after printing what was found before the signal).
-int check_model(const CommandLine& command);
+int check_model(const Settings& settings);
 
 // `ruvello --report`: the documents of earlier checks as one.
-int report_checks(const CommandLine& command);
+int report_checks(const Settings& settings);
 
 }  // namespace ruvello::check

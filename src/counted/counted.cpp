@@ -1,14 +1,14 @@
-#include "counted.h"
+#include "counted/counted.h"
 
 #include <algorithm>
 
-#include "local_steps.h"
-#include "properties.h"
-#include "recognition.h"
-#include "refusal.h"
+#include "counted/local_steps.h"
+#include "counted/properties.h"
+#include "counted/recognition.h"
+#include "counted/refusal.h"
+#include "counted/valuations.h"
+#include "counted/writer.h"
 #include "smv/parser.h"
-#include "valuations.h"
-#include "writer.h"
 
 namespace ruvello::counted {
 

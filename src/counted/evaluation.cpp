@@ -1,8 +1,8 @@
-#include "evaluation.h"
+#include "counted/evaluation.h"
 
 #include <algorithm>
 
-#include "refusal.h"
+#include "counted/refusal.h"
 
 namespace ruvello::counted {
 

@@ -14,9 +14,9 @@
 #include <utility>
 #include <vector>
 
-#include "counted.h"
+#include "counted/counted.h"
+#include "counted/values.h"
 #include "smv/syntax.h"
-#include "values.h"
 
 namespace ruvello::counted {
 

@@ -1,4 +1,4 @@
-#include "layout.h"
+#include "counted/layout.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "refusal.h"
+#include "counted/refusal.h"
 #include "smv/excerpt.h"
 
 namespace ruvello::counted {

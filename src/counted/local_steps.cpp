@@ -1,4 +1,4 @@
-#include "local_steps.h"
+#include "counted/local_steps.h"
 
 #include <algorithm>
 #include <functional>
@@ -6,8 +6,8 @@
 #include <set>
 #include <tuple>
 
-#include "evaluation.h"
-#include "refusal.h"
+#include "counted/evaluation.h"
+#include "counted/refusal.h"
 
 namespace ruvello::counted {
 

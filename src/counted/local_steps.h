@@ -14,9 +14,9 @@
 #include <optional>
 #include <vector>
 
-#include "counted.h"
-#include "recognition.h"
-#include "valuations.h"
+#include "counted/counted.h"
+#include "counted/recognition.h"
+#include "counted/valuations.h"
 
 namespace ruvello::counted {
 

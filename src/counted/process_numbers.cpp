@@ -14,8 +14,8 @@
 #include <optional>
 #include <vector>
 
-#include "recognition.h"
-#include "refusal.h"
+#include "counted/recognition.h"
+#include "counted/refusal.h"
 
 namespace ruvello::counted {
 

@@ -1,12 +1,12 @@
-#include "properties.h"
+#include "counted/properties.h"
 
 #include <algorithm>
 #include <map>
 #include <set>
 #include <utility>
 
-#include "evaluation.h"
-#include "refusal.h"
+#include "counted/evaluation.h"
+#include "counted/refusal.h"
 
 namespace ruvello::counted {
 

@@ -15,11 +15,11 @@
 #include <cstddef>
 #include <vector>
 
-#include "counted.h"
-#include "local_steps.h"
-#include "recognition.h"
+#include "counted/counted.h"
+#include "counted/local_steps.h"
+#include "counted/recognition.h"
+#include "counted/valuations.h"
 #include "smv/syntax.h"
-#include "valuations.h"
 
 namespace ruvello::counted {
 

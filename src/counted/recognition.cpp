@@ -1,11 +1,11 @@
-#include "recognition.h"
+#include "counted/recognition.h"
 
 #include <algorithm>
 #include <set>
 
-#include "evaluation.h"
-#include "layout.h"
-#include "refusal.h"
+#include "counted/evaluation.h"
+#include "counted/layout.h"
+#include "counted/refusal.h"
 
 namespace ruvello::counted {
 

@@ -23,8 +23,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "counted/values.h"
 #include "smv/syntax.h"
-#include "values.h"
 
 namespace ruvello::counted {
 

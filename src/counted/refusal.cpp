@@ -1,4 +1,4 @@
-#include "refusal.h"
+#include "counted/refusal.h"
 
 #include "smv/excerpt.h"
 

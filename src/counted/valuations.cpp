@@ -1,9 +1,9 @@
-#include "valuations.h"
+#include "counted/valuations.h"
 
 #include <algorithm>
 #include <map>
 
-#include "refusal.h"
+#include "counted/refusal.h"
 
 namespace ruvello::counted {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "recognition.h"
+#include "counted/recognition.h"
 
 namespace ruvello::counted {
 

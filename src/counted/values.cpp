@@ -1,10 +1,10 @@
-#include "values.h"
+#include "counted/values.h"
 
 #include <algorithm>
 #include <limits>
 #include <optional>
 
-#include "refusal.h"
+#include "counted/refusal.h"
 
 namespace ruvello::counted {
 

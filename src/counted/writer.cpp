@@ -1,4 +1,4 @@
-#include "writer.h"
+#include "counted/writer.h"
 
 #include <algorithm>
 #include <map>

@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "counted.h"
-#include "local_steps.h"
-#include "properties.h"
-#include "recognition.h"
-#include "valuations.h"
+#include "counted/counted.h"
+#include "counted/local_steps.h"
+#include "counted/properties.h"
+#include "counted/recognition.h"
+#include "counted/valuations.h"
 
 namespace ruvello::counted {
 

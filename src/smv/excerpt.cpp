@@ -1,4 +1,4 @@
-#include "excerpt.h"
+#include "smv/excerpt.h"
 
 namespace ruvello::smv {
 

@@ -1,4 +1,4 @@
-#include "lexer.h"
+#include "smv/lexer.h"
 
 #include <array>
 

@@ -1,4 +1,4 @@
-#include "parser.h"
+#include "smv/parser.h"
 
 #include <algorithm>
 #include <array>
@@ -6,7 +6,7 @@
 #include <limits>
 #include <utility>
 
-#include "excerpt.h"
+#include "smv/excerpt.h"
 
 namespace ruvello::smv {
 

@@ -18,7 +18,7 @@
 
 #include <string_view>
 
-#include "syntax.h"
+#include "smv/syntax.h"
 
 namespace ruvello::smv {
 

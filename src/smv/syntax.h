@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "lexer.h"
+#include "smv/lexer.h"
 
 namespace ruvello::smv {
 

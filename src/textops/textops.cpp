@@ -1,4 +1,4 @@
-#include "textops.h"
+#include "textops/textops.h"
 
 #include <climits>
 #include <cstring>
@@ -69,6 +69,33 @@ int replace(char* newchar, int len, const char* old, const char* mch, const char
     });
     newchar[written] = '\0';
     return 0;
+}
+
+namespace {
+
+bool is_control(unsigned char c) { return c < 0x20 || c == 0x7f; }
+
+}  // namespace
+
+std::string printable(std::string_view path) {
+    if (std::none_of(path.begin(), path.end(), is_control)) return std::string(path);
+    std::string shown;
+    for (const unsigned char c : path) {
+        switch (c) {
+        case '\n': shown += "\\n"; break;
+        case '\t': shown += "\\t"; break;
+        case '\r': shown += "\\r"; break;
+        case '\\': shown += "\\\\"; break;
+        default:
+            if (!is_control(c)) {
+                shown += static_cast<char>(c);
+                break;
+            }
+            shown += '\\';
+            for (int shift : {6, 3, 0}) shown += static_cast<char>('0' + ((c >> shift) & 7));
+        }
+    }
+    return shown;
 }
 
 }  // namespace textops

@@ -511,4 +511,9 @@ void assign_replaced(std::string& result, std::string_view text, std::string_vie
 // `newchar` unchanged. Never allocates and never writes past `len` bytes.
 int replace(char* newchar, int len, const char* old, const char* mch, const char* rpl);
 
+// A path as the banner, warnings and messages show it: as given, unless it
+// holds a control character; then with C-style escapes (\n, \t, \\, \033),
+// so that it stays on its line and cannot start one of its own.
+std::string printable(std::string_view path);
+
 }  // namespace textops

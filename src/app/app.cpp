@@ -1,19 +1,22 @@
-#include "app.h"
+#include "app/app.h"
 
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <stdexcept>
 #include <utility>
 
-#include "command_line.h"
-#include "files.h"
-#include "signals.h"
-#include "sweep.h"
-#include "translation.h"
+#include "app/command_line.h"
+#include "check/checker.h"
+#include "check/sweep.h"
+#include "platform/files.h"
+#include "platform/signals.h"
+#include "textops/textops.h"
+#include "translate/translation.h"
 
 #ifndef RUVELLO_VERSION
 #define RUVELLO_VERSION "unknown"
@@ -153,7 +156,7 @@ void translate_model(const std::string& model_path, const std::string& output_pa
         translate_input(input, shown_model, sink, settings, command, "the output was written");
         return;
     }
-    const std::string shown_output = printable(output_path);
+    const std::string shown_output = textops::printable(output_path);
     if (input.is_file_at(output_path))
         throw OpenError("'" + shown_output + "' is the model itself");
     OutputFile output = OutputFile::create(output_path, shown_output);
@@ -163,12 +166,44 @@ void translate_model(const std::string& model_path, const std::string& output_pa
     output.commit();
 }
 
+// What the checker is asked to do, or the report to make.
+check::Settings settings_for_check(const CommandLine& command) {
+    check::Settings settings;
+    settings.model_path = command.model_path;
+    settings.process_counts = command.process_counts;
+    settings.open_range = command.open_range;
+    settings.fatal_warnings = command.fatal_warnings;
+    settings.all_warnings = command.all_warnings;
+    settings.accept_warnings = command.accept_warnings;
+    settings.symmetric = command.symmetric;
+    settings.reference_checks = command.reference_checks;
+    settings.checker = command.checker;
+    if (const char* environment = std::getenv("RUVELLO_NUSMV")) settings.checker_from_environment = environment;
+    settings.checker_options = command.checker_options;
+    settings.jobs = command.jobs;
+    settings.timeout_seconds = command.timeout_seconds;
+    settings.budget_seconds = command.budget_seconds;
+    settings.keep_going = command.keep_going;
+    settings.stop_at_false = command.stop_at_false;
+    settings.keep_directory = command.keep_directory;
+    settings.json_path = command.json_path;
+    settings.junit_path = command.junit_path;
+    settings.traces_directory = command.traces_directory;
+    settings.plot_path = command.plot_path;
+    settings.report_paths = command.report_paths;
+    return settings;
+}
+
 // --check and --report: a failure leaves properties without a verdict.
 int run_check(const CommandLine& command) {
     const auto why = [](const std::exception& error) { return "ruvello: " + std::string(error.what()); };
     try {
-        if (command.action == CommandLine::Action::report) return check::report_checks(command);
-        return check::check_model(command);
+        const check::Settings settings = settings_for_check(command);
+        if (command.action == CommandLine::Action::report) return check::report_checks(settings);
+        for (const std::string& option : command.checker_options)
+            if (const std::optional<std::string> why = check::refused_checker_option(option))
+                throw UsageError("ruvello: " + *why);
+        return check::check_model(settings);
     } catch (const UsageError& error) {
         return refuse_command_line(error);
     } catch (const check::WarningsAreFatal& error) {
@@ -217,7 +252,7 @@ int run_command(std::span<const char* const> args) {
     }
 
     handle_signals();
-    const std::string shown_model = printable(command.model_path);
+    const std::string shown_model = textops::printable(command.model_path);
     const TranslationSettings settings{command.process_counts.front(), shown_model,
                                        command.all_instances, command.line_markers};
     const std::string output_path =

@@ -14,7 +14,7 @@
 #include <string>
 
 #include "textops/textops.h"
-#include "translator.h"
+#include "translate/translator.h"
 
 namespace ruvello {
 

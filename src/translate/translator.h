@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
-#include "property.h"
-#include "warnings.h"
-#include "streams.h"
+#include "platform/streams.h"
 #include "textops/textops.h"
+#include "translate/property.h"
+#include "translate/warnings.h"
 
 namespace ruvello {
 

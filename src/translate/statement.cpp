@@ -10,7 +10,7 @@
 #include <cstdint>
 
 #include "textops/textops.h"
-#include "translator.h"
+#include "translate/translator.h"
 
 namespace ruvello {
 

@@ -10,7 +10,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "streams.h"
+#include "platform/streams.h"
 
 namespace ruvello {
 

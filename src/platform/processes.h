@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "signals.h"
+#include "platform/signals.h"
 
 namespace ruvello {
 

@@ -1,4 +1,4 @@
-#include "streams.h"
+#include "platform/streams.h"
 
 #include <algorithm>
 

@@ -1,4 +1,5 @@
-#include "command_line.h"
+#include "app/command_line.h"
+#include "textops/textops.h"
 
 #include <algorithm>
 #include <charconv>
@@ -72,7 +73,7 @@ bool is_for_checking(Option option) {
     return option >= Option::symmetric && option <= Option::reference_checks && !is_for_reports(option);
 }
 
-std::string quoted(std::string_view text) { return "'" + printable(text) + "'"; }
+std::string quoted(std::string_view text) { return "'" + textops::printable(text) + "'"; }
 
 [[noreturn]] void refuse(const std::string& why) { throw UsageError("ruvello: " + why); }
 
@@ -274,7 +275,7 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
             if (!name->names.empty() && value->starts_with('-') && !standard_stream)
                 refuse(quoted(arg) + " takes " + std::string(name->names) + ", not the option " + quoted(*value) +
                        "; for " + std::string(name->names) + " of that name write " +
-                       std::string(name->long_name) + "=" + printable(*value) + " or ./" + printable(*value));
+                       std::string(name->long_name) + "=" + textops::printable(*value) + " or ./" + textops::printable(*value));
         }
         if (is_for_checking(name->option) && !check_option) check_option = name->long_name;
         if (is_for_reports(name->option) && !report_option) report_option = name->long_name;
@@ -342,42 +343,6 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
         refuse("-p " + quoted(*processes) + " has no end: give the sweep a --budget, such as 10m");
     command.model_path = std::string(*model);
     return command;
-}
-
-std::string output_path_for(std::string_view model_path) {
-    const std::size_t slash = model_path.rfind('/');
-    const std::size_t name = slash == std::string_view::npos ? 0 : slash + 1;
-    const std::size_t stem = model_path.find_first_not_of('.', name);
-    const std::size_t dot =
-        stem == std::string_view::npos ? std::string_view::npos : model_path.find('.', stem);
-    return std::string(model_path.substr(0, dot)) + ".smv";
-}
-
-namespace {
-
-bool is_control(unsigned char c) { return c < 0x20 || c == 0x7f; }
-
-}  // namespace
-
-std::string printable(std::string_view path) {
-    if (std::none_of(path.begin(), path.end(), is_control)) return std::string(path);
-    std::string shown;
-    for (const unsigned char c : path) {
-        switch (c) {
-        case '\n': shown += "\\n"; break;
-        case '\t': shown += "\\t"; break;
-        case '\r': shown += "\\r"; break;
-        case '\\': shown += "\\\\"; break;
-        default:
-            if (!is_control(c)) {
-                shown += static_cast<char>(c);
-                break;
-            }
-            shown += '\\';
-            for (int shift : {6, 3, 0}) shown += static_cast<char>('0' + ((c >> shift) & 7));
-        }
-    }
-    return shown;
 }
 
 }  // namespace ruvello

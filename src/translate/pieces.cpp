@@ -1,4 +1,4 @@
-#include "pieces.h"
+#include "translate/pieces.h"
 
 #include <algorithm>
 #include <chrono>
@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "cpus.h"
+#include "platform/cpus.h"
 #include "textops/textops.h"
 
 namespace ruvello {

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "streams.h"
-#include "translator.h"
+#include "platform/streams.h"
+#include "translate/translator.h"
 
 namespace ruvello {
 

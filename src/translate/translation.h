@@ -1,9 +1,12 @@
 // The one entry point of the translation, for the command and for checks.
 #pragma once
 
-#include "streams.h"
-#include "translator.h"
-#include "warnings.h"
+#include <string>
+#include <string_view>
+
+#include "platform/streams.h"
+#include "translate/translator.h"
+#include "translate/warnings.h"
 
 namespace ruvello {
 
@@ -12,5 +15,9 @@ namespace ruvello {
 // on this thread. The output is the same either way.
 void translate(ByteSource& model, ByteSink& sink, Warnings& warnings,
                const TranslationSettings& settings);
+
+// The output path of a model: within the last path component, the text up to
+// the first '.' after its leading dots, followed by ".smv".
+std::string output_path_for(std::string_view model_path);
 
 }  // namespace ruvello

@@ -1,4 +1,4 @@
-#include "processes.h"
+#include "platform/processes.h"
 
 #include <fcntl.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "files.h"
+#include "platform/files.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -11,8 +11,8 @@
 #include <random>
 #include <utility>
 
-#include "command_line.h"
-#include "signals.h"
+#include "platform/signals.h"
+#include "textops/textops.h"
 
 namespace ruvello {
 
@@ -256,7 +256,7 @@ bool OutputFile::swap_with_existing_file() {
 }
 
 void write_whole_file(const std::string& path, std::string_view text) {
-    const std::string shown = printable(path);
+    const std::string shown = textops::printable(path);
     OutputFile output = OutputFile::create(path, shown);
     FileSink(output.fd(), "'" + shown + "'").write(text);
     output.commit();
@@ -267,7 +267,7 @@ TemporaryFolder::TemporaryFolder() {
     std::string pattern = std::string(root != nullptr && *root != '\0' ? root : "/tmp") +
                           "/ruvello-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr)
-        throw OpenError(failure("cannot make a temporary folder in", quoted(printable(pattern)),
+        throw OpenError(failure("cannot make a temporary folder in", quoted(textops::printable(pattern)),
                                 errno));
     path_ = pattern;
 }
@@ -282,8 +282,8 @@ void make_folder(const std::string& path) {
     const int error = errno;
     struct stat status {};
     if (error != EEXIST || ::stat(path.c_str(), &status) != 0)
-        throw OpenError(failure("cannot make the folder", quoted(printable(path)), error));
-    if (!S_ISDIR(status.st_mode)) throw OpenError(failure("cannot make the folder", quoted(printable(path)), ENOTDIR));
+        throw OpenError(failure("cannot make the folder", quoted(textops::printable(path)), error));
+    if (!S_ISDIR(status.st_mode)) throw OpenError(failure("cannot make the folder", quoted(textops::printable(path)), ENOTDIR));
 }
 
 }  // namespace ruvello

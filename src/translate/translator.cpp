@@ -1,4 +1,4 @@
-#include "translator.h"
+#include "translate/translator.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "warnings.h"
+#include "translate/warnings.h"
 
 #include <algorithm>
 

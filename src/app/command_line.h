@@ -67,13 +67,4 @@ std::optional<double> parse_duration(std::string_view text);
 // A whole decimal integer, optionally signed, within the 32-bit range.
 std::optional<int> parse_process_count(std::string_view text);
 
-// The output path of a model: within the last path component, the text up to
-// the first '.' after its leading dots, followed by ".smv".
-std::string output_path_for(std::string_view model_path);
-
-// A path as the banner, warnings and messages show it: as given, unless it
-// holds a control character; then with C-style escapes (\n, \t, \\, \033),
-// so that it stays on its line and cannot start one of its own.
-std::string printable(std::string_view path);
-
 }  // namespace ruvello

@@ -1,4 +1,4 @@
-#include "cpus.h"
+#include "platform/cpus.h"
 
 #include <sched.h>
 
