@@ -195,14 +195,14 @@ LineText read_line_text(const Property& property) {
     }
     const bool shown = at < end;
     // AG, the only operator of time that may lead, and what it applies to.
-    const bool ctl = property.kind == "CTL";
+    const bool ctl = property.kind == smv::PropertyKind::ctl;
     bool leading_ag = false;
     for (; ctl && at < end && (tokens[at].is("AG") || tokens[at].is("(")); ++at)
         leading_ag |= tokens[at].is("AG");
     const bool ag_needed = ctl && !(line.forall && line.forall_processes == 1);
     const bool timeless = std::none_of(tokens.begin() + static_cast<std::ptrdiff_t>(at),
                                        tokens.begin() + static_cast<std::ptrdiff_t>(end), is_temporal);
-    line.may_be_invariant = property.module == "main" && (ctl || property.kind == "INVAR") &&
+    line.may_be_invariant = property.module == "main" && (ctl || property.kind == smv::PropertyKind::invar) &&
                             (!shown || ((leading_ag || !ag_needed) && timeless));
     return line;
 }
@@ -309,7 +309,7 @@ std::string to_json(const Results& results) {
     document["properties"] = json::array();
     for (const Property& property : results.properties)
         document["properties"].push_back({{"line", property.line},
-                                          {"kind", property.kind},
+                                          {"kind", std::string(smv::text_of(property.kind))},
                                           {"module", property.module},
                                           {"text", property.text}});
     document["verdicts"] = json::array();
@@ -391,8 +391,9 @@ Results from_json(std::string_view text) {
         Property property;
         property.line = static_cast<std::size_t>(read.whole(read.at(properties[i], field, "line"), field + ".line", 1, most_lines));
         if (!lines.insert(property.line).second) read.refuse(field + ".line", "line " + std::to_string(property.line) + " a second time");
-        property.kind = read.one_of(read.at(properties[i], field, "kind"), field + ".kind",
-                                    {"CTL", "LTL", "INVAR", "PSL", "COMPUTE"});
+        property.kind = *smv::property_kind_of_text(read.one_of(read.at(properties[i], field, "kind"),
+                                                                field + ".kind",
+                                                                {"CTL", "LTL", "INVAR", "PSL", "COMPUTE"}));
         property.module = read.text(read.at(properties[i], field, "module"), field + ".module");
         property.text = read.text(read.at(properties[i], field, "text"), field + ".text");
         results.properties.push_back(std::move(property));

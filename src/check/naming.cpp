@@ -1,7 +1,6 @@
 #include "check/naming.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <set>
 #include <utility>
@@ -10,34 +9,10 @@ namespace ruvello::check {
 
 namespace {
 
-// The kind of property a keyword starts, or nothing.
-std::optional<std::string_view> property_kind(std::string_view word) {
-    static constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kinds{{
-        {"SPEC", "CTL"},
-        {"CTLSPEC", "CTL"},
-        {"LTLSPEC", "LTL"},
-        {"INVARSPEC", "INVAR"},
-        {"PSLSPEC", "PSL"},
-        {"COMPUTE", "COMPUTE"},
-    }};
-    for (const auto& [keyword, kind] : kinds)
-        if (word == keyword) return kind;
-    return std::nullopt;
-}
-
 // A word that starts a section or a module, and so ends whatever came before.
 bool starts_section(std::string_view word) {
-    static constexpr std::array<std::string_view, 16> words{
-        "MODULE", "VAR",     "IVAR",       "FROZENVAR", "ASSIGN", "DEFINE",   "INIT",  "TRANS",
-        "INVAR",  "FAIRNESS", "JUSTICE", "COMPASSION", "CONSTANTS", "ISA",    "PRED",  "MIRROR"};
-    return std::find(words.begin(), words.end(), word) != words.end() || property_kind(word);
-}
-
-// Types that are no module, though written as a word.
-bool is_type_keyword(std::string_view word) {
-    static constexpr std::array<std::string_view, 8> words{
-        "boolean", "integer", "real", "clock", "word", "unsigned", "signed", "process"};
-    return std::find(words.begin(), words.end(), word) != words.end();
+    const std::optional<smv::SectionKeyword> keyword = smv::section_keyword(word);
+    return keyword && keyword->ends_named_property;
 }
 
 // The line of a marker "# 14 "m.in"", or nothing for any other line.
@@ -57,12 +32,6 @@ std::optional<long long> whole_number(std::string_view text) {
 }
 
 }  // namespace
-
-bool starts_identifier(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-
-bool continues_identifier(char c) {
-    return starts_identifier(c) || (c >= '0' && c <= '9') || c == '$' || c == '#' || c == '\\' || c == '-';
-}
 
 std::string name_prefix_for(std::string_view model) {
     // Only a name that starts "ruvello", some x and '_' can collide, and
@@ -148,7 +117,7 @@ void PropertyNamer::start_property(std::size_t at, bool named) {
     if (!named) property.ordinal = ++properties_on_line_[line_number_];
     // A property without a NAME gets one, where its formula starts; NuSMV
     // cannot name a PSL property.
-    if (!named && property.kind != "PSL") {
+    if (!named && property.kind != smv::PropertyKind::psl) {
         property.name = prefix_ + std::to_string(line_number_) +
                         (property.ordinal > 1 ? "_p" + std::to_string(property.ordinal) : "");
         written_.append(line_.substr(copied_, at - copied_)).append("NAME " + property.name + " := ");
@@ -203,7 +172,7 @@ void PropertyNamer::read_word(std::string_view word, std::size_t at) {
         break;
     }
     expecting_ = Expecting::nothing;
-    if (const std::optional<std::string_view> kind = property_kind(word)) {
+    if (const std::optional<smv::PropertyKind> kind = smv::property_kind_of_keyword(word)) {
         open_property_.reset();
         in_declarations_ = false;
         pending_ = NamedProperty{};
@@ -215,7 +184,7 @@ void PropertyNamer::read_word(std::string_view word, std::size_t at) {
     }
     if (starts_section(word)) {
         open_property_.reset();
-        in_declarations_ = word == "VAR" || word == "IVAR" || word == "FROZENVAR";
+        in_declarations_ = smv::is_variables_keyword(word);
         start_declaration();
         if (word == "MODULE") expecting_ = Expecting::module_name;
         return;
@@ -258,7 +227,7 @@ void PropertyNamer::read_declaration_word(std::string_view word) {
             return;
         }
         declaration_ = Declaration::rest;
-        if (starts_identifier(word.front()) && !is_type_keyword(word) && word != "array") {
+        if (starts_identifier(word.front()) && !smv::is_type_word(word) && word != "array") {
             type_ = word;
             return;
         }
@@ -285,33 +254,16 @@ void PropertyNamer::read_declaration_word(std::string_view word) {
     else if (word == ";" && depth_ <= 0) start_declaration();
 }
 
-// What a name that the translation gave a FORALL instance tells:
-// PREFIX14_1_3 is the instance of line 14 for processes 1 and 3,
-// PREFIX14_none stands for line 14's FORALL, which has none.
+// What a name that the translation gave a FORALL instance tells: the line
+// and processes of the instance, or the line of a FORALL without any.
 void PropertyNamer::decode_instance_name(NamedProperty& property) const {
-    std::string_view rest = property.name;
-    if (!rest.starts_with(prefix_)) return;
-    rest.remove_prefix(prefix_.size());
-    std::size_t line = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), line);
-    if (error != std::errc() || end == rest.data() + rest.size()) return;
-    rest = rest.substr(static_cast<std::size_t>(end - rest.data()));
-    if (rest == "_none") {
-        property.line = line;
+    std::optional<smv::InstanceName> read = smv::read_instance_name(property.name, prefix_);
+    if (!read) return;
+    property.line = read->line;
+    if (read->processes.empty())
         property.stand_in = true;
-        return;
-    }
-    std::vector<int> processes;
-    while (rest.starts_with('_')) {
-        int process = 0;
-        const auto read = std::from_chars(rest.data() + 1, rest.data() + rest.size(), process);
-        if (read.ec != std::errc()) return;
-        processes.push_back(process);
-        rest = rest.substr(static_cast<std::size_t>(read.ptr - rest.data()));
-    }
-    if (!rest.empty() || processes.empty()) return;
-    property.line = line;
-    property.processes = std::move(processes);
+    else
+        property.processes = std::move(read->processes);
 }
 
 std::optional<std::string> NamedTranslation::module_of(std::string_view path) const {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/streams.h"
+#include "smv/vocabulary.h"
 
 namespace ruvello::check {
 
@@ -22,7 +23,7 @@ struct NamedProperty {
     std::size_t keyword_line = 0;
     std::size_t last_line = 0;   // the model's line where its text ends
     int ordinal = 1;             // the first, second, ... property that starts on its line
-    std::string kind;            // "CTL", "LTL", "INVAR", "PSL" or "COMPUTE"
+    smv::PropertyKind kind = smv::PropertyKind::ctl;
     std::string module;
     std::optional<std::vector<int>> processes;  // a FORALL instance's tuple
     bool stand_in = false;  // stands for a FORALL line without instances
@@ -61,8 +62,8 @@ struct NamedTranslation {
 // The translation's words are named as the checker reads them: an
 // identifier runs on over digits, '_', '$', '#', '\' and '-', so `c--d` is
 // one and `--` starts a comment only where no identifier goes on.
-bool starts_identifier(char c);
-bool continues_identifier(char c);
+inline constexpr auto& starts_identifier = smv::starts_name;
+inline constexpr auto& continues_identifier = smv::continues_listed_name;
 
 // Calls `each` with every identifier of `text`, in order.
 template <typename Each>

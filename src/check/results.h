@@ -7,12 +7,14 @@
 #include <string>
 #include <vector>
 
+#include "smv/vocabulary.h"
+
 namespace ruvello::check {
 
 // A property of the model, one row of the report.
 struct Property {
     std::size_t line = 0;  // where its formula starts in the model
-    std::string kind;      // "CTL", "LTL", "INVAR", "PSL" or "COMPUTE"
+    smv::PropertyKind kind = smv::PropertyKind::ctl;
     std::string module;
     std::string text;  // the model's line, as far as it goes
 };

@@ -228,13 +228,13 @@ Attribution attribute(const NamedTranslation& named, const std::vector<ListedPro
     Attribution attribution;
     std::map<std::string, std::vector<std::size_t>> psl_of_module;
     for (std::size_t i = 0; i < named.properties.size(); ++i)
-        if (named.properties[i].kind == "PSL") psl_of_module[named.properties[i].module].push_back(i);
+        if (named.properties[i].kind == smv::PropertyKind::psl) psl_of_module[named.properties[i].module].push_back(i);
     for (const auto& [module, properties] : psl_of_module)
         if (properties.size() > 1) attribution.untold.insert(attribution.untold.end(), properties.begin(), properties.end());
     std::vector<std::size_t> times_listed(named.properties.size());
     for (const ListedProperty& listed : listing) {
         std::optional<NamedTranslation::Found> found;
-        if (listed.kind == "PSL") {
+        if (smv::property_kind_of_text(listed.kind) == smv::PropertyKind::psl) {
             const std::optional<std::string> module = named.module_of(listed.instance);
             if (const auto psl = psl_of_module.find(module.value_or("")); module && psl != psl_of_module.end()) {
                 if (psl->second.size() > 1) continue;

@@ -1,7 +1,8 @@
 #include "counted/layout.h"
 
 #include <algorithm>
-#include <array>
+#include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -16,9 +17,7 @@ namespace {
 using smv::Token;
 using smv::TokenKind;
 
-enum class Section { module, statements, properties };
-
-constexpr std::array<std::string_view, 5> header_words{"MODULE", "VAR", "ASSIGN", "SPEC", "CTLSPEC"};
+using smv::Section;
 
 // The model's lines, and what the line translator makes of each.
 class Lines {
@@ -33,13 +32,7 @@ public:
         }
         Section section = Section::module;
         for (const std::string_view line : lines_) {
-            const std::string_view header = header_of(line);
-            if (header == "MODULE")
-                section = Section::module;
-            else if (header == "VAR" || header == "ASSIGN")
-                section = Section::statements;
-            else if (!header.empty())
-                section = Section::properties;
+            if (const std::optional<smv::HeaderKeyword> header = header_of(line)) section = header->opens;
             sections_.push_back(section);
         }
         last_token_.assign(lines_.size() + 1, npos);
@@ -49,7 +42,7 @@ public:
     std::size_t count() const { return lines_.size(); }
     std::string_view text(std::size_t line) const { return lines_[line - 1]; }
     Section section(std::size_t line) const { return sections_[line - 1]; }
-    bool is_header(std::size_t line) const { return !header_of(text(line)).empty(); }
+    bool is_header(std::size_t line) const { return header_of(text(line)).has_value(); }
     bool has_tokens(std::size_t line) const { return last_token_[line] != npos; }
     // The text after the last token of a line: blanks, or a comment.
     std::string_view after_code(std::size_t line) const {
@@ -64,11 +57,12 @@ public:
 
     // The keyword of a header: a section keyword in the first column followed
     // by a space or the end of the line.
-    static std::string_view header_of(std::string_view line) {
-        for (const std::string_view word : header_words)
-            if (line.starts_with(word) && (line.size() == word.size() || line[word.size()] == ' '))
-                return word;
-        return {};
+    static std::optional<smv::HeaderKeyword> header_of(std::string_view line) {
+        for (const smv::HeaderKeyword& header : smv::header_keywords)
+            if (line.starts_with(header.word) &&
+                (line.size() == header.word.size() || line[header.word.size()] == ' '))
+                return header;
+        return std::nullopt;
     }
 
 private:
@@ -85,10 +79,12 @@ bool contains(std::string_view text, std::string_view word) {
 
 void require_headers_in_first_column(const smv::Model& model, const Lines& lines) {
     for (const Token& token : model.tokens) {
-        if (token.kind != TokenKind::name ||
-            std::find(header_words.begin(), header_words.end(), token.text) == header_words.end())
+        const auto names_header = [&](const smv::HeaderKeyword& header) { return header.word == token.text; };
+        if (token.kind != TokenKind::name || std::none_of(std::begin(smv::header_keywords),
+                                                          std::end(smv::header_keywords), names_header))
             continue;
-        if (token.column != 0 || Lines::header_of(lines.text(token.line)) != token.text)
+        const std::optional<smv::HeaderKeyword> header = Lines::header_of(lines.text(token.line));
+        if (token.column != 0 || !header || header->word != token.text)
             refuse(outside(token.line,
                            "has " + std::string(token.text) +
                                " where the line translator does not read it as a header: write it in "

@@ -75,14 +75,14 @@ std::optional<std::string> form_problem(const smv::Module& module, const smv::Pr
     if (module.name != "main")
         return "a property of module " + std::string(module.name) +
                ": only properties of main are decided for every N";
-    if (property.keyword == "LTLSPEC") return only_invariants + ", not LTL properties";
-    if (property.keyword == "PSLSPEC") return only_invariants + ", not PSL properties";
-    if (property.keyword == "COMPUTE") return only_invariants + ", not COMPUTE";
+    if (property.kind == smv::PropertyKind::ltl) return only_invariants + ", not LTL properties";
+    if (property.kind == smv::PropertyKind::psl) return only_invariants + ", not PSL properties";
+    if (property.kind == smv::PropertyKind::compute) return only_invariants + ", not COMPUTE";
     if (property.problem) return "the property cannot be read: " + *property.problem;
     if (property.forall && property.forall->problem)
         return "line " + std::to_string(property.line) + ": " + *property.forall->problem;
     const Expr* formula = property.formula.get();
-    if (property.keyword != "INVARSPEC") {
+    if (property.kind != smv::PropertyKind::invar) {
         if (formula->kind != Expr::Kind::temporal || formula->text != "AG") return only_invariants;
         while (formula->kind == Expr::Kind::temporal && formula->text == "AG") formula = &formula->operand(0);
     }

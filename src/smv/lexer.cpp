@@ -2,13 +2,13 @@
 
 #include <array>
 
+#include "smv/vocabulary.h"
+
 namespace ruvello::smv {
 
 namespace {
 
-bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_name_char(char c) { return is_letter(c) || is_digit(c) || c == '$' || c == '#' || c == '-'; }
 
 // The symbols, longest first, so that the first one that matches is the
 // token.
@@ -36,16 +36,16 @@ std::vector<Token> tokenize(std::string_view text) {
             ++at;
         } else if (text.substr(at).starts_with("--")) {
             while (at < text.size() && text[at] != '\n') ++at;
-        } else if (is_letter(c)) {
+        } else if (starts_name(c)) {
             std::size_t end = at + 1;
-            while (end < text.size() && is_name_char(text[end])) ++end;
+            while (end < text.size() && continues_name(text[end])) ++end;
             add(TokenKind::name, end - at);
         } else if (is_digit(c)) {
             std::size_t end = at + 1;
             while (end < text.size() && is_digit(text[end])) ++end;
             // A word constant (0ub4_1010) or a number run into a name.
             bool run_on = false;
-            while (end < text.size() && is_name_char(text[end])) {
+            while (end < text.size() && continues_name(text[end])) {
                 run_on = true;
                 ++end;
             }

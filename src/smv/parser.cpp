@@ -7,40 +7,11 @@
 #include <utility>
 
 #include "smv/excerpt.h"
+#include "smv/vocabulary.h"
 
 namespace ruvello::smv {
 
 namespace {
-
-constexpr std::array<std::string_view, 29> section_words{
-    "MODULE",     "VAR",    "IVAR",     "FROZENVAR", "DEFINE",     "MDEFINE",   "ASSIGN",  "INIT",
-    "TRANS",      "INVAR",  "FAIRNESS", "JUSTICE",   "COMPASSION", "CONSTANTS", "ISA",     "PRED",
-    "PREDICATES", "MIRROR", "SPEC",     "CTLSPEC",   "LTLSPEC",    "INVARSPEC", "PSLSPEC", "COMPUTE",
-    "SIMPWFF",    "CTLWFF", "LTLWFF",   "PSLWFF",    "COMPWFF"};
-
-constexpr std::array<std::string_view, 6> property_words{"SPEC",      "CTLSPEC", "LTLSPEC",
-                                                         "INVARSPEC", "PSLSPEC", "COMPUTE"};
-
-// Words that NuSMV reserves and that no name of a model may be, besides the
-// section keywords.
-constexpr std::array<std::string_view, 52> reserved_words{
-    "process", "array", "of",     "boolean",  "integer", "real", "word",  "case",  "esac", "mod", "next",
-    "init",    "union", "in",     "xor",      "xnor",    "self", "TRUE",  "FALSE", "EX",   "AX",  "EF",
-    "AF",      "EG",    "AG",     "E",        "F",       "O",    "G",     "H",     "X",    "Y",   "Z",
-    "A",       "U",     "S",      "V",        "T",       "BU",   "EBF",   "ABF",   "EBG",  "ABG", "MIN",
-    "MAX",     "NAME",  "signed", "unsigned", "word1",   "bool", "toint", "FORALL"};
-
-// Functions NuSMV knows, read as calls so that a reason can name them.
-constexpr std::array<std::string_view, 15> function_words{"abs",    "max",    "min",     "toint",    "bool",
-                                                          "count",  "word1",  "signed",  "unsigned", "extend",
-                                                          "resize", "sizeof", "swconst", "uwconst",  "floor"};
-
-constexpr std::array<std::string_view, 6> temporal_words{"EX", "AX", "EF", "AF", "EG", "AG"};
-
-template <std::size_t size>
-bool one_of(const std::array<std::string_view, size>& words, std::string_view word) {
-    return std::find(words.begin(), words.end(), word) != words.end();
-}
 
 struct SyntaxError {
     std::size_t line;
@@ -92,8 +63,7 @@ protected:
     }
     std::string_view expect_name(std::string_view what) {
         const Token& token = peek();
-        if (token.kind != TokenKind::name || is_section_keyword(token.text) ||
-            one_of(reserved_words, token.text))
+        if (token.kind != TokenKind::name || is_reserved_word(token.text))
             fail(token, "expected " + std::string(what) + ", found " + described(token));
         return take().text;
     }
@@ -264,7 +234,7 @@ private:
             return operation(Expr::Kind::unary, token.is("!") ? Operator::negation : Operator::minus, first,
                              std::move(operands));
         }
-        if (token.kind == TokenKind::name && one_of(temporal_words, token.text)) {
+        if (token.kind == TokenKind::name && is_ctl_operator(token.text)) {
             take();
             const Nesting deeper(*this);
             std::vector<ExprPtr> operands;
@@ -347,7 +317,7 @@ private:
             expect(")", "to close " + std::string(token.text) + "(");
             return node(token.is("next") ? Expr::Kind::next : Expr::Kind::init, first, std::move(operands));
         }
-        if (token.kind == TokenKind::name && one_of(function_words, token.text) && peek(1).is("(")) {
+        if (token.kind == TokenKind::name && is_function_word(token.text) && peek(1).is("(")) {
             take();
             take();
             std::vector<ExprPtr> operands;
@@ -360,8 +330,7 @@ private:
             made->text = token.text;
             return made;
         }
-        if (token.kind == TokenKind::name && !is_section_keyword(token.text) &&
-            !one_of(reserved_words, token.text)) {
+        if (token.kind == TokenKind::name && !is_reserved_word(token.text)) {
             take();
             ExprPtr made = node(Expr::Kind::name, first);
             made->text = token.text;
@@ -483,7 +452,7 @@ private:
 
     void section(Module& module, const Token& keyword) {
         const std::string_view word = keyword.text;
-        if (word == "VAR" || word == "IVAR" || word == "FROZENVAR") {
+        if (is_variables_keyword(word)) {
             const VariableSection kind = word == "VAR"    ? VariableSection::var
                                          : word == "IVAR" ? VariableSection::ivar
                                                           : VariableSection::frozenvar;
@@ -575,12 +544,11 @@ private:
             take();
             made.kind = Type::Kind::proc;
         } else if (token.kind == TokenKind::name &&
-                   (token.is("integer") || token.is("real") || token.is("word") || token.is("unsigned") ||
-                    token.is("signed") || token.is("clock"))) {
+                   is_type_word(token.text)) {
             made.kind = Type::Kind::other;
             while (!peek().is(";") && !at_section_end()) take();
-        } else if (token.kind == TokenKind::name && !one_of(reserved_words, token.text) &&
-                   !is_section_keyword(token.text) && (peek(1).is("(") || peek(1).is(";"))) {
+        } else if (token.kind == TokenKind::name && !is_reserved_word(token.text) &&
+                   (peek(1).is("(") || peek(1).is(";"))) {
             instance(made);
         } else {
             made.kind = Type::Kind::range;
@@ -661,6 +629,7 @@ private:
     void property(Module& module, const Token& keyword) {
         Property made;
         made.keyword = keyword.text;
+        made.kind = *property_kind_of_keyword(keyword.text);
         made.keyword_token = position() - 1;
         made.line = at_end() ? keyword.line : peek().line;
         try {
@@ -669,13 +638,12 @@ private:
                 expect(":=", "after the name of the property");
             }
             made.first_token = position();
-            const bool read =
-                made.keyword == "SPEC" || made.keyword == "CTLSPEC" || made.keyword == "INVARSPEC";
+            const bool read = made.kind == PropertyKind::ctl || made.kind == PropertyKind::invar;
             if (!read) {
                 skip_to_section();
             } else if (peek().is("FORALL")) {
                 made.line = peek().line;
-                if (made.keyword == "INVARSPEC")
+                if (made.kind == PropertyKind::invar)
                     fail(peek(),
                          "FORALL after INVARSPEC is not written as the property says; put it under a SPEC "
                          "line of its own");
@@ -784,12 +752,6 @@ private:
 };
 
 }  // namespace
-
-bool is_section_keyword(std::string_view word) { return one_of(section_words, word); }
-bool is_property_keyword(std::string_view word) { return one_of(property_words, word); }
-bool is_reserved_word(std::string_view word) {
-    return one_of(reserved_words, word) || is_section_keyword(word);
-}
 
 Model parse_model(std::string_view text) {
     Model model;

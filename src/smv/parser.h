@@ -28,12 +28,4 @@ inline constexpr int max_depth = 400;
 
 Model parse_model(std::string_view text);
 
-// Whether `word` starts a section or a module, and so ends what comes before.
-bool is_section_keyword(std::string_view word);
-// Whether NuSMV reserves `word`, so that no name may be it.
-bool is_reserved_word(std::string_view word);
-// Whether `word` is a property keyword: SPEC, CTLSPEC, LTLSPEC, INVARSPEC,
-// PSLSPEC or COMPUTE.
-bool is_property_keyword(std::string_view word);
-
 }  // namespace ruvello::smv

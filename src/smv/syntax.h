@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "smv/lexer.h"
+#include "smv/vocabulary.h"
 
 namespace ruvello::smv {
 
@@ -143,6 +144,7 @@ struct Forall {
 
 struct Property {
     std::string_view keyword;  // SPEC, CTLSPEC, LTLSPEC, INVARSPEC, PSLSPEC or COMPUTE
+    PropertyKind kind = PropertyKind::ctl;  // the keyword's
     std::size_t keyword_token = 0;
     std::size_t line = 0;   // of the first token after the keyword
     std::string_view name;  // after NAME, if any

@@ -382,43 +382,6 @@ inline unsigned pair_hits(const char* at, __m128i first, __m128i second) {
     return find_byte(text.data(), text.data() + text.size(), c) != text.data() + text.size();
 }
 
-namespace detail {
-struct NameBytes {
-    bool table[256] = {};
-    constexpr NameBytes() {
-        for (int c = 0; c < 256; ++c)
-            table[c] = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '_' || c == '$' || c == '#';
-    }
-};
-inline constexpr NameBytes name_bytes;
-}  // namespace detail
-
-// A character that may be part of a name: a letter, a digit, '_', '$' or '#'.
-constexpr bool is_name_char(char c) { return detail::name_bytes.table[static_cast<unsigned char>(c)]; }
-
-// Position of the first occurrence of `name` in `text` at or after `from`
-// that is a whole name, with no name character right before or after it;
-// npos when there is none.
-inline std::size_t find_name(std::string_view text, std::string_view name, std::size_t from = 0) {
-    for (std::size_t at = find(text, name, from); at != std::string_view::npos;
-         at = find(text, name, at + 1)) {
-        const std::size_t end = at + name.size();
-        if ((at == 0 || !is_name_char(text[at - 1])) &&
-            (end == text.size() || !is_name_char(text[end])))
-            return at;
-    }
-    return std::string_view::npos;
-}
-
-// The name that starts at `at` of `text`, which is at most its size: the
-// name characters from there on.
-inline std::string_view name_at(std::string_view text, std::size_t at) {
-    std::size_t end = at;
-    while (end < text.size() && is_name_char(text[end])) ++end;
-    return {text.data() + at, end - at};
-}
-
 // Number of non-overlapping occurrences of `match` in `text`, counted left to
 // right, each search starting right after the previous occurrence.
 std::size_t count_occurrences(std::string_view text, std::string_view match);

@@ -76,7 +76,7 @@ private:
             if (mention == std::string_view::npos) break;
             const std::size_t end = lines.find('\n', mention) + 1;
             const std::string_view line = lines.substr(mention, end - mention);
-            const std::optional<SectionKeyword> header = header_keyword(line);
+            const std::optional<smv::HeaderKeyword> header = header_keyword(line);
             if ((mention == 0 || lines[mention - 1] == '\n') && header &&
                 header->opens == Section::module) {
                 if (mention >= offset) {

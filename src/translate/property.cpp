@@ -288,7 +288,7 @@ void Translator::note_property_start(std::string_view words, bool forall) {
     const std::string_view keyword =
         !first.empty() && (first.front() == 'C' || first.front() == 'L' || first.front() == 'I' ||
                            first.front() == 'P')
-            ? property_keyword(first)
+            ? smv::property_keyword(first)
             : std::string_view();
     if (!keyword.empty() && keyword != "SPEC" && keyword != "CTLSPEC")
         module_.in_section.other_property_kind = keyword;
@@ -311,7 +311,7 @@ void Translator::check_forall_word(std::string_view line, std::size_t first_fora
     // The common form, FORALL and its list, needs no closer look.
     if (textops::ltrim(line.substr(first_forall + 6)).starts_with('(')) return;
     const std::string_view code = code_of(line);
-    const std::size_t forall = textops::find_name(code, "FORALL");
+    const std::size_t forall = smv::find_word(code, "FORALL");
     if (forall == std::string_view::npos) return;
     const std::string_view after = textops::ltrim(code.substr(forall + 6));
     if (after.starts_with('(')) return;
@@ -335,9 +335,11 @@ void Translator::drop_forall(std::string_view kind, const std::string& reason) {
             put("\n");
         }
         mark(line);
+        std::string name;
+        smv::append_instance_name(name, settings_.instance_name_prefix, line, {});
         put("\tNAME ");
-        put(settings_.instance_name_prefix);
-        put(std::to_string(line) + "_none := TRUE\n");
+        put(name);
+        put(" := TRUE\n");
         module_.in_section.has_property = true;
         warnings_.warn(line, kind, reason + "; property not translated");
         return;
@@ -393,13 +395,11 @@ void Translator::write_instances(std::string_view line, std::string_view body,
             mark(input_.line_number());
         }
         if (!settings_.instance_name_prefix.empty()) {
+            std::string name;
+            smv::append_instance_name(name, settings_.instance_name_prefix, input_.line_number(),
+                                      tuples_.tuple());
             put("\tNAME ");
-            put(settings_.instance_name_prefix);
-            put(ProcessNumber(input_.line_number()).digits());
-            for (const int process : tuples_.tuple()) {
-                put("_");
-                put(ProcessNumber(process).digits());
-            }
+            put(name);
             put(" := ");
             put(quantifier.prefix.substr(1));
         } else {
@@ -464,8 +464,8 @@ FormulaScan Translator::scan_formula(std::string_view body, bool find_uses) {
     };
     for (std::size_t at = 0; at < code.size(); ++at) {
         const char c = code[at];
-        if (textops::is_name_char(c)) {
-            const std::string_view name = textops::name_at(code, at);
+        if (smv::is_word_char(c)) {
+            const std::string_view name = smv::word_at(code, at);
             const std::size_t end = at + name.size();
             if (c == 'x' && (name == "xor" || name == "xnor")) operator_found(name);
             const bool bracketed = at > 0 && code[at - 1] == '[' && end < code.size() && code[end] == ']';

@@ -116,8 +116,8 @@ Translator::StatementScan Translator::scan_statement(std::string_view text,
             break;
         case 'c':
             found.mentions_case |= word_at(at, "case") &&
-                                   (at == 0 || !textops::is_name_char(text[at - 1])) &&
-                                   (at + 4 == text.size() || !textops::is_name_char(text[at + 4]));
+                                   (at == 0 || !smv::is_word_char(text[at - 1])) &&
+                                   (at + 4 == text.size() || !smv::is_word_char(text[at + 4]));
             break;
         }
         return true;
@@ -274,7 +274,7 @@ void Translator::write_process_instances(const Statement& statement,
                                          const std::vector<std::string_view>& parts,
                                          std::size_t array) {
     if (array != std::string_view::npos &&
-        textops::find_name(statement.text.substr(array), "of") != std::string_view::npos &&
+        smv::find_word(statement.text.substr(array), "of") != std::string_view::npos &&
         in_code(statement.text, array))
         warnings_.warn(line_of(statement, array), "array becomes a tab",
                        "\"array \" becomes a tab in a process-indexed statement, and NuSMV "
@@ -336,8 +336,8 @@ bool leaves_open(std::string_view text) {
     int parentheses = 0, braces = 0, cases = 0;
     const auto word_at = [&](std::size_t at, std::string_view word) {
         return text.substr(at, word.size()) == word &&
-               (at == 0 || !textops::is_name_char(text[at - 1])) &&
-               (at + word.size() == text.size() || !textops::is_name_char(text[at + word.size()]));
+               (at == 0 || !smv::is_word_char(text[at - 1])) &&
+               (at + word.size() == text.size() || !smv::is_word_char(text[at + word.size()]));
     };
     for (std::size_t at = 0; at < text.size(); ++at) {
         switch (text[at]) {
@@ -376,8 +376,8 @@ bool type_names_proc(std::string_view statement) {
     if (colon == statement.npos || statement.substr(colon + 1).starts_with('=')) return false;
     const std::string code = code_as_read_of_lines(statement.substr(colon + 1));
     const std::string_view type = code;
-    for (std::size_t at = textops::find_name(type, proc); at != type.npos;
-         at = textops::find_name(type, proc, at + 1)) {
+    for (std::size_t at = smv::find_word(type, proc); at != type.npos;
+         at = smv::find_word(type, proc, at + 1)) {
         const std::string_view before = type.substr(0, at);
         if (std::count(before.begin(), before.end(), '(') ==
             std::count(before.begin(), before.end(), ')'))
@@ -406,7 +406,7 @@ void Translator::check_statement_line(std::string_view words, std::size_t line_n
     check_declarations(words, line_number);
     if (const std::string_view first = first_name(code);
         first == "FORALL" ||
-        (!property_keyword(first).empty() && textops::find_name(code, "FORALL") != code.npos))
+        (!smv::property_keyword(first).empty() && smv::find_word(code, "FORALL") != code.npos))
         if (!explained_by_unopened_header()) warnings_.warn(line_number, forall_not_translated);
 }
 
@@ -433,7 +433,7 @@ void Translator::check_computed_indices(const Statement& statement,
             continue;
         const std::string_view before = textops::rtrim(text.substr(0, open));
         std::size_t start = before.size();
-        while (start > 0 && textops::is_name_char(before[start - 1])) --start;
+        while (start > 0 && smv::is_word_char(before[start - 1])) --start;
         const std::string name(before.substr(start));
         if (!textops::contains(module_.indexed_names, "\n" + name + "\n")) continue;
         warnings_.warn(line_of(statement, at), "index computed from Proc",
@@ -453,14 +453,14 @@ void Translator::check_names_around_proc(const Statement& statement,
     std::size_t last_line = 0;
     for (std::size_t i = 1; i < parts.size(); ++i) {
         const std::string_view before = parts[i - 1], after = parts[i];
-        const bool in_name = (!before.empty() && textops::is_name_char(before.back())) ||
-                             (!after.empty() && textops::is_name_char(after.front()));
+        const bool in_name = (!before.empty() && smv::is_word_char(before.back())) ||
+                             (!after.empty() && smv::is_word_char(after.front()));
         if (!in_name) continue;
         const std::string_view text = statement.text;
         std::size_t start = after.data() - proc.size() - text.data(), end = start + proc.size();
         if (!in_code(text, start) || line_of(statement, start) == last_line) continue;
-        while (start > 0 && textops::is_name_char(text[start - 1])) --start;
-        while (end < text.size() && textops::is_name_char(text[end])) ++end;
+        while (start > 0 && smv::is_word_char(text[start - 1])) --start;
+        while (end < text.size() && smv::is_word_char(text[end])) ++end;
         last_line = line_of(statement, start);
         warnings_.warn(last_line, "Proc inside a longer name",
                        "Proc inside the name " + excerpt(text.substr(start, end - start)) +

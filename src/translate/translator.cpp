@@ -9,7 +9,7 @@ namespace ruvello {
 namespace {
 
 bool has_name(std::string_view code, std::string_view name) {
-    return textops::find_name(code, name) != std::string_view::npos;
+    return smv::find_word(code, name) != std::string_view::npos;
 }
 
 bool is_space(char c) { return textops::is_blank(c) || c == '\n' || c == '\r'; }
@@ -19,7 +19,7 @@ std::string_view take_name(std::string_view& text) {
     std::size_t start = 0;
     while (start < text.size() && is_space(text[start])) ++start;
     std::size_t end = start;
-    while (end < text.size() && textops::is_name_char(text[end])) ++end;
+    while (end < text.size() && smv::is_word_char(text[end])) ++end;
     const std::string_view name = text.substr(start, end - start);
     text.remove_prefix(end);
     return name;
@@ -29,7 +29,7 @@ std::string_view take_name(std::string_view& text) {
 // FROZENVAR, is N, followed by ':' or ":=".
 bool declares_n(std::string_view code) {
     std::string_view name = take_name(code);
-    if (name == "DEFINE" || name == "VAR" || name == "IVAR" || name == "FROZENVAR")
+    if (name == "DEFINE" || smv::is_variables_keyword(name))
         name = take_name(code);
     while (!code.empty() && is_space(code.front())) code.remove_prefix(1);
     return name == "N" && code.starts_with(':');
@@ -39,15 +39,8 @@ bool declares_n(std::string_view code) {
 
 std::string_view first_name(std::string_view text) { return take_name(text); }
 
-std::string_view property_keyword(std::string_view name) {
-    for (const std::string_view keyword :
-         {"SPEC", "CTLSPEC", "LTLSPEC", "INVARSPEC", "PSLSPEC", "COMPUTE"})
-        if (name == keyword) return keyword;
-    return {};
-}
-
 std::string_view mentioned_section_keyword(std::string_view line) {
-    for (const SectionKeyword& keyword : section_keywords)
+    for (const smv::HeaderKeyword& keyword : smv::header_keywords)
         if (textops::contains(line, keyword.word)) return keyword.word;
     return {};
 }
@@ -110,12 +103,9 @@ bool has_code(std::string_view text) {
 }
 
 std::string_view code_as_read(std::string_view line) {
-    const auto starts_name = [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
-    };
     for (std::size_t at = 0; at < line.size(); ++at) {
-        if (starts_name(line[at])) {
-            while (at + 1 < line.size() && (textops::is_name_char(line[at + 1]) || line[at + 1] == '-')) ++at;
+        if (smv::starts_name(line[at])) {
+            while (at + 1 < line.size() && smv::continues_name(line[at + 1])) ++at;
         } else if (textops::holds_at(line, at, "--")) {
             return line.substr(0, at);
         }
@@ -200,7 +190,7 @@ void Translator::translate_line(std::string_view line) {
         put_line(line);
         return;
     }
-    if (const std::optional<SectionKeyword> header = header_keyword(line)) {
+    if (const std::optional<smv::HeaderKeyword> header = header_keyword(line)) {
         give_dropped_forall_warning(true);
         if (header->opens == Section::module) {
             copy_module_header(line);
@@ -231,7 +221,7 @@ void Translator::translate_line(std::string_view line) {
     }
 }
 
-void Translator::open_section(const SectionKeyword& header) {
+void Translator::open_section(const smv::HeaderKeyword& header) {
     module_.section = header.opens;
     module_.header = header.word;
     module_.in_var = header.word == "VAR";
@@ -243,7 +233,7 @@ void Translator::open_section(const SectionKeyword& header) {
 // the line's end: an indented one, or one that a carriage return follows (a
 // file with Windows line ends), is an ordinary line of the section above.
 void Translator::note_unopened_header(std::string_view line, std::string_view words) {
-    for (const SectionKeyword& keyword : section_keywords) {
+    for (const smv::HeaderKeyword& keyword : smv::header_keywords) {
         if (!textops::holds_at(words, 0, keyword.word)) continue;
         const std::string_view after = words.substr(keyword.word.size());
         const bool return_after = after.starts_with('\r');
@@ -283,7 +273,7 @@ bool Translator::copy_long_line(std::string_view piece) {
     // first names of a declaration of N.
     constexpr std::size_t telling_start = 64;
     if (piece.size() < telling_start) return false;
-    const std::optional<SectionKeyword> header = header_keyword(piece);
+    const std::optional<smv::HeaderKeyword> header = header_keyword(piece);
     if (header ? header->opens == Section::module : module_.section != Section::module)
         return false;
     if (header) open_section(*header);
@@ -299,8 +289,8 @@ bool Translator::copy_long_line(std::string_view piece) {
         for (std::size_t at = textops::find(code, name); at != std::string_view::npos;
              at = textops::find(code, name, at + 1)) {
             const std::size_t end = at + name.size();
-            if ((at > 0 ? !textops::is_name_char(code[at - 1]) : window_starts_line) &&
-                (end < code.size() ? !textops::is_name_char(code[end]) : code_ends))
+            if ((at > 0 ? !smv::is_word_char(code[at - 1]) : window_starts_line) &&
+                (end < code.size() ? !smv::is_word_char(code[end]) : code_ends))
                 return true;
         }
         return false;
@@ -338,7 +328,7 @@ void Translator::copy_module_header(std::string_view header) {
     std::string_view line = header;
     for (bool first = true;; first = false) {
         check_copied_code(line, input_.line_number(), {});
-        const std::size_t n = textops::find_name(line, "N");
+        const std::size_t n = smv::find_word(line, "N");
         if (n != std::string_view::npos && in_code(line, n) &&
             (!first || line.substr(0, n).find('(') != std::string_view::npos))
             warnings_.warn(input_.line_number(), "parameter named N",

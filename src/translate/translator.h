@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/streams.h"
+#include "smv/vocabulary.h"
 #include "textops/textops.h"
 #include "translate/property.h"
 #include "translate/warnings.h"
@@ -31,33 +32,15 @@ struct TranslationSettings {
     std::string_view instance_name_prefix = {};
 };
 
-// What the lines of a section are, and so what a header line opens.
-enum class Section {
-    module,      // the lines of a module before its first section header: copied
-    statements,  // VAR and ASSIGN: statements, expanded for the processes
-    properties,  // SPEC and CTLSPEC: properties, FORALL ones instantiated
-};
-
-struct SectionKeyword {
-    std::string_view word;
-    Section opens;
-};
-
-// The section keywords: header lines open sections with them, and a further
-// line of a statement that mentions one ends the statement.
-inline constexpr SectionKeyword section_keywords[] = {
-    {"MODULE", Section::module},
-    {"VAR", Section::statements},
-    {"ASSIGN", Section::statements},
-    {"SPEC", Section::properties},
-    {"CTLSPEC", Section::properties},
-};
+// The sections of the line translator, which its header lines open
+// (smv::header_keywords).
+using smv::Section;
 
 // Whether `c` is the first letter of a section keyword.
 constexpr bool starts_section_keyword(char c) {
     constexpr auto first_letters = [] {
         std::uint32_t letters = 0;
-        for (const SectionKeyword& keyword : section_keywords)
+        for (const smv::HeaderKeyword& keyword : smv::header_keywords)
             letters |= std::uint32_t{1} << (keyword.word.front() - 'A');
         return letters;
     }();
@@ -67,16 +50,16 @@ constexpr bool starts_section_keyword(char c) {
 // The keyword of a section header: a line that starts, in its first column,
 // with a section keyword followed by a space, a newline or the end of the
 // line. Nothing when the line is no header.
-inline std::optional<SectionKeyword> header_keyword(std::string_view line) {
+inline std::optional<smv::HeaderKeyword> header_keyword(std::string_view line) {
     if (line.empty() || !starts_section_keyword(line.front())) return std::nullopt;
     // No two keywords start alike: the first letter picks the one to compare.
     static_assert([] {
-        for (std::size_t i = 0; i < std::size(section_keywords); ++i)
+        for (std::size_t i = 0; i < std::size(smv::header_keywords); ++i)
             for (std::size_t j = 0; j < i; ++j)
-                if (section_keywords[i].word.front() == section_keywords[j].word.front()) return false;
+                if (smv::header_keywords[i].word.front() == smv::header_keywords[j].word.front()) return false;
         return true;
     }());
-    for (const SectionKeyword& keyword : section_keywords) {
+    for (const smv::HeaderKeyword& keyword : smv::header_keywords) {
         if (keyword.word.front() != line.front()) continue;
         const std::size_t size = keyword.word.size();
         if (textops::holds_at(line, 0, keyword.word) &&
@@ -97,14 +80,14 @@ inline bool mentions_section_keyword(std::string_view line) {
     constexpr auto first_two = [](std::string_view word, std::string_view letters) {
         return word.substr(0, 2) == letters;
     };
-    static_assert(first_two(section_keywords[0].word, "MO") &&
-                  first_two(section_keywords[1].word, "VA") &&
-                  first_two(section_keywords[2].word, "AS") &&
-                  first_two(section_keywords[3].word, "SP") &&
-                  first_two(section_keywords[4].word, "CT") && std::size(section_keywords) == 5);
+    static_assert(first_two(smv::header_keywords[0].word, "MO") &&
+                  first_two(smv::header_keywords[1].word, "VA") &&
+                  first_two(smv::header_keywords[2].word, "AS") &&
+                  first_two(smv::header_keywords[3].word, "SP") &&
+                  first_two(smv::header_keywords[4].word, "CT") && std::size(smv::header_keywords) == 5);
     for (std::size_t at = textops::find_prefix<"MO", "VA", "AS", "SP", "CT">(line);
          at != line.npos; at = textops::find_prefix<"MO", "VA", "AS", "SP", "CT">(line, at + 1))
-        for (const SectionKeyword& keyword : section_keywords)
+        for (const smv::HeaderKeyword& keyword : smv::header_keywords)
             if (line.substr(at).starts_with(keyword.word)) return true;
     return false;
 }
@@ -113,18 +96,13 @@ inline bool mentions_section_keyword(std::string_view line) {
 // something else comes first.
 std::string_view first_name(std::string_view text);
 
-// The keyword that starts a property, when `name` is one (SPEC, CTLSPEC,
-// LTLSPEC, INVARSPEC, PSLSPEC, COMPUTE), as a text that lasts; empty when not.
-std::string_view property_keyword(std::string_view name);
-
 // The code of a line: the text before the comment that "--" starts.
 inline std::string_view code_of(std::string_view line) {
     return line.substr(0, textops::find(line, "--"));
 }
 
 // The code of a line as NuSMV reads it: the text before the "--" that
-// starts its comment, where a name (a letter or '_', then letters, digits,
-// '_', '$', '#' and '-') may hold "--": no--ne is one name.
+// starts its comment, where a name may hold "--": no--ne is one name.
 std::string_view code_as_read(std::string_view line);
 
 // Whether a text has code: on one of its lines, something before a comment
@@ -254,7 +232,7 @@ private:
     };
     static DeclarationsOfN declarations_of_n(std::string_view line);
     void warn_of(const DeclarationsOfN& declarations, std::size_t line_number);
-    void open_section(const SectionKeyword& header);
+    void open_section(const smv::HeaderKeyword& header);
     void note_unopened_header(std::string_view line, std::string_view words);
     // Whether a warning about what a line leaves untranslated is explained by
     // a keyword above it that opened no section; warns about that keyword.
