@@ -31,7 +31,7 @@ SNIPPETS = [
 
 def corpus(extra, mutants, seed):
     models = {}
-    sources = [(ROOT / "tests/cases", "*.in"), (ROOT / "examples", "*.in")]
+    sources = [(ROOT / "tests/translate/cases", "*.in"), (ROOT / "examples", "*.in")]
     for folder, pattern in sources + [(pathlib.Path(e), "*") for e in extra]:
         for path in sorted(folder.glob(pattern)):
             models[path.name] = path.read_bytes()

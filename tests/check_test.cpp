@@ -37,7 +37,7 @@ std::string error_of(std::string_view errors) {
 }
 
 std::string described(const NamedProperty& property) {
-    std::string text = property.name + " line " + std::to_string(property.line) + " " + std::string(smv::text_of(property.kind)) +
+    std::string text = property.name + " line " + std::to_string(property.line) + " " + std::string(ruvello::smv::text_of(property.kind)) +
                        " in " + property.module;
     if (property.processes)
         for (const int process : *property.processes) text += " " + std::to_string(process);
@@ -162,9 +162,9 @@ Results sample() {
     results.checker_version = "NuSMV 2.6.0";
     results.runs = {{2, "done", 0.5, std::nullopt}, {3, "done", 0.7, std::nullopt},
                     {4, "timeout", 9, "stopped after 9 s"}};
-    results.properties = {{14, smv::PropertyKind::ctl, "main", "  FORALL (i, j) AG (i != j -> !(c[i] & c[j]))"},
-                          {17, smv::PropertyKind::compute, "watcher", "COMPUTE MIN [ a , b ]"},
-                          {20, smv::PropertyKind::ctl, "user", "SPEC AG ok -- \"quoted\" & <odd>\x01"}};
+    results.properties = {{14, ruvello::smv::PropertyKind::ctl, "main", "  FORALL (i, j) AG (i != j -> !(c[i] & c[j]))"},
+                          {17, ruvello::smv::PropertyKind::compute, "watcher", "COMPUTE MIN [ a , b ]"},
+                          {20, ruvello::smv::PropertyKind::ctl, "user", "SPEC AG ok -- \"quoted\" & <odd>\x01"}};
     const auto verdict = [](int n, std::size_t line, std::optional<std::vector<int>> processes,
                             std::optional<std::string> instance, std::string outcome) {
         return Verdict{n, line, std::move(processes), std::move(instance), std::move(outcome), std::nullopt, std::nullopt};
@@ -216,7 +216,7 @@ std::string refusal(const Results& results) {
 
 TEST(Formats, RefuseADocumentThatNoCheckWritesNamingTheField) {
     Results valid = sample();
-    valid.properties.push_back({22, smv::PropertyKind::ctl, "main", "SPEC AG !(c[1] & c[2])"});
+    valid.properties.push_back({22, ruvello::smv::PropertyKind::ctl, "main", "SPEC AG !(c[1] & c[2])"});
     for (const int n : {2, 3})
         valid.verdicts.push_back({n, 22, std::nullopt, std::nullopt, "true", std::nullopt, std::nullopt});
     valid.every_n = {{14, "false", std::nullopt}, {22, "true", std::nullopt}};
@@ -263,7 +263,7 @@ TEST(Formats, RefuseADocumentThatNoCheckWritesNamingTheField) {
     };
     for (const auto& [kind, module, text, invariant] : forms) {
         Results results = valid;
-        results.properties.back() = {22, *smv::property_kind_of_text(kind), module, text};
+        results.properties.back() = {22, *ruvello::smv::property_kind_of_text(kind), module, text};
         EXPECT_EQ(refusal(results), invariant ? "" : "every_n[1].verdict: true for line 22, which is no invariant "
                                                      "of main (AG of a state formula) that the counted model decides")
             << text;

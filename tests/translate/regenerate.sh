@@ -1,11 +1,11 @@
 #!/bin/sh
-# Rewrites the expected results tests/cases/NAME.ARGS.smv and .err (from
-# tests/cases/NAME.in) and tests/golden/NAME.ARGS.smv (from examples/NAME.in)
+# Rewrites the expected results cases/NAME.ARGS.smv and .err (from
+# cases/NAME.in) and golden/NAME.ARGS.smv (from examples/NAME.in), beside it,
 # with the given ruvello, by default the release build. ARGS are words joined
 # by dots: pN for -p N, any other word W for --W. To add a case, create an
 # empty NAME.ARGS.smv and run this; read every difference before committing.
 set -eu
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 ruvello=$(realpath "${1:-build/release/ruvello}")
 
 # regenerate EXPECTED MODEL_DIR: runs ruvello in the folder above MODEL_DIR
@@ -28,5 +28,5 @@ regenerate() {
     if [ -s "$errors.new" ]; then mv "$errors.new" "$errors"; else rm -f "$errors.new" "$errors"; fi
 }
 
-for expected in tests/cases/*.smv; do regenerate "$expected" tests/cases; done
-for expected in tests/golden/*.smv; do regenerate "$expected" examples; done
+for expected in tests/translate/cases/*.smv; do regenerate "$expected" tests/translate/cases; done
+for expected in tests/translate/golden/*.smv; do regenerate "$expected" examples; done

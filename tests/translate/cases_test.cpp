@@ -1,6 +1,6 @@
-// Every translation case: tests/cases/NAME.in against NAME.ARGS.smv and,
-// where it warns, NAME.ARGS.err (tests/regenerate.sh explains the names),
-// and each example against tests/golden. Each model is translated in every
+// Every translation case: cases/NAME.in against NAME.ARGS.smv and,
+// where it warns, NAME.ARGS.err (regenerate.sh explains the names),
+// and each example against golden/. Each model is translated in every
 // way the program has: by the line loop with reads and buffers of one byte
 // and of odd sizes, so that lines cross every buffer boundary and the step
 // back is taken at every position; and cut before its MODULE headers into
@@ -131,11 +131,11 @@ int check_every_case(const fs::path& model_dir, const fs::path& expected_dir) {
 }
 
 TEST(Translation, GivesEveryCaseItsExpectedResult) {
-    EXPECT_GE(check_every_case(source_dir / "tests/cases", source_dir / "tests/cases"), 10);
+    EXPECT_GE(check_every_case(source_dir / "tests/translate/cases", source_dir / "tests/translate/cases"), 10);
 }
 
 TEST(Translation, GivesEveryExampleItsExpectedResultWithoutWarnings) {
-    EXPECT_GE(check_every_case(source_dir / "examples", source_dir / "tests/golden"), 9);
+    EXPECT_GE(check_every_case(source_dir / "examples", source_dir / "tests/translate/golden"), 9);
 }
 
 // Takes `room` bytes, then fails like a full disk.
@@ -152,7 +152,7 @@ private:
 };
 
 TEST(Translation, InPiecesReportsAWriteThatFails) {
-    const std::string model = read_file(source_dir / "tests/cases/statements.in");
+    const std::string model = read_file(source_dir / "tests/translate/cases/statements.in");
     for (std::size_t room : {0, 100, 1000}) {
         ruvello::StringSource source(model);
         FullSink sink(room);
