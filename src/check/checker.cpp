@@ -174,7 +174,8 @@ std::vector<ListedProperty> read_listing(ByteSource& output, std::size_t most) {
 }
 
 std::optional<std::string> invariant_of(const ListedProperty& property) {
-    if (smv::property_kind_of_text(property.kind) != smv::PropertyKind::ctl || !property.formula.starts_with("AG ")) return std::nullopt;
+    if (smv::property_kind_of_text(property.kind) != smv::PropertyKind::ctl || !property.formula.starts_with("AG "))
+        return std::nullopt;
     const std::string_view body = std::string_view(property.formula).substr(3);
     // No temporal operator in the body; the names of CTL's operators are
     // keywords, never a variable's.

@@ -25,7 +25,7 @@ enum class KeywordUse {
     variables,  // VAR, IVAR, FROZENVAR: declarations
     section,    // the other sections of a module (DEFINE, ASSIGN, INIT, ...)
     property,   // SPEC, CTLSPEC, LTLSPEC, INVARSPEC, PSLSPEC, COMPUTE
-    formula,    // SIMPWFF, CTLWFF, ...: formulas of NuSMV's commands, reserved in a model
+    formula,    // SIMPWFF, CTLWFF, LTLWFF, PSLWFF, COMPWFF: formulas written on their own
 };
 
 struct SectionKeyword {
