@@ -290,7 +290,7 @@ void Translator::note_property_start(std::string_view words, bool forall) {
                            first.front() == 'P')
             ? smv::property_keyword(first)
             : std::string_view();
-    if (!keyword.empty() && keyword != "SPEC" && keyword != "CTLSPEC")
+    if (!keyword.empty() && smv::property_kind_of_keyword(keyword) != smv::PropertyKind::ctl)
         module_.in_section.other_property_kind = keyword;
     if (std::size_t& forall_line = module_.in_section.forall_line; forall_line != 0) {
         if (!forall && keyword.empty())
