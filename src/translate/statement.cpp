@@ -404,10 +404,13 @@ std::size_t Translator::line_of(const Statement& statement, std::size_t at) {
 void Translator::check_statement_line(std::string_view words, std::size_t line_number) {
     const std::string_view code = code_of(words);
     check_declarations(words, line_number);
-    if (const std::string_view first = first_name(code);
-        first == "FORALL" ||
-        (!property_keyword(first).empty() && textops::find_name(code, "FORALL") != code.npos))
-        if (!explained_by_unopened_header()) warnings_.warn(line_number, forall_not_translated);
+    const std::string_view first = first_name(code);
+    const std::string_view keyword = property_keyword(first);
+    if (!keyword.empty()) module_.in_section.under_ltlspec = keyword == "LTLSPEC";
+    if (first == "FORALL" || (!keyword.empty() && textops::find_name(code, "FORALL") != code.npos))
+        if (!explained_by_unopened_header())
+            warnings_.warn(line_number,
+                           module_.in_section.under_ltlspec ? forall_under_ltlspec : forall_not_translated);
 }
 
 // x[Proc] declares the names x[1], x[2], ...: an index computed from Proc,

@@ -61,6 +61,11 @@ const WarningText Translator::forall_on_header{
     "FORALL on a header line",
     "FORALL on a header line is copied unchanged, and NuSMV rejects it; put the property on a "
     "line of its own after the header"};
+const WarningText Translator::forall_under_ltlspec{
+    "FORALL under LTLSPEC",
+    "FORALL under LTLSPEC is not supported: ruvello writes FORALL properties in CTL, each on a "
+    "line of its own after SPEC, and NuSMV rejects this one as it stands; write it in CTL after "
+    "SPEC, as FORALL (i) AG (x[i] -> AF y[i]), or an LTLSPEC of your own for each process"};
 const WarningText Translator::proc_not_replaced{
     "Proc not replaced",
     "Proc is not replaced here, only in VAR and ASSIGN statements; write the range as 1 .. N "

@@ -263,6 +263,7 @@ private:
     bool copy_long_line(std::string_view piece);
     static const WarningText forall_not_translated;
     static const WarningText forall_on_header;
+    static const WarningText forall_under_ltlspec;
     static const WarningText proc_not_replaced;
 
     // VAR and ASSIGN sections.
@@ -375,6 +376,8 @@ private:
         struct SectionState {
             bool wrote_forall = false;
             std::string_view other_property_kind;
+            // Outside a SPEC section: whether the last property keyword was LTLSPEC.
+            bool under_ltlspec = false;
             // The last FORALL line, while no line of code has followed it:
             // one that does goes on with its property.
             std::size_t forall_line = 0;
