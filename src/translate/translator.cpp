@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "textops/textops.h"
+#include "translate/keyword_spelling.h"
 
 namespace ruvello {
 
@@ -79,6 +80,19 @@ void Translator::check_copied_names(std::string_view line, std::size_t line_numb
     if ((forall || proc) && explained_by_unopened_header()) return;
     if (forall) warnings_.warn(line_number, forall_warning);
     if (proc) warnings_.warn(line_number, proc_not_replaced);
+}
+
+// A header's keyword misspelt (ASIGN, MODUEL, SEPC) stands in the first
+// column, alone or before a name or a formula: a name that starts a
+// statement there goes on with ':', '(', '[', '.' or ":=".
+void Translator::check_keyword_spelling(std::string_view line) {
+    const std::string_view word = first_name(line);
+    if (word.empty()) return;
+    const std::string_view after = textops::ltrim(line.substr(word.size()));
+    if (!after.empty() && std::string_view(":([.;=").find(after.front()) != std::string_view::npos) return;
+    if (const auto keyword = misspelt_keyword(word, spelt_keywords()))
+        warnings_.warn(input_.line_number(), "keyword misspelt",
+                       excerpt(word) + " is not a keyword; did you mean " + std::string(*keyword) + "?");
 }
 
 // Every module gets its own DEFINE of N: one of the module's own, or one
@@ -222,6 +236,7 @@ void Translator::translate_line(std::string_view line) {
         return;
     }
     if (starts_section_keyword(words.front())) note_unopened_header(line, words);
+    if (words.size() == line.size()) check_keyword_spelling(line);
     switch (module_.section) {
     case Section::module:
         check_copied_code(line, input_.line_number(), forall_not_translated);
