@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "textops/textops.h"
+#include "translate/keyword_spelling.h"
 #include "translate/translator.h"
 
 namespace ruvello {
@@ -163,6 +164,11 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
     }
     check_process_indexed(statement, scan, parts);
     if (module_.in_var && !scan.declares_processes) {
+        // p[Proc] : transtion m(...): the type's word misspelt is a syntax error to NuSMV.
+        if (const std::string_view type = first_name(textops::ltrim(text.substr(std::min(scan.head_size + 1, text.size()))));
+            misspelt_keyword(type, spelt_keywords()) == "transition")
+            warnings_.warn(statement.first_line, "keyword misspelt",
+                           excerpt(type) + " is not a keyword; did you mean transition?");
         if (module_.indexed_names.empty()) module_.indexed_names = '\n';
         module_.indexed_names.append(textops::rtrim(instance_name(text.substr(0, scan.head_size))))
             .push_back('\n');
