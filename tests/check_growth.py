@@ -77,6 +77,11 @@ def stops():
         runs[-1]["message"] == "the budget of 4.0 s ran out"
     check((stopped_before or stopped_during) and all(r["outcome"] == "done" for r in runs[:-1]),
           "where the budget stopped the sweep: %s %s" % (document["budget"], runs[-1]))
+    # The N after one that the budget stopped are skipped for the budget,
+    # which no option lifts (N = 9 of the ticket lock takes far longer).
+    table = run(["--check", "-p", "2,9,10", "--budget", "3s", "-f", os.path.join(EXAMPLES, "ticket_lock.in")]).stdout.decode()
+    check("N = 10: skipped: the budget of 3.0 s ran out" in table and "--keep-going" not in table,
+          "the N after a budget ran out: %s" % table)
     check(run(["--check", "-p", "2..", "-f", "m.in"]).returncode == 2, "an open range without a budget")
     # A counted model that takes the whole budget: its run ends with the
     # budget, and a sweep that checked no N says so, and fails.
@@ -110,6 +115,7 @@ def show():
     table = result.stdout.decode()
     document = json.load(open("s.json"))
     states = [r["states"] for r in document["runs"]]
+    check(all(type(s) is int for s in states), "states as whole numbers: %s" % states)
     check(states == sorted(states) and states[0] > 0 and all(r["max_rss_kb"] > 0 for r in document["runs"]),
           "states and memory: %s" % document["runs"])
     check(re.search(r"reachable states +%s +%s" % tuple("{:,}".format(int(s)) for s in states[:2]), table) and

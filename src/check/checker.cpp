@@ -11,10 +11,6 @@
 
 namespace ruvello::check {
 
-namespace {
-
-constexpr std::string_view marker = "@@ruvello ";
-
 // The translation names the instance of process K of module instance c
 // "NK_c".
 bool names_process_instance(std::string_view name) {
@@ -24,6 +20,10 @@ bool names_process_instance(std::string_view name) {
            std::all_of(name.begin() + 1, name.begin() + static_cast<std::ptrdiff_t>(underscore),
                        [](char c) { return c >= '0' && c <= '9'; });
 }
+
+namespace {
+
+constexpr std::string_view marker = "@@ruvello ";
 
 // Adds the names of processes' module instances that `line` holds, read as
 // NuSMV reads names.

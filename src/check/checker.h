@@ -143,6 +143,10 @@ VerdictsRead read_verdicts(ByteSource& output, bool instances);
 // lines of substance, without its banner and warnings.
 std::string read_error(ByteSource& errors);
 
+// Whether `name` is that of a process's instance in the translation: NK_c
+// for process K of `c[Proc] : transition ...`.
+bool names_process_instance(std::string_view name);
+
 // A module instance as the model names it: the processes' instances of a
 // module, N1_c and N2_c, are c[1] and c[2]; a.N2_c.b is a.c[2].b.
 std::string instance_as_in_model(std::string_view path);

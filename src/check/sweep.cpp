@@ -813,7 +813,10 @@ std::optional<std::string> Sweep::reason_to_stop(std::size_t next_column) {
     const int n = columns_[next_column].n;
     for (std::size_t i = 0; i < next_column; ++i) {
         const Run& run = results_.runs[i];
-        if (run.outcome == "timeout" && !command_.keep_going)
+        // A run that the budget stopped: no option checks the larger N, and the budget says why below.
+        if (run.outcome == "timeout" && !command_.keep_going &&
+            !(command_.budget_seconds &&
+              std::chrono::duration<double>(Clock::now() - started_).count() >= *command_.budget_seconds))
             return "N = " + std::to_string(run.n) + " timed out, and a larger N would take longer (--keep-going checks them)";
         const bool some_false = std::any_of(results_.verdicts.begin(), results_.verdicts.end(), [&](const Verdict& each) {
             return each.n == run.n && each.verdict == "false";

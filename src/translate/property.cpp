@@ -566,16 +566,22 @@ void Translator::check_property(std::string_view line, std::string_view list,
                                 ": FORALL properties are written for processes 1 and 2 whatever "
                                 "N is, and name process 2, which the model does not have; give "
                                 "-p a number of processes of 2 or more");
-    if (module_.in_section.wrote_forall)
-        warn("second FORALL under one SPEC line",
-             "a second FORALL property under one SPEC line: its first instance is joined to the "
-             "last instance of the one before; give each FORALL property a SPEC line of its own");
+    // Under LTLSPEC, whatever else holds of the line, NuSMV rejects it.
+    const std::string_view other_kind = module_.in_section.other_property_kind;
+    if (other_kind == "LTLSPEC") {
+        warnings_.warn(line_number, forall_under_ltlspec);
+    } else {
+        if (module_.in_section.wrote_forall)
+            warn("second FORALL under one SPEC line",
+                 "a second FORALL property under one SPEC line: its first instance is joined to the "
+                 "last instance of the one before; give each FORALL property a SPEC line of its own");
+        if (!other_kind.empty())
+            warn("FORALL after another kind of property",
+                 "FORALL after " + std::string(other_kind) +
+                     " is written as CTL properties, with AG and SPEC lines; put it under a SPEC line of "
+                     "its own");
+    }
     module_.in_section.wrote_forall = true;
-    if (!module_.in_section.other_property_kind.empty())
-        warn("FORALL after another kind of property",
-             "FORALL after " + std::string(module_.in_section.other_property_kind) +
-             " is written as CTL properties, with AG and SPEC lines; put it under a SPEC line of "
-             "its own");
     // The instances write the line's formula with the bracketed uses of the
     // parameters replaced, and drop what comes before it.
     const std::string_view dropped = line.substr(0, body.data() - line.data());
@@ -585,6 +591,7 @@ void Translator::check_property(std::string_view line, std::string_view list,
         warnings_.warn(line_number, property_goes_on);
     else
         module_.in_section.forall_line = line_number;
+    if (other_kind == "LTLSPEC") return;  // what else the line has is said in CTL, which it is not
     if (count == 1) {
         if (const std::string_view op = scan.top_operator; !op.empty())
             warn("AG binds tighter", "the AG put before the body binds tighter than " + std::string(op) +

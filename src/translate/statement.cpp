@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "textops/textops.h"
+#include "translate/keyword_spelling.h"
 #include "translate/translator.h"
 
 namespace ruvello {
@@ -163,6 +164,11 @@ void Translator::translate_statement(std::string_view first_line, std::string_vi
     }
     check_process_indexed(statement, scan, parts);
     if (module_.in_var && !scan.declares_processes) {
+        // p[Proc] : transtion m(...): the type's word misspelt is a syntax error to NuSMV.
+        if (const std::string_view type = first_name(textops::ltrim(text.substr(std::min(scan.head_size + 1, text.size()))));
+            misspelt_keyword(type, spelt_keywords()) == "transition")
+            warnings_.warn(statement.first_line, "keyword misspelt",
+                           excerpt(type) + " is not a keyword; did you mean transition?");
         if (module_.indexed_names.empty()) module_.indexed_names = '\n';
         module_.indexed_names.append(textops::rtrim(instance_name(text.substr(0, scan.head_size))))
             .push_back('\n');
@@ -404,10 +410,13 @@ std::size_t Translator::line_of(const Statement& statement, std::size_t at) {
 void Translator::check_statement_line(std::string_view words, std::size_t line_number) {
     const std::string_view code = code_of(words);
     check_declarations(words, line_number);
-    if (const std::string_view first = first_name(code);
-        first == "FORALL" ||
-        (!smv::property_keyword(first).empty() && smv::find_word(code, "FORALL") != code.npos))
-        if (!explained_by_unopened_header()) warnings_.warn(line_number, forall_not_translated);
+    const std::string_view first = first_name(code);
+    const std::string_view keyword = smv::property_keyword(first);
+    if (!keyword.empty()) module_.in_section.under_ltlspec = keyword == "LTLSPEC";
+    if (first == "FORALL" || (!keyword.empty() && smv::find_word(code, "FORALL") != code.npos))
+        if (!explained_by_unopened_header())
+            warnings_.warn(line_number,
+                           module_.in_section.under_ltlspec ? forall_under_ltlspec : forall_not_translated);
 }
 
 // x[Proc] declares the names x[1], x[2], ...: an index computed from Proc,

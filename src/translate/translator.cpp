@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "textops/textops.h"
+#include "translate/keyword_spelling.h"
 
 namespace ruvello {
 
@@ -54,6 +55,11 @@ const WarningText Translator::forall_on_header{
     "FORALL on a header line",
     "FORALL on a header line is copied unchanged, and NuSMV rejects it; put the property on a "
     "line of its own after the header"};
+const WarningText Translator::forall_under_ltlspec{
+    "FORALL under LTLSPEC",
+    "FORALL under LTLSPEC is not supported: ruvello writes FORALL properties in CTL, each on a "
+    "line of its own after SPEC, and NuSMV rejects this one as it stands; write it in CTL after "
+    "SPEC, as FORALL (i) AG (x[i] -> AF y[i]), or an LTLSPEC of your own for each process"};
 const WarningText Translator::proc_not_replaced{
     "Proc not replaced",
     "Proc is not replaced here, only in VAR and ASSIGN statements; write the range as 1 .. N "
@@ -67,6 +73,19 @@ void Translator::check_copied_names(std::string_view line, std::size_t line_numb
     if ((forall || proc) && explained_by_unopened_header()) return;
     if (forall) warnings_.warn(line_number, forall_warning);
     if (proc) warnings_.warn(line_number, proc_not_replaced);
+}
+
+// A header's keyword misspelt (ASIGN, MODUEL, SEPC) stands in the first
+// column, alone or before a name or a formula: a name that starts a
+// statement there goes on with ':', '(', '[', '.' or ":=".
+void Translator::check_keyword_spelling(std::string_view line) {
+    const std::string_view word = first_name(line);
+    if (word.empty()) return;
+    const std::string_view after = textops::ltrim(line.substr(word.size()));
+    if (!after.empty() && std::string_view(":([.;=").find(after.front()) != std::string_view::npos) return;
+    if (const auto keyword = misspelt_keyword(word, spelt_keywords()))
+        warnings_.warn(input_.line_number(), "keyword misspelt",
+                       excerpt(word) + " is not a keyword; did you mean " + std::string(*keyword) + "?");
 }
 
 // Every module gets its own DEFINE of N: one of the module's own, or one
@@ -207,6 +226,7 @@ void Translator::translate_line(std::string_view line) {
         return;
     }
     if (starts_section_keyword(words.front())) note_unopened_header(line, words);
+    if (words.size() == line.size()) check_keyword_spelling(line);
     switch (module_.section) {
     case Section::module:
         check_copied_code(line, input_.line_number(), forall_not_translated);

@@ -241,6 +241,7 @@ private:
     bool copy_long_line(std::string_view piece);
     static const WarningText forall_not_translated;
     static const WarningText forall_on_header;
+    static const WarningText forall_under_ltlspec;
     static const WarningText proc_not_replaced;
 
     // VAR and ASSIGN sections.
@@ -281,6 +282,8 @@ private:
     [[gnu::always_inline]] inline void write_joined(const std::vector<std::string_view>& parts,
                                                     std::string_view number);
     void check_statement_line(std::string_view words, std::size_t line_number);
+    // A word at the start of a line that is a keyword misspelt.
+    void check_keyword_spelling(std::string_view line);
     void check_names_around_proc(const Statement& statement,
                                  const std::vector<std::string_view>& parts);
     void check_computed_indices(const Statement& statement,
@@ -353,6 +356,8 @@ private:
         struct SectionState {
             bool wrote_forall = false;
             std::string_view other_property_kind;
+            // Outside a SPEC section: whether the last property keyword was LTLSPEC.
+            bool under_ltlspec = false;
             // The last FORALL line, while no line of code has followed it:
             // one that does goes on with its property.
             std::size_t forall_line = 0;
