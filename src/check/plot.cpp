@@ -6,7 +6,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "check/sweep.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/streams.h"
@@ -79,7 +78,7 @@ void plot_growth(const Results& results, const std::string& path, const SignalsC
     children.start(
         {*gnuplot.path, {"growth.gp"}, folder.path() + "/gnuplot.out", folder.path() + "/gnuplot.err", folder.path()});
     for (;;) {
-        if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
+        stop_if_signalled();
         const std::vector<ChildEnd> ended = children.wait(std::chrono::milliseconds(200));
         if (ended.empty()) continue;
         std::ifstream drawn(folder.path() + "/" + picture, std::ios::binary);

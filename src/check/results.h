@@ -83,6 +83,13 @@ struct Results {
     std::optional<Budget> budget;
 };
 
+// Adds a note for the reader, unless it is there already.
+inline void add_note(Results& results, std::string text) {
+    for (const std::string& note : results.notes)
+        if (note == text) return;
+    results.notes.push_back(std::move(text));
+}
+
 // The exit status for a check: 1 when some verdict is false (the model is
 // wrong whatever else happened), else 3 when a property got no verdict or a
 // run failed, else 0.
