@@ -1,159 +1,20 @@
-// The check's own rules, without a model checker: naming the properties of
-// a translation, reading NuSMV's output, and the report in its formats.
+// The report of a check in its formats: the table, the JSON read back and
+// refused when no check writes it, the merge of documents, JUnit, and the
+// digest that tells the model's versions apart.
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <functional>
 #include <tuple>
 
-#include "check/checker.h"
 #include "check/digest.h"
 #include "check/formats.h"
-#include "check/naming.h"
 #include "check/report.h"
 
 namespace {
 
 using namespace ruvello::check;
-using ruvello::StringSource;
 
-// The readers of the checker's output read it a few bytes at a time here,
-// so that its lines cross the reads.
-std::vector<ListedProperty> listing_of(std::string_view output, std::size_t most = 1 << 20) {
-    StringSource source(output, 7);
-    return read_listing(source, most);
-}
-VerdictsRead verdicts_of(std::string_view output, bool instances = false) {
-    StringSource source(output, 7);
-    return read_verdicts(source, instances);
-}
-std::optional<std::string> version_of(std::string_view output) {
-    StringSource source(output, 7);
-    return read_version(source);
-}
-std::string error_of(std::string_view errors) {
-    StringSource source(errors, 7);
-    return read_error(source);
-}
-
-std::string described(const NamedProperty& property) {
-    std::string text = property.name + " line " + std::to_string(property.line) + " " + property.kind +
-                       " in " + property.module;
-    if (property.processes)
-        for (const int process : *property.processes) text += " " + std::to_string(process);
-    if (property.stand_in) text += " (stand-in)";
-    return text;
-}
-
-TEST(Naming, NamesEveryPropertyByItsModelLineAndKeepsTheModelsOwnNames) {
-    const std::string translation =
-        "--Source file: m.in , by ruvello--\n"  // the model's line 1 is the next
-        "MODULE main\n"
-        "SPEC AG x -- SPEC in a comment\n"
-        "CTLSPEC NAME my$own#1 := AG y\n"
-        "LTLSPEC\n"
-        "  -- the formula on the next line of code\n"
-        "  G z\n"
-        "SPEC\n"
-        "\tNAME ruvello_8_1_3 := AG (!(s[1] & s[3]))\n"
-        "# 12 \"m.in\"\n"
-        "SPEC\n"
-        "\tNAME ruvello_12_none := TRUE\n"
-        "MODULE user(id)\n"
-        "PSLSPEC always (id > 0);\n"
-        "INVARSPEC (id > 0) COMPUTE MIN [ a , b ]\n"
-        "SPEC\n"
-        "VAR x : boolean;\n";
-    const NamedText named = name_properties(translation, "ruvello_");
-    EXPECT_EQ(named.text, "--Source file: m.in , by ruvello--\n"
-                          "MODULE main\n"
-                          "SPEC NAME ruvello_2 := AG x -- SPEC in a comment\n"
-                          "CTLSPEC NAME my$own#1 := AG y\n"
-                          "LTLSPEC\n"
-                          "  -- the formula on the next line of code\n"
-                          "  NAME ruvello_6 := G z\n"
-                          "SPEC\n"
-                          "\tNAME ruvello_8_1_3 := AG (!(s[1] & s[3]))\n"
-                          "# 12 \"m.in\"\n"
-                          "SPEC\n"
-                          "\tNAME ruvello_12_none := TRUE\n"
-                          "MODULE user(id)\n"
-                          "PSLSPEC always (id > 0);\n"
-                          "INVARSPEC NAME ruvello_16 := (id > 0) COMPUTE NAME ruvello_16_p2 := MIN [ a , b ]\n"
-                          "SPEC\n"
-                          "VAR x : boolean;\n");
-    std::vector<std::string> properties;
-    for (const NamedProperty& property : named.named.properties) properties.push_back(described(property));
-    EXPECT_EQ(properties, (std::vector<std::string>{
-                              "ruvello_2 line 2 CTL in main",
-                              "my$own#1 line 3 CTL in main",
-                              "ruvello_6 line 6 LTL in main",
-                              "ruvello_8_1_3 line 8 CTL in main 1 3",
-                              "ruvello_12_none line 12 CTL in main (stand-in)",
-                              " line 15 PSL in user",
-                              "ruvello_16 line 16 INVAR in user",
-                              "ruvello_16_p2 line 16 COMPUTE in user",
-                          }));
-}
-
-TEST(Checker, ReadsNuSMVsListingVerdictsVersionAndErrors) {
-    const std::vector<ListedProperty> listing = listing_of(
-        "*** This is NuSMV 2.6.0 (compiled on Thu Jan  1 00:00:00 2026)\n"
-        "001 :AG (z | v) IN N2_c\n"
-        "  [CTL            Unchecked      N/A    N2_c.ruvello_30]\n"
-        "002 :always ((x | !x)) IN a.b\n"
-        "  [PSL            Unchecked      N/A    N/A]\n"
-        "003 :G x \n"
-        "  [LTL            Unchecked      N/A    own]\n");
-    ASSERT_EQ(listing.size(), 3u);
-    EXPECT_EQ(listing[0].index, 1);
-    EXPECT_EQ(listing[0].kind, "CTL");
-    EXPECT_EQ(listing[0].name, "N2_c.ruvello_30");
-    EXPECT_EQ(listing[1].instance, "a.b");
-    EXPECT_EQ(listing[2].name, "own");
-    EXPECT_EQ(version_of("*** This is NuSMV 2.6.0 (compiled on Thu Jan  1)\n"), "NuSMV 2.6.0");
-    EXPECT_EQ(version_of("garbage\n"), std::nullopt);
-
-    const std::string output =
-        "WARNING *** Processes are still supported, but deprecated. ***\n"
-        "@@ruvello 3 \n"
-        "-- specification AG x  is false\n"
-        "-- as demonstrated by the following execution sequence\n"
-        "  N2_c.x = TRUE, a.N12_user.b = 1, N_x = 2, xN1_c = 3\n"
-        "@@ruvello 5 \n"
-        "-- the result of MIN [ x , !x ]  is 1\n"
-        "@@ruvello 7 \n"
-        "-- specification  F z IN N2_c is true\n"
-        "@@ruvello property_9 \n"
-        "-- invariant x  is true\n"
-        "-- invariant x  is false\n"
-        "@@ruvello 10 \n";
-    const VerdictsRead read = verdicts_of(output, true);
-    const std::map<std::string, CheckerVerdict>& verdicts = read.verdicts;
-    ASSERT_EQ(verdicts.size(), 4u);
-    EXPECT_EQ(verdicts.at("3").verdict, "false");
-    const CheckerVerdict& trace = verdicts.at("3");
-    EXPECT_EQ(output.substr(trace.text_start, trace.text_end - trace.text_start),
-              "-- specification AG x  is false\n-- as demonstrated by the following execution sequence\n"
-              "  N2_c.x = TRUE, a.N12_user.b = 1, N_x = 2, xN1_c = 3\n");
-    EXPECT_EQ(trace.instances, (std::set<std::string>{"N12_user", "N2_c"}));
-    EXPECT_EQ(verdicts.at("5").value, "1");
-    EXPECT_EQ(verdicts.at("7").verdict, "true");
-    EXPECT_TRUE(verdicts.at("7").instances.empty());
-    EXPECT_EQ(verdicts.at("property_9").verdict, "true");
-    EXPECT_EQ(read.repeated, std::set<std::string>{"property_9"});
-    EXPECT_EQ(verdicts.count("10"), 0u);
-
-    EXPECT_EQ(error_of("*** banner\n\nfile m.in: line 6: \"u\" undefined\nAborting batch mode\nmore\n"),
-              "file m.in: line 6: \"u\" undefined");
-    const std::pair<const char*, const char*> instances[] = {
-        {"N1_c", "c[1]"}, {"a.N12_user.b", "a.user[12].b"}, {"a", "a"}, {"N_x", "N_x"}, {"Nx_y", "Nx_y"},
-        {"N1_", "N1_"}};
-    for (const auto& [path, shown] : instances) EXPECT_EQ(instance_as_in_model(path), shown) << path;
-    EXPECT_TRUE(refused_checker_option("-AG"));
-    EXPECT_TRUE(refused_checker_option("-n"));
-    EXPECT_FALSE(refused_checker_option("-coi"));
-}
 
 Results sample() {
     Results results;
@@ -322,10 +183,6 @@ TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
     EXPECT_NE(to_junit(odd).find("classname=\"m&lt;\\x01&gt;&quot;.in\""), std::string::npos);
 }
 
-}  // namespace
-
-namespace {
-
 TEST(Digest, IsTheSHA256OfTheBytesAtEveryLengthAroundTheEndOfABlock) {
     const std::pair<std::string, const char*> cases[] = {
         {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
@@ -347,61 +204,6 @@ TEST(Digest, IsTheSHA256OfTheBytesAtEveryLengthAroundTheEndOfABlock) {
     EXPECT_EQ(sha256_hex(every_byte), "f3a25aa93aa2fbba28d79260535bbd6a5eb0fc1c24a8b0f04e12b484c1dfe363");
 }
 
-TEST(Checker, TellsTheInvariantsOfAListingWhoseFormulasMayGoOnOverLines) {
-    const std::vector<ListedProperty> listing = listing_of(
-        "000 :AG (x -> y) IN N1_p\n  [CTL            Unchecked      N/A    N1_p.ruvello_9]\n"
-        "001 :AG case\nx : y;\nTRUE : !y;\nesac \n  [CTL            Unchecked      N/A    ruvello_10]\n"
-        "002 :(AG x -> y) \n  [CTL            Unchecked      N/A    own]\n"
-        "003 :AG (x & EX y) \n  [CTL            Unchecked      N/A    ruvello_12]\n"
-        "004 :AG x = y \n  [INVAR          Unchecked      N/A    ruvello_13]\n"
-        "005 :AG AG-x \n  [CTL            Unchecked      N/A    ruvello_14]\n");
-    ASSERT_EQ(listing.size(), 6u);
-    EXPECT_EQ(listing[1].name, "ruvello_10");
-    const std::optional<std::string> invariants[] = {"(x -> y) IN N1_p", "case x : y; TRUE : !y; esac",
-                                                     std::nullopt, std::nullopt, std::nullopt, "AG-x"};
-    for (std::size_t i = 0; i < listing.size(); ++i) EXPECT_EQ(invariant_of(listing[i]), invariants[i]) << i;
-
-    const std::string script = verdict_script("./m.2.smv", {Check::listed(3), Check::invariant(5, "x IN p")}, true);
-    EXPECT_EQ(script, "set on_failure_script_quits\nread_model -i \"./m.2.smv\"\ngo\n"
-                      "echo @@ruvello states\nprint_reachable_states\n"
-                      "echo @@ruvello 3\ncheck_property -n 3\necho @@ruvello 5\ncheck_invar -p \"x IN p\"\nquit\n");
-    EXPECT_EQ(verdicts_of("reachable states: 9 (2^3.2) out of 27\n@@ruvello states \n"
-                          "system diameter: 3\nreachable states: 1.5e+20 (2^67) out of 1e+30\n")
-                  .states,
-              1.5e+20);
-    EXPECT_EQ(verdicts_of("@@ruvello 3 \nreachable states: 9 (2^3.2)\n").states, std::nullopt);
-}
-
-TEST(Checker, KeepsOfTheCheckersOutputOnlyWhatItReads) {
-    // A line longer than the reader holds comes as its first and last bytes.
-    const std::string output = "short\n" + std::string(100, 'a') + "xyz\nlast";
-    StringSource text(output, 5);
-    OutputLines lines(text, 16);
-    std::string_view line;
-    ASSERT_TRUE(lines.next(line));
-    EXPECT_EQ(line, "short");
-    EXPECT_FALSE(lines.cut());
-    ASSERT_TRUE(lines.next(line));
-    EXPECT_EQ(line, std::string(16, 'a') + "..." + std::string(12, 'a') + "xyz");
-    EXPECT_TRUE(lines.cut());
-    EXPECT_EQ(lines.start(), 6u);
-    EXPECT_EQ(lines.end(), 110u);
-    ASSERT_TRUE(lines.next(line));
-    EXPECT_EQ(line, "last");
-    EXPECT_FALSE(lines.next(line));
-
-    // A verdict on a formula longer than that is still read.
-    const std::string formula(300000, 'x');
-    EXPECT_EQ(verdicts_of("@@ruvello 4 \n-- specification AG " + formula + "  is false\n").verdicts.at("4").verdict,
-              "false");
-    // A listing is held whole, as far as it may go.
-    const std::string listed = "000 :AG " + formula + "\n  [CTL  Unchecked  N/A  ruvello_3]\n";
-    EXPECT_EQ(listing_of(listed, 400000).at(0).formula, "AG " + formula);
-    EXPECT_THROW(listing_of(listed, 200000), UnreadableOutput);
-    EXPECT_THROW(listing_of("000 :AG x\n" + std::string(300, 'x') + "\n", 200), UnreadableOutput);
-    EXPECT_TRUE(listing_of("garbage\n" + formula + "\n", 200).empty());
-}
-
 TEST(Report, PredictsTheNextNFromTheGrowthAndSaysDurationsAsPeopleDo) {
     const auto runs = [](std::vector<std::pair<int, double>> seconds) {
         std::vector<ruvello::check::Run> made;
@@ -418,30 +220,6 @@ TEST(Report, PredictsTheNextNFromTheGrowthAndSaysDurationsAsPeopleDo) {
     const std::pair<double, const char*> durations[] = {
         {0.42, "0.4 s"}, {12.4, "12 s"}, {580, "9 min 40 s"}, {2460, "41 min"}, {7500, "2 h 5 min"}, {7200, "2 h"}};
     for (const auto& [seconds, text] : durations) EXPECT_EQ(duration_text(seconds), text);
-}
-
-TEST(Naming, ChoosesAPrefixNoNameStartsWithAndCountsTheInstancesOfEachModule) {
-    EXPECT_EQ(name_prefix_for("SPEC NAME ruvello := AG x; ruvellox_2 ruvello1_"), "ruvello_");
-    EXPECT_EQ(name_prefix_for("NAME ruvello_8_7 := AG x -- ruvellox_"), "ruvelloxx_");
-    EXPECT_EQ(name_prefix_for("a-ruvello_1 ruvello_"), "ruvellox_");
-
-    const NamedText named = name_properties(
-        "--Source file: m.in , by ruvello--\n"
-        "MODULE main\nVAR\n  a : w(x);\n  N1_p : process u(x);\n  N2_p : process u(x);\n"
-        "  b : array 1 .. 3 of w(x);\n  r : 0 .. 3;\n  s : lo .. hi;\n"
-        "MODULE w(v)\nVAR c : u(v);\nSPEC NAME own := AG v\n"
-        "MODULE u(v)\nSPEC AG v\n",
-        "ruvello_");
-    EXPECT_EQ(named.named.instance_count("w"), 4u);
-    EXPECT_EQ(named.named.instance_count("u"), 6u);
-    EXPECT_EQ(named.named.module_of("b[2].c"), "u");
-    EXPECT_EQ(named.named.module_of("s"), std::nullopt);
-    const auto found = named.named.property_listed_as("b[3].c.ruvello_13");
-    ASSERT_TRUE(found);
-    EXPECT_EQ(found->path, "b[3].c");
-    EXPECT_EQ(named.named.properties[found->property].module, "u");
-    EXPECT_FALSE(named.named.property_listed_as("own"));  // a property of w, not of main
-    EXPECT_TRUE(named.named.property_listed_as("a.own"));
 }
 
 }  // namespace
