@@ -34,7 +34,7 @@ std::map<int, CheckerVerdict> by_index(std::map<std::string, CheckerVerdict> ver
 }
 
 // Records how the run of `run` failed; it goes on with no other stage.
-bool fail(Run& run, const std::string& outcome, std::string message) {
+bool fail(Run& run, Outcome outcome, std::string message) {
     run.outcome = outcome;
     run.message = std::move(message);
     return false;
@@ -74,7 +74,7 @@ std::vector<Check> CheckerRun::stage_checks(Stage stage) const {
         for (const int index : recheck_) checks.push_back(Check::listed(index));
     } else {
         for (const auto& [index, verdict] : verdicts_)
-            if (verdict.verdict == "false") checks.push_back(Check::listed(index));
+            if (verdict.verdict == Verdict::fails) checks.push_back(Check::listed(index));
     }
     return checks;
 }
@@ -142,19 +142,19 @@ bool CheckerRun::finish_listing(const ChildEnd& end, const Translation& translat
         results.checker_version = read_version(CheckerFile(stage_path(".out")).source())
                                       .value_or(read_version(CheckerFile(stage_path(".err")).source()).value_or(""));
     if (stop_sent_)
-        return fail(run, "timeout",
+        return fail(run, Outcome::timeout,
                     "the checker did not list the properties within " + seconds_text(*setup_->timeout_seconds) + " s");
-    if (end.exit_status != 0) return fail(run, "error", how_it_ended(end, translation, results.model));
+    if (end.exit_status != 0) return fail(run, Outcome::error, how_it_ended(end, translation, results.model));
     std::vector<ListedProperty> listing;
     try {
         // NuSMV lists each property with its formula once: a listing is
         // not much larger than the translation.
         listing = read_listing(CheckerFile(stage_path(".out")).source(), 4 * translation.bytes + (std::size_t{1} << 20));
     } catch (const UnreadableOutput& error) {
-        return fail(run, "error", error.what());
+        return fail(run, Outcome::error, error.what());
     }
     Attribution attribution = attribute(translation.named, listing);
-    if (attribution.problem) return fail(run, "error", *attribution.problem);
+    if (attribution.problem) return fail(run, Outcome::error, *attribution.problem);
     listed_ = true;
     untold_ = std::move(attribution.untold);
     checked_ = std::move(attribution.entries);
@@ -192,17 +192,17 @@ bool CheckerRun::finish_verdicts(const ChildEnd& end, const Translation& transla
     VerdictsRead read = read_verdicts(CheckerFile(stage_path(".out")).source(), false);
     verdicts_ = by_index(std::move(read.verdicts));
     run.states = read.states;
-    if (stop_sent_) return fail(run, "timeout", setup_->why_stopped(out_of_budget_));
+    if (stop_sent_) return fail(run, Outcome::timeout, setup_->why_stopped(out_of_budget_));
     const std::size_t missing = static_cast<std::size_t>(std::count_if(
         checked_.begin(), checked_.end(), [&](const Attributed& entry) { return !verdicts_.contains(entry.listed.index); }));
     if (end.exit_status != 0 || missing > 0)
-        return fail(run, "error",
+        return fail(run, Outcome::error,
                     how_it_ended(end, translation, results.model) +
                         (missing > 0 ? " (no verdict for " + std::to_string(missing) + " of the properties)" : ""));
     for (const int index : as_invariant_)
-        if (verdicts_.at(index).verdict == "false") recheck_.push_back(index);
+        if (verdicts_.at(index).verdict == Verdict::fails) recheck_.push_back(index);
     const bool some_false = std::any_of(verdicts_.begin(), verdicts_.end(),
-                                        [](const auto& each) { return each.second.verdict == "false"; });
+                                        [](const auto& each) { return each.second.verdict == Verdict::fails; });
     // The counterexamples' run checks the invariants again as CTL too.
     if (setup_->traces && some_false) start_stage(Stage::traces, translation, now);
     else if (!recheck_.empty()) start_stage(Stage::recheck, translation, now);
@@ -222,11 +222,11 @@ bool CheckerRun::finish_again(const ChildEnd& end, const Translation& translatio
     }
     if (stage_ == Stage::traces) {
         for (auto& [index, verdict] : again)
-            if (verdict.verdict == "false") traced_.emplace(index, std::move(verdict));
+            if (verdict.verdict == Verdict::fails) traced_.emplace(index, std::move(verdict));
     }
-    if (stop_sent_) return fail(run, "timeout", setup_->why_stopped(out_of_budget_));
+    if (stop_sent_) return fail(run, Outcome::timeout, setup_->why_stopped(out_of_budget_));
     if (stage_ == Stage::recheck && (end.exit_status != 0 || again.size() < recheck_.size()))
-        return fail(run, "error", how_it_ended(end, translation, results.model));
+        return fail(run, Outcome::error, how_it_ended(end, translation, results.model));
     return false;
 }
 
@@ -239,7 +239,7 @@ void CheckerRun::stop_if_late(bool budget_spent, Clock::time_point now) {
 
 void CheckerRun::record_verdicts(const Translation& translation, Results& results) const {
     const Run& run = results.runs[column_];
-    const std::string missing = run.outcome == "done" ? "error" : run.outcome;
+    const Verdict missing = verdict_missing_in(run.outcome);
     if (!listed_) {
         for (const NamedProperty& property : translation.named.properties)
             if (!property.stand_in)
@@ -249,7 +249,7 @@ void CheckerRun::record_verdicts(const Translation& translation, Results& result
     }
     for (const Attributed& entry : checked_) {
         const NamedProperty& property = translation.named.properties[entry.property];
-        Verdict each{n_, property.line, property.processes, std::nullopt, missing, std::nullopt, std::nullopt};
+        InstanceVerdict each{n_, property.line, property.processes, std::nullopt, missing, std::nullopt, std::nullopt};
         if (!entry.path.empty()) each.instance = instance_as_in_model(entry.path);
         if (const auto found = verdicts_.find(entry.listed.index); found != verdicts_.end()) {
             each.verdict = found->second.verdict;
@@ -260,7 +260,7 @@ void CheckerRun::record_verdicts(const Translation& translation, Results& result
     }
     for (const std::size_t untold : untold_) {
         const NamedProperty& property = translation.named.properties[untold];
-        results.verdicts.push_back({n_, property.line, std::nullopt, std::nullopt, "error", std::nullopt, std::nullopt});
+        results.verdicts.push_back({n_, property.line, std::nullopt, std::nullopt, Verdict::error, std::nullopt, std::nullopt});
         add_note(results, "line " + std::to_string(property.line) +
                               ": no verdict: NuSMV gives PSL properties no names, and module " + property.module +
                               " has several; write them as LTLSPEC or CTLSPEC");

@@ -9,6 +9,16 @@
 
 namespace ruvello::check {
 
+namespace {
+
+// Whether the checker gave the invariant `name` the verdict `verdict`.
+bool gave(const std::map<std::string, Verdict>& verdicts, const std::string& name, Verdict verdict) {
+    const auto found = verdicts.find(name);
+    return found != verdicts.end() && found->second == verdict;
+}
+
+}  // namespace
+
 void EveryNCheck::check() {
     under_way_ = true;
     const auto started = Clock::now();
@@ -17,23 +27,23 @@ void EveryNCheck::check() {
     const counted::CountedModel counted = counted::count_model(model_.text, 0, stop_when_asked);
     for (const counted::PropertyGoal& goal : counted.goals) abstractions_.push_back({goal, false, goal.reason});
     std::string failure;
-    std::map<std::string, std::string> verdicts = prove(counted, setup_.stem + ".every.smv", failure);
+    std::map<std::string, Verdict> verdicts = prove(counted, setup_.stem + ".every.smv", failure);
     const auto unproved = [&] {
         return std::any_of(abstractions_.begin(), abstractions_.end(), [&](const Abstraction& each) {
-            return each.goal.invariant && verdicts[*each.goal.invariant] == "false";
+            return each.goal.invariant && gave(verdicts, *each.goal.invariant, Verdict::fails);
         });
     };
     const int bound = counted.bound;
     if (failure.empty() && unproved()) {
         const counted::CountedModel wider = counted::count_model(model_.text, bound + 1, stop_when_asked);
-        std::map<std::string, std::string> again =
+        std::map<std::string, Verdict> again =
             prove(wider, setup_.stem + ".every.m" + std::to_string(bound + 1) + ".smv", failure);
         // One model gives the same goals in the same order whatever the bound.
         for (std::size_t i = 0; i < abstractions_.size() && i < wider.goals.size(); ++i) {
             const counted::PropertyGoal& goal = wider.goals[i];
             const Abstraction& each = abstractions_[i];
-            if (goal.line == each.goal.line && goal.invariant && each.goal.invariant && again[*goal.invariant] == "true")
-                verdicts[*each.goal.invariant] = "true";
+            if (goal.line == each.goal.line && goal.invariant && each.goal.invariant && gave(again, *goal.invariant, Verdict::holds))
+                verdicts[*each.goal.invariant] = Verdict::holds;
         }
     }
     take_verdicts(verdicts, bound, failure);
@@ -42,14 +52,13 @@ void EveryNCheck::check() {
 }
 
 // Each goal proved, or why not.
-void EveryNCheck::take_verdicts(std::map<std::string, std::string>& verdicts, int bound, const std::string& failure) {
+void EveryNCheck::take_verdicts(const std::map<std::string, Verdict>& verdicts, int bound, const std::string& failure) {
     for (Abstraction& each : abstractions_) {
         if (!each.goal.invariant) continue;
-        const std::string& verdict = verdicts[*each.goal.invariant];
-        each.proved = verdict == "true";
+        each.proved = gave(verdicts, *each.goal.invariant, Verdict::holds);
         if (each.proved) continue;
         each.reason = !failure.empty() ? failure
-                      : verdict == "false"
+                      : gave(verdicts, *each.goal.invariant, Verdict::fails)
                           ? "the abstraction is too coarse: the counted model, with counters up to " +
                                 std::to_string(bound) + " and " + std::to_string(bound + 1) +
                                 ", has a counterexample that no N of this run reproduces"
@@ -62,7 +71,7 @@ std::optional<double> EveryNCheck::budget_left() const {
     return *setup_.budget_seconds - std::chrono::duration<double>(Clock::now() - started_).count();
 }
 
-std::map<std::string, std::string> EveryNCheck::prove(const counted::CountedModel& counted, const std::string& file,
+std::map<std::string, Verdict> EveryNCheck::prove(const counted::CountedModel& counted, const std::string& file,
                                                       std::string& failure) {
     std::vector<Check> checks;
     std::set<std::string> names;
@@ -101,7 +110,7 @@ std::map<std::string, std::string> EveryNCheck::prove(const counted::CountedMode
     else if (const std::optional<std::string> why = why_no_proof(file, end, names, read))
         failure = *why;
     if (!failure.empty()) return {};
-    std::map<std::string, std::string> verdicts;
+    std::map<std::string, Verdict> verdicts;
     for (const auto& [name, verdict] : read.verdicts) verdicts[name] = verdict.verdict;
     return verdicts;
 }
@@ -154,8 +163,8 @@ void EveryNCheck::decide(const std::map<std::size_t, Property>& rows, Results& r
         // Only for the rows of the table: none when no N was translated.
         if (!rows.contains(line)) continue;
         EveryN decided = with_finite_verdicts(
-            each.proved ? EveryN{line, "true", std::nullopt} : EveryN{line, "undecided", each.reason}, results.verdicts);
-        if (each.proved && decided.verdict == "false")
+            each.proved ? EveryN{line, Decision::holds, std::nullopt} : EveryN{line, Decision::undecided, each.reason}, results.verdicts);
+        if (each.proved && decided.verdict == Decision::fails)
             add_note(results, "line " + std::to_string(line) + ": the counted model holds it for every N, but a finite N "
                               "finds it false: that is a fault of ruvello's, please report it");
         results.every_n.push_back(std::move(decided));

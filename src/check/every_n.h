@@ -48,7 +48,7 @@ private:
     };
     // The verdict of each decided goal of `counted`, by its invariant's
     // name; `failure` says why there are none.
-    std::map<std::string, std::string> prove(const counted::CountedModel& counted, const std::string& file,
+    std::map<std::string, Verdict> prove(const counted::CountedModel& counted, const std::string& file,
                                              std::string& failure);
     // Runs the checker on `file` of the private folder, for at most `limit`
     // seconds; how it ended, and whether it was stopped.
@@ -57,7 +57,7 @@ private:
     // proves nothing of the invariants `names`, or nothing.
     std::optional<std::string> why_no_proof(const std::string& file, const ChildEnd& end,
                                             const std::set<std::string>& names, const VerdictsRead& read) const;
-    void take_verdicts(std::map<std::string, std::string>& verdicts, int bound, const std::string& failure);
+    void take_verdicts(const std::map<std::string, Verdict>& verdicts, int bound, const std::string& failure);
     std::optional<double> budget_left() const;
 
     const Model& model_;

@@ -45,9 +45,9 @@ std::string growth_script(const Results& results, const std::string& output, boo
               "$growth << EOD\n";
     bool timeouts = false;
     for (const Run& run : results.runs) {
-        if (run.outcome == "skipped" || run.outcome == "interrupted") continue;
+        if (run.outcome == Outcome::skipped || run.outcome == Outcome::interrupted) continue;
         char row[128];
-        const bool timed_out = run.outcome == "timeout";
+        const bool timed_out = run.outcome == Outcome::timeout;
         timeouts |= timed_out;
         std::snprintf(row, sizeof row, "%d %s %.3f %d\n", run.n,
                       run.states ? std::to_string(*run.states).c_str() : "?", std::max(run.seconds, 0.001),

@@ -141,7 +141,7 @@ void Sweep::name_files() {
     setup_.stem.resize(setup_.stem.size() - 4);  // ".smv"
     for (const int n : settings_.process_counts) {
         translations_.push_back({n, setup_.stem + "." + std::to_string(n) + ".smv", 0, {}, {}});
-        results_.runs.push_back({n, "interrupted", 0, std::nullopt, std::nullopt, std::nullopt});
+        results_.runs.push_back({n, Outcome::interrupted, 0, std::nullopt, std::nullopt, std::nullopt});
     }
 }
 
@@ -187,12 +187,12 @@ void Sweep::start_run(std::size_t column) {
     Translation& translation = translations_[column];
     translator_->translate(translation, setup_.folder, true);
     CheckerRun run(column, translation.n, setup_, children_, Clock::now());
-    results_.runs[column].outcome = "done";
+    results_.runs[column].outcome = Outcome::done;
     try {
         run.start(translation, Clock::now());
     } catch (const StartError& error) {
         if (!checker_started_) throw CheckerMissing(no_checker_message(checker_, error.reason));
-        results_.runs[column].outcome = "error";
+        results_.runs[column].outcome = Outcome::error;
         results_.runs[column].message = error.what();
         run.record_verdicts(translation, results_);
         return;
@@ -209,7 +209,7 @@ void Sweep::finish_stages(const std::vector<ChildEnd>& ended) {
         try {
             goes_on = run->finish_stage(end, translations_[run->column()], results_, Clock::now());
         } catch (const StartError& error) {
-            results_.runs[run->column()].outcome = "error";
+            results_.runs[run->column()].outcome = Outcome::error;
             results_.runs[run->column()].message = error.what();
         }
         if (!goes_on) end_run(run);
@@ -231,10 +231,10 @@ void Sweep::end_run(std::vector<CheckerRun>::iterator run) {
 std::optional<std::string> Sweep::reason_to_stop(std::size_t next_column) {
     for (std::size_t i = 0; i < next_column; ++i) {
         const Run& run = results_.runs[i];
-        if (run.outcome == "timeout" && !settings_.keep_going)
+        if (run.outcome == Outcome::timeout && !settings_.keep_going)
             return "N = " + std::to_string(run.n) + " timed out, and a larger N would take longer (--keep-going checks them)";
-        const bool some_false = std::any_of(results_.verdicts.begin(), results_.verdicts.end(), [&](const Verdict& each) {
-            return each.n == run.n && each.verdict == "false";
+        const bool some_false = std::any_of(results_.verdicts.begin(), results_.verdicts.end(), [&](const InstanceVerdict& each) {
+            return each.n == run.n && each.verdict == Verdict::fails;
         });
         if (settings_.stop_at_false && some_false)
             return "--stop-at-false: N = " + std::to_string(run.n) + " has a false verdict";
@@ -270,7 +270,7 @@ void Sweep::stop_sweep(std::size_t next_column, const std::string& why) {
     translations_.resize(end);
     results_.runs.resize(end);
     for (std::size_t i = next_column; i < end; ++i) {
-        results_.runs[i].outcome = "skipped";
+        results_.runs[i].outcome = Outcome::skipped;
         results_.runs[i].message = why;
     }
     // The table ends with where the budget left an open range.
@@ -289,7 +289,7 @@ void Sweep::stop_late_runs() {
 void Sweep::record_interruption(int signal) {
     interrupted_by_ = signal;
     for (const CheckerRun& run : runs_) {
-        results_.runs[run.column()].outcome = "interrupted";
+        results_.runs[run.column()].outcome = Outcome::interrupted;
         run.record_verdicts(translations_[run.column()], results_);
     }
     add_note(results_, "interrupted by " + ending_signal_name(interrupted_by_) + " while " + under_way() +
@@ -313,7 +313,7 @@ Results Sweep::conclude() {
     if (interrupted_by_ == 0) every_n_->decide(translator_->rows(), results_);
     for (auto& [line, property] : translator_->rows()) results_.properties.push_back(std::move(property));
     // The verdicts as the report lists them: by N, then in the order of the model.
-    std::stable_sort(results_.verdicts.begin(), results_.verdicts.end(), [&](const Verdict& a, const Verdict& b) {
+    std::stable_sort(results_.verdicts.begin(), results_.verdicts.end(), [&](const InstanceVerdict& a, const InstanceVerdict& b) {
         return a.n != b.n ? a.n < b.n : a.line < b.line;
     });
     return results_;

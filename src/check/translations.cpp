@@ -151,17 +151,18 @@ void mark_warned_verdicts(const std::vector<Translation>& translations, bool acc
     for (const Translation& translation : translations) {
         const Costs costs = costs_of(translation, accepted);
         std::set<std::size_t> with_verdict;
-        for (Verdict& verdict : results.verdicts) {
+        for (InstanceVerdict& verdict : results.verdicts) {
             if (verdict.n != translation.n || !costs.of(verdict.line)) continue;
             with_verdict.insert(verdict.line);
-            if (!accepted && (verdict.verdict == "true" || verdict.verdict == "false")) verdict.verdict = "warned";
+            if (!accepted && (verdict.verdict == Verdict::holds || verdict.verdict == Verdict::fails))
+                verdict.verdict = Verdict::warned;
         }
         std::set<std::size_t> without_instances;
         for (const NamedProperty& property : translation.named.properties)
             if (costs.of(property.line) && with_verdict.insert(property.line).second) {
                 without_instances.insert(property.line);
                 results.verdicts.push_back(
-                    {translation.n, property.line, std::nullopt, std::nullopt, "warned", std::nullopt, std::nullopt});
+                    {translation.n, property.line, std::nullopt, std::nullopt, Verdict::warned, std::nullopt, std::nullopt});
             }
         for (const CostlyWarning& warning : costs.warnings)
             if ((!accepted || without_instances.contains(warning.property.value_or(0))) &&

@@ -67,16 +67,16 @@ TEST(Checker, ReadsNuSMVsListingVerdictsVersionAndErrors) {
     const VerdictsRead read = verdicts_of(output, true);
     const std::map<std::string, CheckerVerdict>& verdicts = read.verdicts;
     ASSERT_EQ(verdicts.size(), 4u);
-    EXPECT_EQ(verdicts.at("3").verdict, "false");
+    EXPECT_EQ(verdicts.at("3").verdict, Verdict::fails);
     const CheckerVerdict& trace = verdicts.at("3");
     EXPECT_EQ(output.substr(trace.text_start, trace.text_end - trace.text_start),
               "-- specification AG x  is false\n-- as demonstrated by the following execution sequence\n"
               "  N2_c.x = TRUE, a.N12_user.b = 1, N_x = 2, xN1_c = 3\n");
     EXPECT_EQ(trace.instances, (std::set<std::string>{"N12_user", "N2_c"}));
     EXPECT_EQ(verdicts.at("5").value, "1");
-    EXPECT_EQ(verdicts.at("7").verdict, "true");
+    EXPECT_EQ(verdicts.at("7").verdict, Verdict::holds);
     EXPECT_TRUE(verdicts.at("7").instances.empty());
-    EXPECT_EQ(verdicts.at("property_9").verdict, "true");
+    EXPECT_EQ(verdicts.at("property_9").verdict, Verdict::holds);
     EXPECT_EQ(read.repeated, std::set<std::string>{"property_9"});
     EXPECT_EQ(verdicts.count("10"), 0u);
 
@@ -137,7 +137,7 @@ TEST(Checker, KeepsOfTheCheckersOutputOnlyWhatItReads) {
     // A verdict on a formula longer than that is still read.
     const std::string formula(300000, 'x');
     EXPECT_EQ(verdicts_of("@@ruvello 4 \n-- specification AG " + formula + "  is false\n").verdicts.at("4").verdict,
-              "false");
+              Verdict::fails);
     // A listing is held whole, as far as it may go.
     const std::string listed = "000 :AG " + formula + "\n  [CTL  Unchecked  N/A  ruvello_3]\n";
     EXPECT_EQ(listing_of(listed, 400000).at(0).formula, "AG " + formula);

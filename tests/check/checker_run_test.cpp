@@ -58,7 +58,7 @@ protected:
         translation.file = "m.2.smv";
         translator.translate(translation, folder.path(), true);
         results.model = "m.in";
-        results.runs.push_back({2, "done", 0, std::nullopt, std::nullopt, std::nullopt});
+        results.runs.push_back({2, Outcome::done, 0, std::nullopt, std::nullopt, std::nullopt});
     }
 
     // NuSMV's listing of the two properties, by the names they were given.
@@ -73,10 +73,10 @@ protected:
         write_text(run.output_path(run.stage()), output);
         return run.finish_stage(ChildEnd{run.pid(), status}, translation, results, t0 + at);
     }
-    std::string verdict(std::size_t line) const {
-        for (const Verdict& each : results.verdicts)
+    std::optional<Verdict> verdict(std::size_t line) const {
+        for (const InstanceVerdict& each : results.verdicts)
             if (each.line == line) return each.verdict;
-        return "none";
+        return std::nullopt;
     }
 
     ruvello::TemporaryFolder folder;
@@ -113,9 +113,9 @@ TEST_F(CheckerRunTest, ListsChecksAndRechecksAnInvariantFoundFalseWithTheCTLChec
     EXPECT_NE(read_text(folder.path() + "/m.2.recheck.script").find("check_property -n 0"), std::string::npos);
     EXPECT_FALSE(finish(run, "@@ruvello 0 \n-- specification AG !s[1]  is true\n"));
     run.record_verdicts(translation, results);
-    EXPECT_EQ(verdict(7), "true");
-    EXPECT_EQ(verdict(9), "true");
-    EXPECT_EQ(results.runs[0].outcome, "done");
+    EXPECT_EQ(verdict(7), Verdict::holds);
+    EXPECT_EQ(verdict(9), Verdict::holds);
+    EXPECT_EQ(results.runs[0].outcome, Outcome::done);
 }
 
 TEST_F(CheckerRunTest, FailsTheRunOfItsNWithWhatWentWrongAndLeavesItsPropertiesWithoutVerdicts) {
@@ -124,18 +124,18 @@ TEST_F(CheckerRunTest, FailsTheRunOfItsNWithWhatWentWrongAndLeavesItsPropertiesW
         std::string listing_output;  // empty: the listing is as NuSMV gives it
         int listing_status;
         std::string verdicts_output;
-        std::string outcome;
+        Outcome outcome;
         std::string message_part;
     };
     const std::vector<Case> cases = {
-        {"a listing that ends badly", "", 1, "", "error", "the checker ended with status 1"},
+        {"a listing that ends badly", "", 1, "", Outcome::error, "the checker ended with status 1"},
         {"a property listed that the translation lacks", "000 :AG x \n  [CTL  Unchecked  N/A  other]\n", 0, "",
-         "error", "does not have: other"},
-        {"a verdict missing", "", 0, "@@ruvello 1 \n-- specification EF s[2]  is true\n", "error",
+         Outcome::error, "does not have: other"},
+        {"a verdict missing", "", 0, "@@ruvello 1 \n-- specification EF s[2]  is true\n", Outcome::error,
          "no verdict for 1 of the properties"},
     };
     for (const Case& each : cases) {
-        results.runs[0] = {2, "done", 0, std::nullopt, std::nullopt, std::nullopt};
+        results.runs[0] = {2, Outcome::done, 0, std::nullopt, std::nullopt, std::nullopt};
         results.verdicts.clear();
         CheckerRun run(0, 2, setup, launcher, t0);
         run.start(translation, t0);
@@ -146,7 +146,7 @@ TEST_F(CheckerRunTest, FailsTheRunOfItsNWithWhatWentWrongAndLeavesItsPropertiesW
         EXPECT_EQ(results.runs[0].outcome, each.outcome) << each.what;
         EXPECT_NE(results.runs[0].message.value_or("").find(each.message_part), std::string::npos)
             << each.what << ": " << results.runs[0].message.value_or("");
-        EXPECT_EQ(verdict(7), "error") << each.what;
+        EXPECT_EQ(verdict(7), Verdict::error) << each.what;
     }
 }
 
@@ -162,7 +162,7 @@ TEST_F(CheckerRunTest, StopsAStagePastItsTimeoutThenKillsItAndSaysWhy) {
     run.stop_if_late(false, t0 + 19s);
     EXPECT_EQ(launcher.stops.back(), std::make_pair(run.pid(), true));
     EXPECT_FALSE(finish(run, "@@ruvello 0 \n-- invariant !s[1]  is true\n", 0, 20s));
-    EXPECT_EQ(results.runs[0].outcome, "timeout");
+    EXPECT_EQ(results.runs[0].outcome, Outcome::timeout);
     EXPECT_EQ(results.runs[0].message, "stopped after 5 s");
 }
 
@@ -173,7 +173,7 @@ TEST_F(CheckerRunTest, StopsEveryStageWhenTheBudgetIsSpent) {
     run.stop_if_late(true, t0 + 1s);
     EXPECT_EQ(launcher.stops.size(), 1u);
     EXPECT_FALSE(finish(run, listing(), 0, 2s));
-    EXPECT_EQ(results.runs[0].outcome, "timeout");
+    EXPECT_EQ(results.runs[0].outcome, Outcome::timeout);
     ASSERT_TRUE(results.runs[0].message);
     EXPECT_NE(results.runs[0].message->find("did not list the properties"), std::string::npos);
 }

@@ -21,24 +21,24 @@ Results sample() {
     results.model = "m.in";
     results.checker_path = "NuSMV";
     results.checker_version = "NuSMV 2.6.0";
-    results.runs = {{2, "done", 0.5, std::nullopt}, {3, "done", 0.7, std::nullopt},
-                    {4, "timeout", 9, "stopped after 9 s"}};
+    results.runs = {{2, Outcome::done, 0.5, std::nullopt}, {3, Outcome::done, 0.7, std::nullopt},
+                    {4, Outcome::timeout, 9, "stopped after 9 s"}};
     results.properties = {{14, "CTL", "main", "  FORALL (i, j) AG (i != j -> !(c[i] & c[j]))"},
                           {17, "COMPUTE", "watcher", "COMPUTE MIN [ a , b ]"},
                           {20, "CTL", "user", "SPEC AG ok -- \"quoted\" & <odd>\x01"}};
     const auto verdict = [](int n, std::size_t line, std::optional<std::vector<int>> processes,
-                            std::optional<std::string> instance, std::string outcome) {
-        return Verdict{n, line, std::move(processes), std::move(instance), std::move(outcome), std::nullopt, std::nullopt};
+                            std::optional<std::string> instance, Verdict outcome) {
+        return InstanceVerdict{n, line, std::move(processes), std::move(instance), outcome, std::nullopt, std::nullopt};
     };
-    results.verdicts = {verdict(2, 14, std::vector<int>{1, 2}, std::nullopt, "true"),
-                        verdict(2, 14, std::vector<int>{2, 1}, std::nullopt, "true"),
-                        verdict(3, 14, std::vector<int>{1, 3}, std::nullopt, "false"),
-                        verdict(3, 14, std::vector<int>{2, 3}, std::nullopt, "false"),
-                        verdict(3, 14, std::vector<int>{3, 1}, std::nullopt, "false"),
-                        verdict(3, 17, std::nullopt, std::nullopt, "true"),
-                        verdict(3, 20, std::nullopt, "u[2]", "false"),
-                        verdict(4, 14, std::vector<int>{1, 2}, std::nullopt, "true"),
-                        verdict(4, 14, std::vector<int>{1, 3}, std::nullopt, "timeout")};
+    results.verdicts = {verdict(2, 14, std::vector<int>{1, 2}, std::nullopt, Verdict::holds),
+                        verdict(2, 14, std::vector<int>{2, 1}, std::nullopt, Verdict::holds),
+                        verdict(3, 14, std::vector<int>{1, 3}, std::nullopt, Verdict::fails),
+                        verdict(3, 14, std::vector<int>{2, 3}, std::nullopt, Verdict::fails),
+                        verdict(3, 14, std::vector<int>{3, 1}, std::nullopt, Verdict::fails),
+                        verdict(3, 17, std::nullopt, std::nullopt, Verdict::holds),
+                        verdict(3, 20, std::nullopt, "u[2]", Verdict::fails),
+                        verdict(4, 14, std::vector<int>{1, 2}, std::nullopt, Verdict::holds),
+                        verdict(4, 14, std::vector<int>{1, 3}, std::nullopt, Verdict::timeout)};
     results.verdicts[5].value = "4";
     return results;
 }
@@ -57,8 +57,8 @@ TEST(Report, SaysForEachPropertyAndNWhatHoldsWhereItFailsAndWhatIsUnknown) {
               "N = 4: timeout: stopped after 9 s\n");
     Results results = sample();
     EXPECT_EQ(exit_status(results), 1);
-    for (Verdict& verdict : results.verdicts)
-        if (verdict.verdict == "false") verdict.verdict = "true";
+    for (InstanceVerdict& verdict : results.verdicts)
+        if (verdict.verdict == Verdict::fails) verdict.verdict = Verdict::holds;
     EXPECT_EQ(exit_status(results), 3);
     results.runs.pop_back();
     results.verdicts.resize(results.verdicts.size() - 2);
@@ -79,8 +79,8 @@ TEST(Formats, RefuseADocumentThatNoCheckWritesNamingTheField) {
     Results valid = sample();
     valid.properties.push_back({22, "CTL", "main", "SPEC AG !(c[1] & c[2])"});
     for (const int n : {2, 3})
-        valid.verdicts.push_back({n, 22, std::nullopt, std::nullopt, "true", std::nullopt, std::nullopt});
-    valid.every_n = {{14, "false", std::nullopt}, {22, "true", std::nullopt}};
+        valid.verdicts.push_back({n, 22, std::nullopt, std::nullopt, Verdict::holds, std::nullopt, std::nullopt});
+    valid.every_n = {{14, Decision::fails, std::nullopt}, {22, Decision::holds, std::nullopt}};
     ASSERT_EQ(refusal(valid), "");
     const std::pair<std::function<void(Results&)>, const char*> spoilt[] = {
         {[](Results& r) { r.verdicts[0].processes = {1, 1}; },
@@ -88,16 +88,16 @@ TEST(Formats, RefuseADocumentThatNoCheckWritesNamingTheField) {
         {[](Results& r) { r.verdicts[2].processes = {1, 3, 2}; },
          "verdicts[2].processes: 3 processes for a FORALL over 2"},
         {[](Results& r) { r.verdicts[6].processes = {1}; }, "verdicts[6].processes: processes for line 20, no FORALL"},
-        {[](Results& r) { r.verdicts[0].verdict = "timeout"; },
+        {[](Results& r) { r.verdicts[0].verdict = Verdict::timeout; },
          "verdicts[0].verdict: timeout in a run of N = 2 whose outcome is done"},
-        {[](Results& r) { r.runs[2].outcome = "skipped"; }, "verdicts[7].n: N = 4 was skipped"},
-        {[](Results& r) { std::erase_if(r.verdicts, [](const Verdict& v) { return v.n == 3 && v.line == 14; }); },
+        {[](Results& r) { r.runs[2].outcome = Outcome::skipped; }, "verdicts[7].n: N = 4 was skipped"},
+        {[](Results& r) { std::erase_if(r.verdicts, [](const InstanceVerdict& v) { return v.n == 3 && v.line == 14; }); },
          "runs[1]: N = 3 is done, but line 14 has no verdict for it"},
-        {[](Results& r) { r.every_n[0].verdict = "undecided"; },
+        {[](Results& r) { r.every_n[0].verdict = Decision::undecided; },
          "every_n[0].verdict: undecided, but the verdicts of line 14 make it false"},
-        {[](Results& r) { r.every_n[1].verdict = "false"; },
+        {[](Results& r) { r.every_n[1].verdict = Decision::fails; },
          "every_n[1].verdict: false, but no verdict of line 22 is false"},
-        {[](Results& r) { r.every_n.push_back({22, "undecided", "why"}); },
+        {[](Results& r) { r.every_n.push_back({22, Decision::undecided, "why"}); },
          "every_n[2].verdict: undecided, but every_n[1] says true of line 22"},
     };
     for (const auto& [spoil, why] : spoilt) {
@@ -141,11 +141,11 @@ TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
     Results early = results, late = results;
     early.runs.resize(2);
     late.runs.erase(late.runs.begin(), late.runs.begin() + 2);
-    late.runs[0].outcome = "done";
-    std::erase_if(early.verdicts, [](const Verdict& verdict) { return verdict.n == 4; });
+    late.runs[0].outcome = Outcome::done;
+    std::erase_if(early.verdicts, [](const InstanceVerdict& verdict) { return verdict.n == 4; });
     const Results all = merged({{"all", results}, {"early", early}, {"late", late}});
     EXPECT_EQ(all.runs.size(), 3u);
-    EXPECT_EQ(all.runs[2].outcome, "done");
+    EXPECT_EQ(all.runs[2].outcome, Outcome::done);
     EXPECT_EQ(all.verdicts.size(), results.verdicts.size());
     Results other = late;
     other.model = "other.in";
@@ -207,7 +207,7 @@ TEST(Digest, IsTheSHA256OfTheBytesAtEveryLengthAroundTheEndOfABlock) {
 TEST(Report, PredictsTheNextNFromTheGrowthAndSaysDurationsAsPeopleDo) {
     const auto runs = [](std::vector<std::pair<int, double>> seconds) {
         std::vector<ruvello::check::Run> made;
-        for (const auto& [n, took] : seconds) made.push_back({n, "done", took, std::nullopt});
+        for (const auto& [n, took] : seconds) made.push_back({n, Outcome::done, took, std::nullopt});
         return made;
     };
     EXPECT_EQ(predicted_seconds(runs({{2, 1}}), 3), std::nullopt);
@@ -215,7 +215,7 @@ TEST(Report, PredictsTheNextNFromTheGrowthAndSaysDurationsAsPeopleDo) {
     EXPECT_NEAR(*predicted_seconds(runs({{1, 100}, {2, 1}, {3, 2}, {4, 4}}), 6), 16, 0.01);  // the last three
     EXPECT_NEAR(*predicted_seconds(runs({{2, 8}, {3, 4}}), 4), std::sqrt(32), 0.01);  // no shrinking
     std::vector<ruvello::check::Run> failed = runs({{2, 1}, {3, 4}, {4, 5}});
-    failed[2].outcome = "timeout";
+    failed[2].outcome = Outcome::timeout;
     EXPECT_NEAR(*predicted_seconds(failed, 5), 64, 0.01);
     const std::pair<double, const char*> durations[] = {
         {0.42, "0.4 s"}, {12.4, "12 s"}, {580, "9 min 40 s"}, {2460, "41 min"}, {7500, "2 h 5 min"}, {7200, "2 h"}};
