@@ -130,7 +130,7 @@ public:
     }
     // The one of `values` that `value` names.
     template <typename Enum, std::size_t size>
-    Enum one_of(const json& value, const std::string& field, const Enum (&values)[size]) const {
+    Enum value_of(const json& value, const std::string& field, const Enum (&values)[size]) const {
         const std::string word = text(value, field);
         if (const std::optional<Enum> found = named(values, word)) return *found;
         std::string list;
@@ -385,7 +385,7 @@ Results from_json(std::string_view text) {
         Run run;
         run.n = static_cast<int>(read.whole(read.at(runs[i], field, "n"), field + ".n", 1, INT_MAX));
         if (!ns.insert(run.n).second) read.refuse(field + ".n", "N = " + std::to_string(run.n) + " a second time");
-        run.outcome = read.one_of(read.at(runs[i], field, "outcome"), field + ".outcome", every_outcome);
+        run.outcome = read.value_of(read.at(runs[i], field, "outcome"), field + ".outcome", every_outcome);
         run.seconds = read.amount(read.at(runs[i], field, "seconds"), field + ".seconds");
         run.message = read.text_or_null(read.at(runs[i], field, "message"), field + ".message");
         // Documents of earlier versions have no states and memory.
@@ -425,7 +425,7 @@ Results from_json(std::string_view text) {
                     processes[k], field + ".processes[" + std::to_string(k) + "]", 1, verdict.n)));
         }
         verdict.instance = read.text_or_null(read.at(each, field, "instance"), field + ".instance");
-        verdict.verdict = read.one_of(read.at(each, field, "verdict"), field + ".verdict", every_verdict);
+        verdict.verdict = read.value_of(read.at(each, field, "verdict"), field + ".verdict", every_verdict);
         verdict.value = read.text_or_null(read.at(each, field, "value"), field + ".value");
         verdict.trace = read.text_or_null(read.at(each, field, "trace"), field + ".trace");
         results.verdicts.push_back(std::move(verdict));
@@ -439,7 +439,7 @@ Results from_json(std::string_view text) {
             decided.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
             if (!lines.contains(decided.line))
                 read.refuse(field + ".line", "no property has line " + std::to_string(decided.line));
-            decided.verdict = read.one_of(read.at(each, field, "verdict"), field + ".verdict", every_decision);
+            decided.verdict = read.value_of(read.at(each, field, "verdict"), field + ".verdict", every_decision);
             decided.reason = read.text_or_null(read.at(each, field, "reason"), field + ".reason");
             decided.method = read.one_of(read.at(each, field, "method"), field + ".method", {"counter abstraction"});
             results.every_n.push_back(std::move(decided));
