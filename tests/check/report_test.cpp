@@ -75,6 +75,40 @@ std::string refusal(const Results& results) {
     }
 }
 
+// A document with the text at `field` of its first entry of `list` replaced
+// by `text`.
+std::string with_text(const Results& results, const std::string& list, const std::string& field,
+                      const std::string& text) {
+    std::string document = to_json(results);
+    const std::size_t entry = document.find("\"" + list + "\"");
+    const std::size_t start = document.find("\"" + field + "\": \"", entry) + field.size() + 5;
+    return document.replace(start, document.find('"', start) - start, text);
+}
+
+TEST(Formats, ReadBackEveryOutcomeVerdictAndDecisionTheyWriteAndNoOtherText) {
+    for (const Outcome outcome : every_outcome) EXPECT_EQ(named(every_outcome, text_of(outcome)), outcome);
+    for (const Verdict verdict : every_verdict) EXPECT_EQ(named(every_verdict, text_of(verdict)), verdict);
+    for (const Decision decision : every_decision) EXPECT_EQ(named(every_decision, text_of(decision)), decision);
+    const std::tuple<const char*, const char*, const char*, const char*> unknown[] = {
+        {"runs", "outcome", "finished",
+         "runs[0].outcome: 'finished' is none of done, timeout, error, interrupted, skipped"},
+        {"verdicts", "verdict", "True",
+         "verdicts[0].verdict: 'True' is none of true, false, timeout, error, warned, interrupted, skipped"},
+        {"every_n", "verdict", "maybe", "every_n[0].verdict: 'maybe' is none of true, false, undecided"},
+    };
+    Results valid = sample();
+    valid.every_n = {{14, Decision::fails, std::nullopt}};
+    ASSERT_EQ(refusal(valid), "");
+    for (const auto& [list, field, text, why] : unknown) {
+        try {
+            from_json(with_text(valid, list, field, text));
+            ADD_FAILURE() << text << " read";
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), why);
+        }
+    }
+}
+
 TEST(Formats, RefuseADocumentThatNoCheckWritesNamingTheField) {
     Results valid = sample();
     valid.properties.push_back({22, "CTL", "main", "SPEC AG !(c[1] & c[2])"});
