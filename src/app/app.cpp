@@ -6,12 +6,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <stdexcept>
 #include <utility>
 
 #include "app/command_line.h"
 #include "check/checker.h"
+#include "check/outputs.h"
 #include "check/sweep.h"
 #include "platform/files.h"
 #include "platform/signals.h"
@@ -120,11 +122,6 @@ int print(const char* text) {
     return exit_success;
 }
 
-// With --fatal-warnings, a run that warns fails.
-struct FatalWarnings : std::runtime_error {
-    using std::runtime_error::runtime_error;
-};
-
 // Translates the model open as `input`, named `input_name` in messages, into
 // `sink`; `what_is_left` says where --fatal-warnings leaves the output.
 void translate_input(const InputFile& input, std::string input_name, ByteSink& sink,
@@ -136,7 +133,7 @@ void translate_input(const InputFile& input, std::string input_name, ByteSink& s
     if (input.changed_since_opened()) warnings.warn("the model changed while it was read");
     warnings.finish();
     if (command.fatal_warnings && warnings.warned())
-        throw FatalWarnings("warnings are fatal (--fatal-warnings); " + what_is_left);
+        throw WarningsAreFatal("warnings are fatal (--fatal-warnings); " + what_is_left);
 }
 
 // The translation of the model at `model_path` ("-": standard input) into
@@ -194,39 +191,62 @@ check::Settings settings_for_check(const CommandLine& command) {
     return settings;
 }
 
-// --check and --report: a failure leaves properties without a verdict.
-int run_check(const CommandLine& command) {
+// Every failure of a run as one message and one exit status. A check or a
+// report that fails leaves properties without a verdict (3); a translation
+// that fails leaves no output (1).
+int report_failure(const std::exception_ptr& failure, const CommandLine& command) {
+    const bool checking = command.action == CommandLine::Action::check || command.action == CommandLine::Action::report;
+    const int no_result = checking ? exit_no_verdict : exit_file_error;
     const auto why = [](const std::exception& error) { return "ruvello: " + std::string(error.what()); };
     try {
-        const check::Settings settings = settings_for_check(command);
-        if (command.action == CommandLine::Action::report) return check::report_checks(settings);
-        for (const std::string& option : command.checker_options)
-            if (const std::optional<std::string> why = check::refused_checker_option(option))
-                throw UsageError("ruvello: " + *why);
-        return check::check_model(settings);
+        std::rethrow_exception(failure);
     } catch (const UsageError& error) {
         return refuse_command_line(error);
-    } catch (const check::WarningsAreFatal& error) {
+    } catch (const WarningsAreFatal& error) {
         std::fprintf(stderr, "%s\n", why(error).c_str());
-        return exit_no_verdict;
+        return no_result;
     } catch (const check::CheckerMissing& error) {
-        std::string message = "ruvello: " + std::string(error.what());
+        std::string message = why(error);
         for (std::size_t at = 0; (at = message.find('\n', at)) != std::string::npos; at += 10)
             message.insert(at + 1, "ruvello: ");
         return fail("CHECKER ERROR!", message, exit_no_verdict);
-    } catch (const check::Interrupted& interrupted) {
+    } catch (const Interrupted& interrupted) {
         end_as_by(interrupted.signal);
     } catch (const check::ResultsNotWritten& error) {
         return fail("FILE WRITE ERROR!", why(error), error.status);
     } catch (const OpenError& error) {
-        return fail("FILE OPENED ERROR!", why(error), exit_no_verdict);
+        return fail("FILE OPENED ERROR!", why(error), no_result);
     } catch (const ReadError& error) {
-        return fail("FILE READ ERROR!", why(error), exit_no_verdict);
+        return fail("FILE READ ERROR!", why(error), no_result);
     } catch (const WriteError& error) {
-        return fail("FILE WRITE ERROR!", why(error), exit_no_verdict);
+        return fail("FILE WRITE ERROR!", why(error), no_result);
     } catch (const std::bad_alloc&) {
-        return fail("OUT OF MEMORY!", "ruvello: " + std::string(std::strerror(ENOMEM)), exit_no_verdict);
+        const std::string what = checking ? "" : "cannot translate '" + textops::printable(command.model_path) + "': ";
+        return fail("OUT OF MEMORY!", "ruvello: " + what + std::strerror(ENOMEM), no_result);
     }
+}
+
+// --check and --report.
+int run_check(const CommandLine& command) {
+    const check::Settings settings = settings_for_check(command);
+    if (command.action == CommandLine::Action::report) return check::report_checks(settings);
+    for (const std::string& option : command.checker_options)
+        if (const std::optional<std::string> why = check::refused_checker_option(option))
+            throw UsageError("ruvello: " + *why);
+    return check::check_model(settings);
+}
+
+// The translation of the model into its output.
+int run_translation(const CommandLine& command) {
+    handle_signals();
+    const std::string shown_model = textops::printable(command.model_path);
+    const TranslationSettings settings{command.process_counts.front(), shown_model,
+                                       command.all_instances, command.line_markers};
+    const std::string output_path =
+        command.output_path ? *command.output_path
+        : command.model_path == "-" ? "-" : output_path_for(command.model_path);
+    translate_model(command.model_path, output_path, settings, command);
+    return exit_success;
 }
 
 }  // namespace
@@ -236,45 +256,21 @@ int run_command(std::span<const char* const> args) {
     CommandLine command;
     try {
         command = parse_command_line(args);
-    } catch (const UsageError& error) {
-        return refuse_command_line(error);
+        switch (command.action) {
+        case CommandLine::Action::help:
+            return print(usage_text);
+        case CommandLine::Action::version:
+            return print(version_text);
+        case CommandLine::Action::check:
+        case CommandLine::Action::report:
+            return run_check(command);
+        case CommandLine::Action::translate:
+            return run_translation(command);
+        }
+    } catch (...) {
+        return report_failure(std::current_exception(), command);
     }
-    switch (command.action) {
-    case CommandLine::Action::help:
-        return print(usage_text);
-    case CommandLine::Action::version:
-        return print(version_text);
-    case CommandLine::Action::check:
-    case CommandLine::Action::report:
-        return run_check(command);
-    case CommandLine::Action::translate:
-        break;
-    }
-
-    handle_signals();
-    const std::string shown_model = textops::printable(command.model_path);
-    const TranslationSettings settings{command.process_counts.front(), shown_model,
-                                       command.all_instances, command.line_markers};
-    const std::string output_path =
-        command.output_path ? *command.output_path
-        : command.model_path == "-" ? "-" : output_path_for(command.model_path);
-    const auto why = [](const std::exception& error) { return "ruvello: " + std::string(error.what()); };
-    try {
-        translate_model(command.model_path, output_path, settings, command);
-        return exit_success;
-    } catch (const FatalWarnings& error) {
-        std::fprintf(stderr, "%s\n", why(error).c_str());
-        return exit_file_error;
-    } catch (const OpenError& error) {
-        return fail("FILE OPENED ERROR!", why(error));
-    } catch (const ReadError& error) {
-        return fail("FILE READ ERROR!", why(error));
-    } catch (const WriteError& error) {
-        return fail("FILE WRITE ERROR!", why(error));
-    } catch (const std::bad_alloc&) {
-        return fail("OUT OF MEMORY!", "ruvello: cannot translate '" + shown_model +
-                                          "': " + std::strerror(ENOMEM));
-    }
+    return exit_success;
 }
 
 }  // namespace ruvello

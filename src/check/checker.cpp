@@ -43,10 +43,10 @@ std::optional<CheckerVerdict> verdict_of(std::string_view line) {
     while (!outcome.empty() && (outcome.back() == ' ' || outcome.back() == '\r')) outcome.remove_suffix(1);
     CheckerVerdict verdict;
     if (line.starts_with("-- the result of ")) {
-        verdict.verdict = "true";
+        verdict.verdict = Verdict::holds;
         verdict.value = std::string(outcome);
     } else if (outcome == "true" || outcome == "false") {
-        verdict.verdict = std::string(outcome);
+        verdict.verdict = outcome == "true" ? Verdict::holds : Verdict::fails;
     } else {
         return std::nullopt;
     }
@@ -241,12 +241,12 @@ VerdictsRead read_verdicts(ByteSource& output, bool instances) {
         std::optional<CheckerVerdict> verdict = verdict_of(line);
         if (verdict && (telling || read.verdicts.contains(*key))) read.repeated.insert(*key);
         if (telling) {
-            if (instances && telling->verdict == "false") add_process_instances(line, telling->instances);
+            if (instances && telling->verdict == Verdict::fails) add_process_instances(line, telling->instances);
             continue;
         }
         if (!verdict || read.verdicts.contains(*key)) continue;
         verdict->text_start = lines.start();
-        if (instances && verdict->verdict == "false") add_process_instances(line, verdict->instances);
+        if (instances && verdict->verdict == Verdict::fails) add_process_instances(line, verdict->instances);
         telling = &read.verdicts.emplace(*key, std::move(*verdict)).first->second;
     }
     if (telling) telling->text_end = lines.end();

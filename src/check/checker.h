@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check/results.h"
 #include "platform/streams.h"
 
 namespace ruvello::check {
@@ -120,7 +121,7 @@ struct Check {
 std::string verdict_script(const std::string& model, const std::vector<Check>& checks, bool count_states);
 
 struct CheckerVerdict {
-    std::string verdict;               // "true" or "false"
+    Verdict verdict = Verdict::holds;  // true or false
     std::optional<std::string> value;  // what a COMPUTE found
     // Where all it printed for the property (the verdict, a counterexample)
     // lies in the output, in bytes.

@@ -138,6 +138,15 @@ public:
         }
         refuse(field, "'" + shown(word) + "' is none of " + list);
     }
+    // The one of `values` that `value` names.
+    template <typename Enum, std::size_t size>
+    Enum value_of(const json& value, const std::string& field, const Enum (&values)[size]) const {
+        const std::string word = text(value, field);
+        if (const std::optional<Enum> found = named(values, word)) return *found;
+        std::string list;
+        for (const Enum each : values) list += (list.empty() ? "" : ", ") + std::string(text_of(each));
+        refuse(field, "'" + shown(word) + "' is none of " + list);
+    }
     long long whole(const json& value, const std::string& field, long long least, long long most) const {
         if (!value.is_number_integer()) refuse(field, "not a whole number");
         const long long number = value.is_number_unsigned() && value.get<unsigned long long>() > LLONG_MAX
@@ -229,15 +238,17 @@ void refuse_impossible(const Results& results, const Reader& read) {
     for (const Run& run : results.runs) runs.emplace(run.n, &run);
     std::set<std::pair<int, std::size_t>> with_verdict;  // N and line
     for (std::size_t i = 0; i < results.verdicts.size(); ++i) {
-        const Verdict& verdict = results.verdicts[i];
+        const InstanceVerdict& verdict = results.verdicts[i];
         const std::string field = "verdicts[" + std::to_string(i) + "]";
-        const std::string& outcome = runs.at(verdict.n)->outcome;
+        const Outcome outcome = runs.at(verdict.n)->outcome;
         with_verdict.emplace(verdict.n, verdict.line);
-        if (outcome == "skipped") read.refuse(field + ".n", "N = " + std::to_string(verdict.n) + " was skipped");
-        for (const char* of_the_run : {"timeout", "interrupted", "skipped"})
-            if (verdict.verdict == of_the_run && outcome != of_the_run)
-                read.refuse(field + ".verdict", verdict.verdict + " in a run of N = " + std::to_string(verdict.n) +
-                                                    " whose outcome is " + outcome);
+        if (outcome == Outcome::skipped) read.refuse(field + ".n", "N = " + std::to_string(verdict.n) + " was skipped");
+        // These verdicts are what a run with that outcome leaves.
+        for (const Outcome of_the_run : {Outcome::timeout, Outcome::interrupted, Outcome::skipped})
+            if (verdict.verdict == verdict_missing_in(of_the_run) && outcome != of_the_run)
+                read.refuse(field + ".verdict", std::string(text_of(verdict.verdict)) + " in a run of N = " +
+                                                    std::to_string(verdict.n) + " whose outcome is " +
+                                                    std::string(text_of(outcome)));
         if (!verdict.processes) continue;
         const LineText& line = lines.at(verdict.line);
         const std::vector<int>& processes = *verdict.processes;
@@ -258,7 +269,7 @@ void refuse_impossible(const Results& results, const Reader& read) {
     // over more processes than N; one of a module may have no instance.
     for (std::size_t r = 0; r < results.runs.size(); ++r) {
         const Run& run = results.runs[r];
-        if (run.outcome != "done") continue;
+        if (run.outcome != Outcome::done) continue;
         for (const Property& property : results.properties) {
             const LineText& line = lines.at(property.line);
             const bool none_to_check =
@@ -282,20 +293,21 @@ void refuse_impossible(const Results& results, const Reader& read) {
         const std::string line_text = "line " + std::to_string(each.line);
         const EveryN left = with_finite_verdicts(each, results.verdicts);
         if (left.verdict != each.verdict)
-            read.refuse(field + ".verdict", each.verdict + ", but the verdicts of " + line_text + " make it " +
-                                                left.verdict);
-        const bool some_false = std::any_of(results.verdicts.begin(), results.verdicts.end(), [&](const Verdict& v) {
-            return v.line == each.line && v.verdict == "false";
+            read.refuse(field + ".verdict", std::string(text_of(each.verdict)) + ", but the verdicts of " + line_text +
+                                                " make it " + std::string(text_of(left.verdict)));
+        const bool some_false = std::any_of(results.verdicts.begin(), results.verdicts.end(), [&](const InstanceVerdict& v) {
+            return v.line == each.line && v.verdict == Verdict::fails;
         });
-        if (each.verdict == "false" && !some_false)
+        if (each.verdict == Decision::fails && !some_false)
             read.refuse(field + ".verdict", "false, but no verdict of " + line_text + " is false");
-        if (each.verdict == "true" && !lines.at(each.line).may_be_invariant)
+        if (each.verdict == Decision::holds && !lines.at(each.line).may_be_invariant)
             read.refuse(field + ".verdict", "true for " + line_text + ", which is no invariant of main (AG of a "
                                             "state formula) that the counted model decides");
         const auto [first, added] = first_of_line.emplace(each.line, i);
         if (!added && results.every_n[first->second].verdict != each.verdict)
-            read.refuse(field + ".verdict", each.verdict + ", but every_n[" + std::to_string(first->second) +
-                                                "] says " + results.every_n[first->second].verdict + " of " +
+            read.refuse(field + ".verdict", std::string(text_of(each.verdict)) + ", but every_n[" +
+                                                std::to_string(first->second) + "] says " +
+                                                std::string(text_of(results.every_n[first->second].verdict)) + " of " +
                                                 line_text);
     }
 }
@@ -311,7 +323,7 @@ std::string to_json(const Results& results) {
     document["runs"] = json::array();
     for (const Run& run : results.runs)
         document["runs"].push_back({{"n", run.n},
-                                    {"outcome", run.outcome},
+                                    {"outcome", text_of(run.outcome)},
                                     {"seconds", run.seconds},
                                     {"message", or_null(run.message)},
                                     {"states", states_json(run.states)},
@@ -323,18 +335,18 @@ std::string to_json(const Results& results) {
                                           {"module", property.module},
                                           {"text", property.text}});
     document["verdicts"] = json::array();
-    for (const Verdict& verdict : results.verdicts)
+    for (const InstanceVerdict& verdict : results.verdicts)
         document["verdicts"].push_back({{"n", verdict.n},
                                         {"line", verdict.line},
                                         {"processes", or_null(verdict.processes)},
                                         {"instance", or_null(verdict.instance)},
-                                        {"verdict", verdict.verdict},
+                                        {"verdict", text_of(verdict.verdict)},
                                         {"value", or_null(verdict.value)},
                                         {"trace", or_null(verdict.trace)}});
     document["every_n"] = json::array();
     for (const EveryN& each : results.every_n)
         document["every_n"].push_back({{"line", each.line},
-                                       {"verdict", each.verdict},
+                                       {"verdict", text_of(each.verdict)},
                                        {"reason", or_null(each.reason)},
                                        {"method", each.method}});
     document["warnings"] = json::array();
@@ -383,8 +395,7 @@ Results from_json(std::string_view text) {
         Run run;
         run.n = static_cast<int>(read.whole(read.at(runs[i], field, "n"), field + ".n", 1, INT_MAX));
         if (!ns.insert(run.n).second) read.refuse(field + ".n", "N = " + std::to_string(run.n) + " a second time");
-        run.outcome = read.one_of(read.at(runs[i], field, "outcome"), field + ".outcome",
-                                  {"done", "timeout", "error", "interrupted", "skipped"});
+        run.outcome = read.value_of(read.at(runs[i], field, "outcome"), field + ".outcome", every_outcome);
         run.seconds = read.amount(read.at(runs[i], field, "seconds"), field + ".seconds");
         run.message = read.text_or_null(read.at(runs[i], field, "message"), field + ".message");
         // Documents of earlier versions have no states and memory.
@@ -412,7 +423,7 @@ Results from_json(std::string_view text) {
     for (std::size_t i = 0; i < verdicts.size(); ++i) {
         const std::string field = "verdicts[" + std::to_string(i) + "]";
         const json& each = verdicts[i];
-        Verdict verdict;
+        InstanceVerdict verdict;
         verdict.n = static_cast<int>(read.whole(read.at(each, field, "n"), field + ".n", 1, INT_MAX));
         if (!ns.contains(verdict.n)) read.refuse(field + ".n", "no run has N = " + std::to_string(verdict.n));
         verdict.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
@@ -425,8 +436,7 @@ Results from_json(std::string_view text) {
                     processes[k], field + ".processes[" + std::to_string(k) + "]", 1, verdict.n)));
         }
         verdict.instance = read.text_or_null(read.at(each, field, "instance"), field + ".instance");
-        verdict.verdict = read.one_of(read.at(each, field, "verdict"), field + ".verdict",
-                                      {"true", "false", "timeout", "error", "warned", "interrupted", "skipped"});
+        verdict.verdict = read.value_of(read.at(each, field, "verdict"), field + ".verdict", every_verdict);
         verdict.value = read.text_or_null(read.at(each, field, "value"), field + ".value");
         verdict.trace = read.text_or_null(read.at(each, field, "trace"), field + ".trace");
         results.verdicts.push_back(std::move(verdict));
@@ -440,7 +450,7 @@ Results from_json(std::string_view text) {
             decided.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
             if (!lines.contains(decided.line))
                 read.refuse(field + ".line", "no property has line " + std::to_string(decided.line));
-            decided.verdict = read.one_of(read.at(each, field, "verdict"), field + ".verdict", {"true", "false", "undecided"});
+            decided.verdict = read.value_of(read.at(each, field, "verdict"), field + ".verdict", every_decision);
             decided.reason = read.text_or_null(read.at(each, field, "reason"), field + ".reason");
             decided.method = read.one_of(read.at(each, field, "method"), field + ".method", {"counter abstraction"});
             results.every_n.push_back(std::move(decided));
@@ -475,134 +485,32 @@ Results from_json(std::string_view text) {
     return results;
 }
 
-Results merged(const std::vector<std::pair<std::string, Results>>& documents) {
-    if (documents.empty()) return {};
-    Results all = documents.front().second;
-    all.runs.clear();
-    all.verdicts.clear();
-    all.properties.clear();
-    all.warnings.clear();
-    all.notes.clear();
-    all.budget.reset();  // a budget is one sweep's
-    const std::string& first_name = documents.front().first;
-    std::optional<std::size_t> digest_source;  // the first document with a digest of the model
-    const auto note = [&](const std::string& text) {
-        if (std::find(all.notes.begin(), all.notes.end(), text) == all.notes.end()) all.notes.push_back(text);
-    };
-    // Each N from the last document that has it; the others that have it
-    // must say the same of it.
-    std::map<int, std::size_t> source_of_n;
-    std::map<std::size_t, std::pair<Property, std::size_t>> properties;  // and its document
-    // What a document says of each line for one N.
-    const auto verdicts_of = [](const Results& results, int n) {
-        std::map<std::size_t, std::vector<std::string>> said;
-        for (const Verdict& verdict : results.verdicts) {
-            if (verdict.n != n) continue;
-            std::string each = verdict.verdict + " " + verdict.instance.value_or("") + " " + verdict.value.value_or("");
-            if (verdict.processes)
-                for (const int process : *verdict.processes) each.append(" ").append(std::to_string(process));
-            said[verdict.line].push_back(std::move(each));
-        }
-        for (auto& [line, verdicts] : said) std::sort(verdicts.begin(), verdicts.end());
-        return said;
-    };
-    for (std::size_t d = 0; d < documents.size(); ++d) {
-        const auto& [name, document] = documents[d];
-        if (document.model != all.model)
-            throw std::runtime_error("the documents are of different models: '" + first_name + "' of '" +
-                                     all.model + "' and '" + name + "' of '" + document.model + "'");
-        // Two versions of a model may share its name and the text of its
-        // properties; the merged document is of one version only when every
-        // document says which.
-        if (!document.model_digest) {
-            all.model_digest.reset();
-            note("'" + name + "' records no digest of the model's text (an earlier ruvello wrote it): a "
-                 "document of another version of the model cannot be told from it");
-        } else if (!digest_source) {
-            digest_source = d;
-        } else if (document.model_digest != documents[*digest_source].second.model_digest) {
-            throw std::runtime_error("'" + documents[*digest_source].first + "' and '" + name +
-                                     "' were made from different versions of the model: the digests of its "
-                                     "text differ");
-        }
-        if (document.every_tuple != all.every_tuple)
-            throw std::runtime_error("'" + first_name + "' and '" + name + "' differ: one checks every tuple "
-                                     "of processes and the other processes 1 and 2 only (--symmetric)");
-        for (const Property& property : document.properties) {
-            const auto [known, added] = properties.emplace(property.line, std::pair{property, d});
-            if (!added && (known->second.first.text != property.text || known->second.first.kind != property.kind))
-                throw std::runtime_error("'" + documents[known->second.second].first + "' and '" + name +
-                                         "' were made from different versions of the model: line " +
-                                         std::to_string(property.line) + " differs");
-        }
-        for (const Run& run : document.runs) {
-            const auto [known, added] = source_of_n.emplace(run.n, d);
-            if (added) continue;
-            const auto earlier = verdicts_of(documents[known->second].second, run.n);
-            const auto later = verdicts_of(document, run.n);
-            std::set<std::size_t> lines_of_both;
-            for (const auto* said : {&earlier, &later})
-                for (const auto& [line, verdicts] : *said) lines_of_both.insert(line);
-            for (const std::size_t line : lines_of_both)
-                if (!earlier.contains(line) || !later.contains(line) || earlier.at(line) != later.at(line))
-                    throw std::runtime_error("'" + documents[known->second].first + "' and '" + name +
-                                             "' disagree about N = " + std::to_string(run.n) + ", line " +
-                                             std::to_string(line));
-            known->second = d;  // alike: the later one's run counts
-        }
-        for (const CostlyWarning& warning : document.warnings)
-            if (std::none_of(all.warnings.begin(), all.warnings.end(), [&](const CostlyWarning& each) {
-                    return each.line == warning.line && each.message == warning.message;
-                }))
-                all.warnings.push_back(warning);
-        for (const std::string& each : document.notes) note(each);
-    }
-    for (auto& [line, property] : properties) all.properties.push_back(std::move(property.first));
-    // Every N: true where a document's counted model proved it, else as the
-    // first document says, then as the merged verdicts leave it.
-    all.every_n.clear();
-    std::map<std::size_t, EveryN> every_n;
-    for (const auto& [name, document] : documents)
-        for (const EveryN& each : document.every_n) {
-            const auto [known, added] = every_n.emplace(each.line, each);
-            if (!added && each.verdict == "true") known->second = each;
-        }
-    for (const auto& [n, d] : source_of_n) {
-        for (const Run& run : documents[d].second.runs)
-            if (run.n == n) all.runs.push_back(run);
-        for (const Verdict& verdict : documents[d].second.verdicts)
-            if (verdict.n == n) all.verdicts.push_back(verdict);
-    }
-    for (auto& [line, each] : every_n) all.every_n.push_back(with_finite_verdicts(std::move(each), all.verdicts));
-    return all;
-}
-
 std::string to_junit(const Results& results) {
     std::string xml = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<testsuites name=\"ruvello --check " +
                       xml_escaped(results.model) + "\">\n";
     for (const Run& run : results.runs) {
-        std::vector<const Verdict*> verdicts;
-        for (const Verdict& verdict : results.verdicts)
+        std::vector<const InstanceVerdict*> verdicts;
+        for (const InstanceVerdict& verdict : results.verdicts)
             if (verdict.n == run.n) verdicts.push_back(&verdict);
-        const auto count = [&](const std::vector<std::string>& kinds) {
-            return std::count_if(verdicts.begin(), verdicts.end(), [&](const Verdict* verdict) {
+        const auto count = [&](const std::vector<Verdict>& kinds) {
+            return std::count_if(verdicts.begin(), verdicts.end(), [&](const InstanceVerdict* verdict) {
                 return std::find(kinds.begin(), kinds.end(), verdict->verdict) != kinds.end();
             });
         };
-        const bool failed = run.outcome != "done";
+        const bool failed = run.outcome != Outcome::done;
         // Appended, not "N=" + a temporary: g++ 12 takes the copy into the
         // front of a temporary for one that may overlap, and warns.
         const std::string suite = std::string("N=").append(std::to_string(run.n));
         xml += "  <testsuite name=\"" + suite + "\" tests=\"" + std::to_string(verdicts.size() + (failed ? 1 : 0)) +
-               "\" failures=\"" + std::to_string(count({"false"})) + "\" errors=\"" +
-               std::to_string(static_cast<std::size_t>(count({"error", "timeout", "warned", "interrupted"})) +
+               "\" failures=\"" + std::to_string(count({Verdict::fails})) + "\" errors=\"" +
+               std::to_string(static_cast<std::size_t>(count({Verdict::error, Verdict::timeout, Verdict::warned, Verdict::interrupted})) +
                               (failed ? 1 : 0)) +
                "\" time=\"" + std::to_string(run.seconds) + "\">\n";
         if (failed)
             xml += "    <testcase name=\"" + suite + " run\" classname=\"" + xml_escaped(results.model) +
-                   "\" file=\"" + xml_escaped(results.model) + "\"><error message=\"" + xml_escaped(run.outcome) +
+                   "\" file=\"" + xml_escaped(results.model) + "\"><error message=\"" + xml_escaped(text_of(run.outcome)) +
                    "\">" + xml_escaped(run.message.value_or("")) + "</error></testcase>\n";
-        for (const Verdict* verdict : verdicts) {
+        for (const InstanceVerdict* verdict : verdicts) {
             std::string name = suite + " line " + std::to_string(verdict->line);
             if (verdict->processes) {
                 name += " (";
@@ -616,10 +524,10 @@ std::string to_junit(const Results& results) {
             xml += "    <testcase name=\"" + xml_escaped(name) + "\" classname=\"" +
                    xml_escaped(results.model) + "\" file=\"" + xml_escaped(results.model) +
                    "\" line=\"" + std::to_string(verdict->line) + "\"";
-            if (verdict->verdict == "false")
+            if (verdict->verdict == Verdict::fails)
                 xml += "><failure message=\"the property is false\"/></testcase>\n";
-            else if (verdict->verdict != "true")
-                xml += "><error message=\"" + xml_escaped(verdict->verdict) + "\"/></testcase>\n";
+            else if (verdict->verdict != Verdict::holds)
+                xml += "><error message=\"" + xml_escaped(text_of(verdict->verdict)) + "\"/></testcase>\n";
             else
                 xml += "/>\n";
         }

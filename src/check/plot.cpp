@@ -6,7 +6,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "check/sweep.h"
 #include "platform/files.h"
 #include "platform/processes.h"
 #include "platform/streams.h"
@@ -46,9 +45,9 @@ std::string growth_script(const Results& results, const std::string& output, boo
               "$growth << EOD\n";
     bool timeouts = false;
     for (const Run& run : results.runs) {
-        if (run.outcome == "skipped" || run.outcome == "interrupted") continue;
+        if (run.outcome == Outcome::skipped || run.outcome == Outcome::interrupted) continue;
         char row[128];
-        const bool timed_out = run.outcome == "timeout";
+        const bool timed_out = run.outcome == Outcome::timeout;
         timeouts |= timed_out;
         std::snprintf(row, sizeof row, "%d %s %.3f %d\n", run.n,
                       run.states ? std::to_string(*run.states).c_str() : "?", std::max(run.seconds, 0.001),
@@ -79,7 +78,7 @@ void plot_growth(const Results& results, const std::string& path, const SignalsC
     children.start(
         {*gnuplot.path, {"growth.gp"}, folder.path() + "/gnuplot.out", folder.path() + "/gnuplot.err", folder.path()});
     for (;;) {
-        if (const int signal = SignalsCaught::ending_signal(); signal != 0) throw Interrupted{signal};
+        stop_if_signalled();
         const std::vector<ChildEnd> ended = children.wait(std::chrono::milliseconds(200));
         if (ended.empty()) continue;
         std::ifstream drawn(folder.path() + "/" + picture, std::ios::binary);

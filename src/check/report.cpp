@@ -34,7 +34,7 @@ std::string tuple_text(const std::vector<int>& processes) {
 }
 
 // Which instance a verdict is on: "c[2] (1,3)", "(1,3)", "c[2]" or "".
-std::string instance_text(const Verdict& verdict) {
+std::string instance_text(const InstanceVerdict& verdict) {
     std::string text = verdict.instance.value_or("");
     if (verdict.processes) text += (text.empty() ? "" : " ") + tuple_text(*verdict.processes);
     return text;
@@ -47,16 +47,16 @@ struct Cell {
 };
 
 Cell cell_for(const Results& results, const Property& property, const Run& run) {
-    std::vector<const Verdict*> verdicts;
-    for (const Verdict& verdict : results.verdicts)
+    std::vector<const InstanceVerdict*> verdicts;
+    for (const InstanceVerdict& verdict : results.verdicts)
         if (verdict.n == run.n && verdict.line == property.line) verdicts.push_back(&verdict);
     if (verdicts.empty()) {
-        if (run.outcome == "done") return {"-"};
-        return {run.outcome, Cell::Count::no_verdict};
+        if (run.outcome == Outcome::done) return {"-"};
+        return {std::string(text_of(run.outcome)), Cell::Count::no_verdict};
     }
-    std::vector<const Verdict*> failing;
-    for (const Verdict* verdict : verdicts)
-        if (verdict->verdict == "false") failing.push_back(verdict);
+    std::vector<const InstanceVerdict*> failing;
+    for (const InstanceVerdict* verdict : verdicts)
+        if (verdict->verdict == Verdict::fails) failing.push_back(verdict);
     if (!failing.empty()) {
         std::string text = "false";
         if (const std::string first = instance_text(*failing.front()); !first.empty())
@@ -64,12 +64,12 @@ Cell cell_for(const Results& results, const Property& property, const Run& run) 
         if (failing.size() > 1) text += " +" + std::to_string(failing.size() - 1);
         return {text, Cell::Count::fails};
     }
-    for (const char* missing : {"error", "timeout", "warned", "interrupted"})
-        for (const Verdict* verdict : verdicts)
-            if (verdict->verdict == missing) return {missing, Cell::Count::no_verdict};
+    for (const Verdict missing : {Verdict::error, Verdict::timeout, Verdict::warned, Verdict::interrupted})
+        for (const InstanceVerdict* verdict : verdicts)
+            if (verdict->verdict == missing) return {std::string(text_of(missing)), Cell::Count::no_verdict};
     if (verdicts.front()->value) {
         std::string text = shown(*verdicts.front()->value);
-        const bool same = std::all_of(verdicts.begin(), verdicts.end(), [&](const Verdict* verdict) {
+        const bool same = std::all_of(verdicts.begin(), verdicts.end(), [&](const InstanceVerdict* verdict) {
             return verdict->value == verdicts.front()->value;
         });
         return {same ? text : text + " ...", Cell::Count::holds};
@@ -115,35 +115,35 @@ int exit_status(const Results& results) {
     const auto has = [&](const auto& which) {
         return std::any_of(results.verdicts.begin(), results.verdicts.end(), which);
     };
-    if (has([](const Verdict& each) { return each.verdict == "false"; })) return 1;
+    if (has([](const InstanceVerdict& each) { return each.verdict == Verdict::fails; })) return 1;
     // No N checked is no verdict either.
     const bool run_failed = results.runs.empty() || std::any_of(results.runs.begin(), results.runs.end(),
-                                                                [](const Run& run) { return run.outcome != "done"; });
-    if (run_failed || has([](const Verdict& each) { return each.verdict != "true"; })) return 3;
+                                                                [](const Run& run) { return run.outcome != Outcome::done; });
+    if (run_failed || has([](const InstanceVerdict& each) { return each.verdict != Verdict::holds; })) return 3;
     return 0;
 }
 
-EveryN with_finite_verdicts(EveryN counted, const std::vector<Verdict>& verdicts) {
+EveryN with_finite_verdicts(EveryN counted, const std::vector<InstanceVerdict>& verdicts) {
     std::set<int> rejected;  // the N whose runs ended in an error
     bool warned = false, some_true = false;
-    for (const Verdict& each : verdicts) {
+    for (const InstanceVerdict& each : verdicts) {
         if (each.line != counted.line) continue;
-        if (each.verdict == "false") return {counted.line, "false", std::nullopt};
-        if (each.verdict == "error") rejected.insert(each.n);
-        warned |= each.verdict == "warned";
-        some_true |= each.verdict == "true";
+        if (each.verdict == Verdict::fails) return {counted.line, Decision::fails, std::nullopt};
+        if (each.verdict == Verdict::error) rejected.insert(each.n);
+        warned |= each.verdict == Verdict::warned;
+        some_true |= each.verdict == Verdict::holds;
     }
     // A proof of the counted model stands for the model that NuSMV reads in
     // the translations: NuSMV must accept each translation it reads, and
     // give the property a verdict in one at least.
     if (!rejected.empty())
-        return {counted.line, "undecided",
+        return {counted.line, Decision::undecided,
                 "NuSMV rejected the model at " + counts_text(std::vector<int>(rejected.begin(), rejected.end())) +
                     " (error), or failed on it"};
     if (warned)
-        return {counted.line, "undecided", "the translation warns that it does not state the property as written"};
-    if (counted.verdict == "true" && !some_true)
-        return {counted.line, "undecided", "no N of the run gave it a verdict: nothing shows that NuSMV accepts the model"};
+        return {counted.line, Decision::undecided, "the translation warns that it does not state the property as written"};
+    if (counted.verdict == Decision::holds && !some_true)
+        return {counted.line, Decision::undecided, "no N of the run gave it a verdict: nothing shows that NuSMV accepts the model"};
     return counted;
 }
 
@@ -161,7 +161,7 @@ std::string states_text(const Run& run) {
 }
 
 std::string seconds_text(const Run& run) {
-    if (run.outcome == "skipped" || run.outcome == "interrupted") return "-";
+    if (run.outcome == Outcome::skipped || run.outcome == Outcome::interrupted) return "-";
     char text[32];
     std::snprintf(text, sizeof text, "%.2f", run.seconds);
     return text;
@@ -178,8 +178,8 @@ std::string every_n_cell(const Results& results, std::size_t line) {
     for (const EveryN& each : results.every_n) {
         if (each.line != line) continue;
         found = true;
-        if (each.verdict == "false") return "false";
-        all_true &= each.verdict == "true";
+        if (each.verdict == Decision::fails) return "false";
+        all_true &= each.verdict == Decision::holds;
     }
     return found && all_true ? "true" : "?";
 }
@@ -207,7 +207,7 @@ std::optional<double> predicted_seconds(const std::vector<Run>& runs, int n) {
     // through the logarithms of the last three N done.
     std::vector<std::pair<double, double>> points;
     for (auto run = runs.rbegin(); run != runs.rend() && points.size() < 3; ++run)
-        if (run->outcome == "done" && run->n < n)
+        if (run->outcome == Outcome::done && run->n < n)
             points.emplace_back(run->n, std::log(std::max(run->seconds, 0.01)));
     if (points.size() < 2) return std::nullopt;
     double mean_n = 0, mean_log = 0;
@@ -226,10 +226,10 @@ std::optional<double> predicted_seconds(const std::vector<Run>& runs, int n) {
 
 std::string column_summary(const Results& results, const Run& run) {
     std::string text = "N = " + std::to_string(run.n);
-    if (run.outcome != "done") {
+    if (run.outcome != Outcome::done) {
         std::string why = shown(run.message.value_or(""));
         why = why.substr(0, std::min(why.find('\n'), std::size_t{100}));
-        return text + ": " + run.outcome + (why.empty() ? "" : ": " + why);
+        return text + ": " + std::string(text_of(run.outcome)) + (why.empty() ? "" : ": " + why);
     }
     text += " in " + duration_text(run.seconds);
     if (run.states) text += ", " + states_text(run) + " states";
@@ -323,7 +323,7 @@ std::string table(const Results& results, std::size_t width) {
            "\n";
     if (const auto& budget = results.budget) {
         const auto last_checked = std::find_if(results.runs.rbegin(), results.runs.rend(),
-                                               [](const Run& run) { return run.outcome != "skipped"; });
+                                               [](const Run& run) { return run.outcome != Outcome::skipped; });
         out += "Within a budget of " + duration_text(budget->seconds) + ": checked " +
                (last_checked == results.runs.rend() ? std::string("no N")
                                                     : "up to N = " + std::to_string(last_checked->n)) +
@@ -347,14 +347,14 @@ std::string table(const Results& results, std::size_t width) {
                 alike.push_back(results.runs[j]);
                 told[j] = true;
             }
-        out += counts_text(alike) + ": " + shown(run.outcome) + ": ";
+        out += counts_text(alike) + ": " + shown(text_of(run.outcome)) + ": ";
         for (const char c : shown(*run.message, true)) out += c == '\n' ? std::string("\n    ") : std::string(1, c);
         out += "\n";
     }
     // Why not every N, once for the lines that share a reason.
     std::vector<std::pair<std::string, std::vector<std::size_t>>> undecided;
     for (const EveryN& each : results.every_n) {
-        if (each.verdict != "undecided") continue;
+        if (each.verdict != Decision::undecided) continue;
         const std::string reason = each.reason.value_or("no reason given");
         auto same = std::find_if(undecided.begin(), undecided.end(), [&](const auto& told) { return told.first == reason; });
         if (same == undecided.end()) same = undecided.insert(undecided.end(), {reason, {}});

@@ -255,6 +255,14 @@ bool OutputFile::swap_with_existing_file() {
     return true;
 }
 
+std::string read_whole(const InputFile& input, const std::string& name) {
+    FileSource source(input.fd(), name, input.size());
+    std::string text;
+    char buffer[1 << 16];
+    while (const std::size_t count = source.read(buffer, sizeof buffer)) text.append(buffer, count);
+    return text;
+}
+
 void write_whole_file(const std::string& path, std::string_view text) {
     const std::string shown = textops::printable(path);
     OutputFile output = OutputFile::create(path, shown);

@@ -89,6 +89,10 @@ private:
     struct stat status_;
 };
 
+// The whole of the file open as `input`, named `name` in messages ("'m.in'",
+// "standard input"). Throws ReadError.
+std::string read_whole(const InputFile& input, const std::string& name);
+
 // Written to a hidden temporary file beside the file it replaces, and put in
 // its place by commit. Until then the path keeps whatever it held; a file
 // never committed is removed, also when a signal ends the run.

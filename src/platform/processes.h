@@ -48,7 +48,17 @@ struct ChildEnd {
     long max_rss_kb = 0;             // the most memory it held at once
 };
 
-class Children {
+// Starts and stops child processes: Children, or a stand-in in tests.
+class Launcher {
+public:
+    virtual ~Launcher() = default;
+    // Throws StartError.
+    virtual pid_t start(const ChildCommand& command) = 0;
+    // Asks the child's whole group to end (SIGTERM), or makes it (SIGKILL).
+    virtual void stop(pid_t pid, bool forcibly) = 0;
+};
+
+class Children : public Launcher {
 public:
     explicit Children(const SignalsCaught& signals) : signals_(signals) {}
     // Kills what is still running, group and all, and waits for it.
@@ -56,10 +66,8 @@ public:
     Children(const Children&) = delete;
     Children& operator=(const Children&) = delete;
 
-    // Throws StartError.
-    pid_t start(const ChildCommand& command);
-    // Asks the child's whole group to end (SIGTERM), or makes it (SIGKILL).
-    void stop(pid_t pid, bool forcibly);
+    pid_t start(const ChildCommand& command) override;
+    void stop(pid_t pid, bool forcibly) override;
     // Waits until a child ends, `most` passes or an ending signal comes;
     // returns the children that ended.
     std::vector<ChildEnd> wait(std::chrono::milliseconds most);

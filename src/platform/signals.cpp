@@ -142,6 +142,11 @@ void end_as_by(int signal) {
     ::_exit(128 + signal);
 }
 
+void stop_if_signalled(bool pending) {
+    const int signal = pending ? SignalsCaught::ending_signal_pending() : SignalsCaught::ending_signal();
+    if (signal != 0) throw Interrupted(signal);
+}
+
 std::string ending_signal_name(int signal) {
     switch (signal) {
     case SIGINT: return "SIGINT";

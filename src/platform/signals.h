@@ -9,6 +9,7 @@
 #pragma once
 
 #include <csignal>
+#include <exception>
 #include <string>
 
 namespace ruvello {
@@ -62,6 +63,18 @@ private:
     sigset_t before_;
     struct sigaction actions_before_[4];
 };
+
+// A run stopped by an ending signal; it ends as the signal would have once
+// everything is cleaned up (end_as_by).
+struct Interrupted : std::exception {
+    explicit Interrupted(int by) : signal(by) {}
+    const char* what() const noexcept override { return "interrupted by a signal"; }
+    int signal;
+};
+
+// Throws Interrupted when an ending signal came (ending_signal), or, with
+// `pending`, came or waits to be let in (ending_signal_pending).
+void stop_if_signalled(bool pending = false);
 
 // Ends the process as `signal` would have.
 [[noreturn]] void end_as_by(int signal);

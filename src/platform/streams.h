@@ -23,6 +23,12 @@ struct WriteError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// With --fatal-warnings, a run whose input warns stops; what() says what it
+// left undone.
+struct WarningsAreFatal : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 class ByteSource {
 public:
     virtual ~ByteSource() = default;

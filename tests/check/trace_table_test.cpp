@@ -1,5 +1,5 @@
 // The counterexample as a table: NuSMV's traces of two models against the
-// tables expected of them (tests/trace/NAME.trace and NAME.table), traces
+// tables expected of them (tests/check/trace/NAME.trace and NAME.table), traces
 // that NuSMV writes now against the same tables, and what a trace may hold
 // that a table must survive.
 #include <gtest/gtest.h>
@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 using ruvello::check::read_trace;
 using ruvello::check::trace_json;
 using ruvello::check::trace_table;
-const fs::path cases = fs::path(RUVELLO_SOURCE_DIR) / "tests" / "trace";
+const fs::path cases = fs::path(RUVELLO_SOURCE_DIR) / "tests" / "check" / "trace";
 
 // A trace of `states` states in which process 1 moves each time, counting
 // `count` up, and x[1] changes once, at step 2.
@@ -119,7 +119,7 @@ TEST(TraceTable, NuSMVWritesTheTracesTheTablesRead) {
         const char* model;
         const char* translation_options;
         const char* table;
-    } runs[] = {{"tests/trace/lock.in", "-p 2", "lock.N2.L13.1"},
+    } runs[] = {{"tests/check/trace/lock.in", "-p 2", "lock.N2.L13.1"},
                 {"examples/priority_mutex.in", "--all-instances -p 3", "priority_mutex.N3.L13.1-3"}};
     for (const auto& run : runs) {
         const fs::path smv = folder / "model.smv", out = folder / "out";

@@ -116,7 +116,7 @@ def attribution():
         table = result.stdout.decode(errors="replace")
         check(result.returncode == status, "%s: status %d, not %d\n%s" % (name, result.returncode, status, table))
         # A row: the line, the property in 44 columns, then a cell per N (and
-        # the column every N, which tests/check_every_n.py looks at).
+        # the column every N, which tests/check/check_every_n.py looks at).
         rows = {int(row[:5]): " | ".join(re.split(r"  +", row[51:].strip())[:n_count(n)])
                 for row in table.splitlines() if row[:5].strip().isdigit()}
         for line, cell in cells.items():
@@ -428,6 +428,21 @@ def first_run():
     check(result.returncode == 3 and table.count("undefined identifier") == 1 and
           "N = 2..4: error: TYPE ERROR file bad.in: line 6" in table and
           "(line 6 is the keyword of the property of line 7)" in table, "a model NuSMV rejects: %s" % table)
+    # The same in a folder named as the translation for N = 2 is: the model's
+    # name, put in place of the translation's in NuSMV's message, holds it.
+    # The signals a check waits for are held back: only SIGKILL ends a loop.
+    os.mkdir("bad.2.smv")
+    os.rename("bad.in", "bad.2.smv/bad.in")
+    sweep = subprocess.Popen([RUVELLO, "--check", "-p", "2", "-f", "bad.2.smv/bad.in"], stdout=subprocess.PIPE,
+                             stderr=subprocess.PIPE)
+    try:
+        out, _ = sweep.communicate(timeout=60)
+    except subprocess.TimeoutExpired:
+        sweep.kill()
+        out, _ = sweep.communicate()
+    table = out.decode()
+    check(sweep.returncode == 3 and "N = 2: error: TYPE ERROR file bad.2.smv/bad.in: line 6" in table,
+          "a model whose name holds its translation's: %d %s" % (sweep.returncode, table))
 
 
 def checker():
