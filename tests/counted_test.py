@@ -277,6 +277,30 @@ def variants(text):
         if value in ("TRUE", "FALSE"):
             change(k, "%s%s : %s;" % (indent, condition, "FALSE" if value == "TRUE" else "TRUE"), "flips the value")
         found.append(("line %d: drops the branch" % (k + 1), "\n".join(lines[:k] + lines[k + 1:])))
+    found += statement_variants(lines, start)
+    return found
+
+
+def statement_variants(lines, start):
+    """Faults in the statements for every process: a branch of a case on one line dropped or its
+    condition negated, and a TRANS guard over the other processes dropped."""
+    found = []
+    for k, line in enumerate(lines[start:], start):
+        code = line.split("--")[0]
+        if code.startswith("TRANS "):
+            found.append(("line %d: drops the guard" % (k + 1), "\n".join(lines[:k] + lines[k + 1:])))
+        one_line = re.match(r"(\s*next\(\w+\[Proc\]\) := case )(.*)( esac;)\s*$", code)
+        if not one_line:
+            continue
+        branches = one_line.group(2).split("; ")
+        for j, branch in enumerate(branches):
+            condition, _, value = branch.partition(" : ")
+            if condition == "TRUE":
+                continue
+            for what, kept in (("drops", branches[:j] + branches[j + 1:]),
+                               ("negates", branches[:j] + ["!(%s) : %s" % (condition, value)] + branches[j + 1:])):
+                text = one_line.group(1) + "; ".join(kept) + one_line.group(3)
+                found.append(("line %d: %s branch %d" % (k + 1, what, j + 1), "\n".join(lines[:k] + [text] + lines[k + 1:])))
     return found
 
 
@@ -354,7 +378,9 @@ def counted_image(state, model, n, holders):
 def reachable(tools, source, _):
     failures = []
     for name in ["README.md:lock.in", "examples/semaphore.in", "tests/counted/grab_lock.in",
-                 "tests/counted/semaphore2.in", "tests/counted/readers_writers.in"]:
+                 "tests/counted/semaphore2.in", "tests/counted/readers_writers.in", "tests/counted/mesi.in",
+                 "tests/counted/illinois.in", "tests/counted/illinois_unguarded.in", "tests/counted/dragon.in",
+                 "tests/counted/dijkstra.in"]:
         path = model_path(tools, source, name)
         text, model, goals = tools.counted(path)
         counted_states = tools.reachable(tools.file(text, ".smv"))

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "counted/counted.h"
+#include "counted_rows.h"
 #include "smv/parser.h"
 
 namespace {
@@ -89,18 +90,6 @@ FAIRNESS
   running
 )";
 
-// `text` with each `from` replaced, once, by its `to`.
-std::string edited(std::string text, const std::vector<std::pair<std::string, std::string>>& edits) {
-    for (const auto& [from, to] : edits) {
-        const std::size_t at = text.find(from);
-        if (at == std::string::npos)
-            ADD_FAILURE() << "no '" << from << "' to edit";
-        else
-            text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
 // "c0, c1, ..." for `count` constants.
 std::string constants(int count) {
     std::string listed = "c0";
@@ -116,23 +105,6 @@ struct Refused {
 };
 
 void PrintTo(const Refused& row, std::ostream* out) { *out << row.construct; }
-
-// A test's name from what its row says: "a literal process number" gives
-// ALiteralProcessNumber.
-template <class Row>
-std::string name_of(const testing::TestParamInfo<Row>& info) {
-    std::string name;
-    bool capital = true;
-    for (const char c : std::string(info.param.construct)) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) {
-            capital = true;
-            continue;
-        }
-        name += capital ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
-        capital = false;
-    }
-    return name;
-}
 
 class RefusesModel : public testing::TestWithParam<Refused> {};
 
