@@ -170,10 +170,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "MODULE user(id, state, busy)\nVAR\n  mine : {none, Proc};\n"}},
                 "line 14 lists Proc as a value of the type of mine, which the line translator makes each process's "
                 "own number ({none, Proc})"},
-        Refused{"an array indexed by process numbers",
+        Refused{"an array indexed otherwise than by process",
                 &lock,
-                {{"busy : boolean", "busy : array 1 .. N of boolean"}},
-                "line 3 declares an array"},
+                {{"busy : boolean", "busy : array 0 .. 1 of boolean"}},
+                "line 3 declares an array indexed otherwise than by process"},
         Refused{"Proc as the type of a per-process variable",
                 &lock,
                 {{"state[Proc] : {idle, trying, critical}", "state[Proc] : Proc"}},

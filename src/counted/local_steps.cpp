@@ -135,8 +135,12 @@ private:
                 runner_.successors(
                     state, shared, inputs,
                     [&](const LocalState& after, std::optional<std::size_t> taken, std::size_t shared_after) {
-                        context.successors.push_back({add(after, false), taken, shared_after});
+                        const std::size_t to = add(after, false);
+                        context.successors.push_back({to, taken, shared_after});
                         if (taken) taken_.insert(*taken);
+                        // Each kind of move gives the counted model one kind of step or more.
+                        if (kinds_.emplace(from, to, taken).second && kinds_.size() > most_steps)
+                            refuse_too_many_steps();
                     });
                 if (!context.successors.empty()) contexts_.push_back(std::move(context));
             }
@@ -191,7 +195,6 @@ private:
                                "takes a process-number variable in a step that moves the other processes"));
             moves_[{context.from, successor.to, successor.taken, effect->second}].emplace(context.shared,
                                                                                       successor.shared_after);
-            // Each kind of move gives the counted model one kind of step or more.
             if (moves_.size() > most_steps) refuse_too_many_steps();
         }
     }
@@ -288,6 +291,7 @@ private:
     Moves moves_;
     std::set<std::size_t> taken_;
     std::vector<Context> contexts_;
+    std::set<std::tuple<std::size_t, std::size_t, std::optional<std::size_t>>> kinds_;  // of the moves found
     std::vector<std::size_t> spread_;  // by context: the local states its broadcast has been run on
     using Effect = std::pair<std::vector<bool>, std::vector<std::size_t>>;  // forbidden, broadcast
     std::map<Effect, std::size_t> effects_;

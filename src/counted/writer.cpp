@@ -79,6 +79,8 @@ public:
                  " or more\"), and the shared variables as they are.\n"
                  "-- Each step moves one process along one local transition. An invariant\n"
                  "-- true here holds for every number of processes.\n"
+                 "-- The local states counted are those a process reaches from its initial ones by its\n"
+                 "-- own steps and by the broadcasts of others, with any shared values: no step leaves them.\n"
                  "MODULE main\n";
         write_variables();
         write_steps();
@@ -200,7 +202,8 @@ private:
             step_ + " : {" + joined(names, ", ") +
             "};\n"
             "DEFINE\n"
-            "  -- a step needs a process in its local state, and the shared values of its guard\n"
+            "  -- a step needs a process in its local state, the shared values of its guard, and\n"
+            "  -- no other process in a local state that a TRANS guard forbids (= 0; <= 1 for its own)\n"
             "  " +
             enabled_ +
             " :=\n"
@@ -217,9 +220,20 @@ private:
                                          (state == step.transition->from ? " <= 1" : " = 0"));
             if (const std::string guard = shared_.formula(step.transition->guard); guard != "TRUE")
                 conditions.push_back(guard.find(" | ") == std::string::npos ? guard : "(" + guard + ")");
+            if (!step.transition->broadcast.empty()) text_ += "      -- " + transfer(*step.transition) + "\n";
             text_ += "      " + step_ + " = " + step.name + " : " + joined(conditions, " & ") + ";\n";
         }
         text_ += "    esac;\n";
+    }
+
+    // What a broadcast does to the other processes, for the reader.
+    std::string transfer(const LocalTransition& transition) const {
+        std::vector<std::string> moves;
+        for (std::size_t other = 0; other < transition.broadcast.size(); ++other)
+            if (transition.broadcast[other] != other)
+                moves.push_back(state_name(steps_.states[other]) + " -> " +
+                                state_name(steps_.states[transition.broadcast[other]]));
+        return "and every other process: " + joined(moves, ", ");
     }
 
     // Every process starts in a local state its initial values allow; at
