@@ -170,9 +170,10 @@ private:
     bool head_names_proc() const {
         const std::vector<Token>& tokens = model_.tokens;
         for (std::size_t at = first_ + 1; at < last_ && !tokens[at].is(":") && !tokens[at].is(":="); ++at)
-            if (tokens[at].is("Proc"))
-                return tokens[at - 1].is("[") && tokens[at - 1].end_offset() == tokens[at].offset &&
-                       tokens[at + 1].is("]") && tokens[at].end_offset() == tokens[at + 1].offset;
+            if (tokens[at].is("Proc") && tokens[at - 1].is("[") &&
+                tokens[at - 1].end_offset() == tokens[at].offset && tokens[at + 1].is("]") &&
+                tokens[at].end_offset() == tokens[at + 1].offset)
+                return true;
         return false;
     }
 
@@ -227,6 +228,14 @@ void require_per_process_statements_as_read(const smv::Model& model, const Lines
             if (is_per_process_target(*assignment.target))
                 PerProcessStatement(model, lines, assignment.first_token, assignment.last_token, false)
                     .require_as_read();
+        // A constraint that names Proc must be written once for each process.
+        for (const smv::Constraint& constraint : module.constraints) {
+            const auto first = model.tokens.begin() + static_cast<std::ptrdiff_t>(constraint.first_token);
+            const auto last = model.tokens.begin() + static_cast<std::ptrdiff_t>(constraint.last_token);
+            if (std::any_of(first, last + 1, [](const Token& token) { return token.is("Proc"); }))
+                PerProcessStatement(model, lines, constraint.first_token, constraint.last_token, false)
+                    .require_as_read();
+        }
     }
 }
 

@@ -7,6 +7,11 @@
 // value, and next(x) on the right of an assignment reads what the step gives
 // x. A process that gives a holder variable its own number takes it from the
 // one process that holds it: that process's local state loses its bit.
+// A statement for every process, next(a[Proc]), moves each other process
+// along a function of its local state (a broadcast), and a TRANS guard may
+// forbid a step while another process is in some local state. The local
+// states counted are those a process reaches from its initial ones by its
+// own steps and the broadcasts of others: no step leaves them.
 #pragma once
 
 #include <cstddef>
@@ -39,6 +44,8 @@ struct LocalTransition {
     std::optional<std::size_t> taken;  // the holder variable (position in holders) taken from another process
     ValuationSet guard;
     std::vector<std::optional<std::uint32_t>> update;  // by shared variable
+    std::vector<bool> forbidden;         // by local state: no other process may be in it; empty: none is
+    std::vector<std::size_t> broadcast;  // by local state: where another process in it goes; empty: it stays
 };
 
 struct LocalSteps {

@@ -5,7 +5,9 @@
 // A process number is the parameter bound to Proc (its own number) or a
 // holder variable (a shared variable of type Proc). Taken in: comparing one
 // with the other by = or !=, and giving a holder variable the process's own
-// number or its own value. Refused, each with its reason: arithmetic and
+// number or its own value; in a statement for every process, Proc (the
+// process the statement is for) compared with the process's own number, and
+// an array of main indexed by either. Refused, each with its reason: arithmetic and
 // order on process numbers ((id mod N) + 1, id < turn), a literal process
 // number (id = 3), N anywhere, comparing two holder variables, and copying
 // one into another.
@@ -48,18 +50,23 @@ public:
             std::size_t begin;
             const Expr* expression;
             const smv::Assignment* assignment;
+            bool for_every_process;  // a statement the line translator writes once for each process
         };
         std::vector<Part> parts;
         const smv::Module& module = *processes_.process;
-        for (const smv::Assignment& assignment : module.assignments)
-            parts.push_back({assignment.span.begin, nullptr, &assignment});
+        for (const smv::Assignment& assignment : module.assignments) {
+            const Expr& target = *assignment.target;
+            const bool every = target.kind == Expr::Kind::index && is_array(target.operand(0));
+            parts.push_back({assignment.span.begin, nullptr, &assignment, every});
+        }
         for (const smv::Definition& definition : module.definitions)
-            parts.push_back({definition.span.begin, definition.value.get(), nullptr});
+            parts.push_back({definition.span.begin, definition.value.get(), nullptr, false});
         for (const smv::Constraint& constraint : module.constraints)
             for (const smv::ExprPtr& expression : constraint.expressions)
-                parts.push_back({expression->span.begin, expression.get(), nullptr});
+                parts.push_back({expression->span.begin, expression.get(), nullptr, constraint.keyword == "TRANS"});
         std::sort(parts.begin(), parts.end(), [](const Part& a, const Part& b) { return a.begin < b.begin; });
         for (const Part& part : parts) {
+            for_every_process_ = part.for_every_process;
             if (part.assignment)
                 check_assignment(*part.assignment);
             else
@@ -68,7 +75,7 @@ public:
     }
 
 private:
-    enum class Atom { none, own_number, holder, n };
+    enum class Atom { none, own_number, holder, n, target, stray_proc };
 
     // What a name of the module, or its next value, is for its process
     // numbers.
@@ -76,6 +83,8 @@ private:
         if (expr.kind == Expr::Kind::next) return atom(expr.operand(0));
         if (expr.kind != Expr::Kind::name) return Atom::none;
         if (expr.text == "N" && !declared_in_module(expr.text)) return Atom::n;
+        if (expr.text == "Proc" && !declared_in_module(expr.text))
+            return for_every_process_ ? Atom::target : Atom::stray_proc;
         if (holder_of(expr)) return Atom::holder;
         const auto parameter = processes_.parameters.find(expr.text);
         if (parameter != processes_.parameters.end() &&
@@ -85,7 +94,13 @@ private:
     }
     bool is_process_number(const Expr& expr) const {
         const Atom found = atom(expr);
-        return found == Atom::own_number || found == Atom::holder;
+        return found == Atom::own_number || found == Atom::holder || found == Atom::target;
+    }
+    bool is_array(const Expr& expr) const {
+        if (expr.kind != Expr::Kind::name || declared_in_module(expr.text)) return false;
+        const auto parameter = processes_.parameters.find(expr.text);
+        return parameter != processes_.parameters.end() && parameter->second.kind == Binding::Kind::variable &&
+               processes_.variables[parameter->second.variable].element;
     }
     bool declared_in_module(std::string_view name) const {
         return processes_.module_variables.contains(name) || processes_.module_definitions.contains(name);
@@ -129,8 +144,17 @@ private:
         const bool operation =
             parent && (parent->kind == Expr::Kind::binary || parent->kind == Expr::Kind::unary);
         const Expr& context = operation ? *parent : expr;
+        if (expr.kind == Expr::Kind::index && is_array(expr.operand(0))) {
+            const Atom index = atom(expr.operand(1));
+            if (index != Atom::own_number && index != Atom::target)
+                fail(expr, "indexes an array otherwise than by the process's own number or Proc");
+            return;
+        }
         switch (atom(expr)) {
         case Atom::n: fail(context, "uses N");
+        case Atom::stray_proc:
+            fail(context, "uses Proc outside next(a[Proc]) and TRANS, where the line translator makes it 1 .. N");
+        case Atom::target: fail(context, "uses Proc otherwise than in Proc = id, Proc != id or a[Proc]");
         case Atom::own_number:
         case Atom::holder: fail(context, "uses a process number otherwise than in = or !=");
         case Atom::none: break;
@@ -161,6 +185,8 @@ private:
             const std::optional<std::size_t> left_holder = holder_of(left), right_holder = holder_of(right);
             if (left_holder && right_holder && left_holder != right_holder)
                 fail(expr, "compares two process-number variables");
+            if ((left_holder && atom(right) == Atom::target) || (right_holder && atom(left) == Atom::target))
+                fail(expr, "compares Proc with a process-number variable");
             return;
         }
         const Expr& other = left_number ? right : left;
@@ -206,6 +232,7 @@ private:
 
     const ProcessClass& processes_;
     const smv::Model& model_;
+    mutable bool for_every_process_ = false;  // whether the part checked may name Proc
 };
 
 }  // namespace

@@ -73,11 +73,37 @@ private:
                                                 " section, which the counted model does not read"));
         for (const smv::Constraint& constraint : module.constraints) {
             const std::string_view keyword = constraint.keyword;
+            if (keyword == "TRANS" && &module == class_.process) {
+                require_running_guard(constraint);
+                class_.guards.push_back(&constraint);
+                continue;
+            }
             if (keyword == "INIT" || keyword == "TRANS" || keyword == "INVAR")
                 refuse(outside(constraint.span.line, "constrains the model with " + std::string(keyword)));
             if (&module == class_.main)
                 refuse(outside(constraint.span.line, "has " + std::string(keyword) + " in main"));
         }
+    }
+
+    // A TRANS of a process constrains every step, whichever process takes
+    // it: only (running & g) -> c, true when its process does not run, is a
+    // condition on the steps of its own process.
+    void require_running_guard(const smv::Constraint& constraint) const {
+        const Expr& expression = *constraint.expressions.front();
+        bool running = false;
+        if (expression.kind == Expr::Kind::binary && expression.op == smv::Operator::implication) {
+            std::vector<const Expr*> parts{&expression.operand(0)};
+            while (!parts.empty() && !running) {
+                const Expr* part = parts.back();
+                parts.pop_back();
+                running = is_name(*part, "running");
+                if (part->kind == Expr::Kind::binary && part->op == smv::Operator::conjunction)
+                    parts.insert(parts.end(), {&part->operand(0), &part->operand(1)});
+            }
+        }
+        if (!running)
+            refuse(outside(model_, expression.span,
+                           "constrains the steps with a TRANS other than (running & g) -> c"));
     }
 
     std::size_t add_variable(Variable variable) {
@@ -102,7 +128,7 @@ private:
                 read_instance_declaration(declaration);
                 continue;
             }
-            Variable variable{declaration.name, Role::shared, declaration.per_process, {}, {}, nullptr, line};
+            Variable variable{declaration.name, Role::shared, declaration.per_process, false, {}, {}, nullptr, line};
             if (declaration.per_process) {
                 if (type.kind == Type::Kind::proc)
                     refuse(outside(
@@ -112,6 +138,11 @@ private:
                 variable.domain = domain_of(model_, type, declaration.name);
             } else if (type.kind == Type::Kind::proc) {
                 variable.role = Role::holder;
+            } else if (type.kind == Type::Kind::array) {
+                require_indexed_by_process(type);
+                variable.role = Role::own;
+                variable.per_process = variable.element = true;
+                variable.domain = domain_of(model_, *type.element, declaration.name);
             } else {
                 variable.domain = domain_of(model_, type, declaration.name);
             }
@@ -119,6 +150,13 @@ private:
         }
         if (!class_.instances)
             refuse(outside(class_.main->span.line, "declares no processes (p[Proc] : transition m(...))"));
+    }
+
+    // An array of main is one element per process: array 1 .. N.
+    void require_indexed_by_process(const Type& type) const {
+        if (type.low->kind != Expr::Kind::number || type.low->value != 1 || !is_name(*type.high, "N"))
+            refuse(outside(model_, type.span,
+                           "declares an array indexed otherwise than by process (array 1 .. N of ...)"));
     }
 
     void read_instance_declaration(const smv::Declaration& declaration) {
@@ -141,9 +179,11 @@ private:
                 line, "instantiates " + std::string(type.module) + ", which is not a module of its own"));
         // NuSMV's symbolic constants belong to no module.
         for (const smv::Module* module : {class_.main, class_.process})
-            for (const smv::Declaration& declaration : module->declarations)
-                for (const smv::ExprPtr& value : declaration.type.values)
+            for (const smv::Declaration& declaration : module->declarations) {
+                const Type& type = declaration.type.element ? *declaration.type.element : declaration.type;
+                for (const smv::ExprPtr& value : type.values)
                     if (value->kind == Expr::Kind::name) class_.constants.insert(value->text);
+            }
         const std::vector<std::string_view>& parameters = class_.process->parameters;
         if (parameters.size() != type.arguments.size())
             refuse(outside(model_, type.span,
@@ -177,7 +217,9 @@ private:
                            "or a constant"));
         }
         Variable& variable = class_.variables[found->second];
-        if (variable.per_process != own.has_value())
+        if (variable.element && own)
+            refuse(outside(model_, argument.span, "passes one element of an array: pass the array"));
+        if (variable.per_process != own.has_value() && !variable.element)
             refuse(outside(model_, argument.span,
                            own ? "passes with [Proc] a variable that main does not declare per process"
                                : "passes a per-process variable without [Proc]"));
@@ -195,7 +237,7 @@ private:
                 refuse(outside(line, "declares a frozen variable"));
             const Role role = declaration.section == smv::VariableSection::ivar ? Role::input : Role::own;
             Variable variable{
-                declaration.name, role, false, domain_of(model_, declaration.type, declaration.name), {},
+                declaration.name, role, false, false, domain_of(model_, declaration.type, declaration.name), {},
                 nullptr,          line};
             class_.module_variables.emplace(declaration.name, add_variable(std::move(variable)));
         }
@@ -295,9 +337,24 @@ private:
         return std::nullopt;
     }
 
+    // a[Proc], a an array passed to the process: every process's element.
+    std::optional<std::size_t> every_element(const Expr& target) const {
+        if (target.kind != Expr::Kind::index || !is_name(target.operand(1), "Proc")) return std::nullopt;
+        const std::optional<std::size_t> index = module_variable(target.operand(0));
+        if (!index || !class_.variables[*index].element) return std::nullopt;
+        return index;
+    }
+
     void read_module_assignments() {
         for (const smv::Assignment& assignment : class_.process->assignments) {
-            const std::optional<std::size_t> index = module_variable(*assignment.target);
+            const std::optional<std::size_t> element = every_element(*assignment.target);
+            if (element && assignment.kind != smv::Assignment::Kind::next)
+                refuse(outside(model_, assignment.span,
+                               "assigns the elements of an array otherwise than by next in the process module"));
+            const std::optional<std::size_t> index = element ? element : module_variable(*assignment.target);
+            if (!element && index && class_.variables[*index].element)
+                refuse(outside(model_, assignment.target->span,
+                               "assigns an array otherwise than as next(a[Proc]) for every process"));
             if (!index || class_.variables[*index].role == Role::input)
                 refuse(outside(model_, assignment.target->span,
                                "assigns something other than a variable of the process"));
@@ -328,7 +385,8 @@ private:
     // of the fair ones too. Only the plain kind is taken in.
     void read_fairness() {
         for (const smv::Constraint& constraint : class_.process->constraints)
-            if (constraint.keyword == "COMPASSION" || !is_name(*constraint.expressions.front(), "running"))
+            if (constraint.keyword != "TRANS" &&
+                (constraint.keyword == "COMPASSION" || !is_name(*constraint.expressions.front(), "running")))
                 refuse(outside(constraint.span.line, "has fairness other than FAIRNESS running"));
     }
 

@@ -5,8 +5,15 @@
 // only through shared variables of main:
 // - each argument is Proc (the process's number), the process's own
 //   variable x[Proc], a shared variable of main or a constant;
-// - every type is finite and independent of N; main gives initial values
-//   only, and nothing constrains the model (no INIT, TRANS or INVAR);
+// - every type is finite and independent of N, but for a shared array
+//   a : array 1 .. N of T of main, whose element k belongs to process k: it
+//   is counted as part of process k's local state, read as a[id], and
+//   written by a statement for every process, next(a[Proc]) := ..., which
+//   moves the acting process's element and, as a broadcast, every other's;
+// - main gives initial values only; nothing constrains the model but TRANS
+//   of the process module of the form (running & g) -> c, repeated for every
+//   process when c reads a[Proc]: g fires only when every process k
+//   satisfies c (a guard over all other processes);
 // - every variable that may change is assigned by next in the process
 //   module (NuSMV leaves any other free at every step);
 // - a process number is only compared, = or !=, between the process's own
@@ -38,7 +45,8 @@ enum class Role {
 struct Variable {
     std::string_view name;  // as main names it, or as the process module declares it
     Role role = Role::own;
-    bool per_process = false;               // own, and declared x[Proc] in main
+    bool per_process = false;               // own, and declared x[Proc] in main, or an array's element
+    bool element = false;                   // an element of a shared array a : array 1 .. N of T
     Domain domain;                          // none for a holder
     std::optional<ValueSet> initial;        // nothing: any value of the domain
     const smv::Assignment* next = nullptr;  // in the process module
@@ -65,6 +73,7 @@ struct ProcessClass {
     std::map<std::string_view, std::size_t> main_variables;    // declared in main
     std::map<std::string_view, const smv::Expr*> module_definitions, main_definitions;
     std::unordered_set<std::string_view> constants;  // the symbolic constants of the types
+    std::vector<const smv::Constraint*> guards;      // TRANS (running & g) -> c of the process module
 };
 
 // The model's class description; refuses a model outside the class with

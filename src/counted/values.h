@@ -23,6 +23,9 @@ struct Value {
     std::string_view symbol;
 
     static constexpr std::int64_t this_process = -1;
+    // Proc in a statement for every process, run for a process other than
+    // the acting one: equal to none but itself.
+    static constexpr std::int64_t other_process = -2;
 
     static Value boolean(bool value) { return {Kind::boolean, value ? 1 : 0, {}}; }
     static Value integer(std::int64_t value) { return {Kind::integer, value, {}}; }

@@ -79,6 +79,8 @@ public:
                  " or more\"), and the shared variables as they are.\n"
                  "-- Each step moves one process along one local transition. An invariant\n"
                  "-- true here holds for every number of processes.\n"
+                 "-- The local states counted are those a process reaches from its initial ones by its\n"
+                 "-- own steps and by the broadcasts of others, with any shared values: no step leaves them.\n"
                  "MODULE main\n";
         write_variables();
         write_steps();
@@ -132,8 +134,9 @@ private:
         for (const LocalTransition& transition : steps_.transitions) {
             const std::string from = state_name(steps_.states[transition.from]);
             const std::string base =
-                from + (transition.from == transition.to ? "_stays"
-                                                         : "_to_" + state_name(steps_.states[transition.to]));
+                from +
+                (transition.from == transition.to ? "_stays" : "_to_" + state_name(steps_.states[transition.to])) +
+                (transition.broadcast.empty() ? "" : "_all");
             if (!transition.taken) {
                 steps_named_.push_back({names_.unique(base), &transition, {}, {}});
                 continue;
@@ -194,12 +197,13 @@ private:
         text_ +=
             "IVAR\n"
             "  -- the local transition one process takes (and, taking a process number, the local\n"
-            "  -- state of the process that holds it)\n"
+            "  -- state of the process that holds it); a step \"_all\" also moves every other process\n"
             "  " +
             step_ + " : {" + joined(names, ", ") +
             "};\n"
             "DEFINE\n"
-            "  -- a step needs a process in its local state, and the shared values of its guard\n"
+            "  -- a step needs a process in its local state, the shared values of its guard, and\n"
+            "  -- no other process in a local state that a TRANS guard forbids (= 0; <= 1 for its own)\n"
             "  " +
             enabled_ +
             " :=\n"
@@ -208,11 +212,28 @@ private:
             checkpoint_();
             std::vector<std::string> conditions{counter(step.transition->from) + " >= 1"};
             if (step.holder_from) conditions.push_back(counter(*step.holder_from) + " >= 1");
+            // A guard over the other processes: none of them in a local state it forbids.
+            const std::vector<bool>& forbidden = step.transition->forbidden;
+            for (std::size_t state = 0; state < forbidden.size(); ++state)
+                if (forbidden[state])
+                    conditions.push_back(counter(state) +
+                                         (state == step.transition->from ? " <= 1" : " = 0"));
             if (const std::string guard = shared_.formula(step.transition->guard); guard != "TRUE")
                 conditions.push_back(guard.find(" | ") == std::string::npos ? guard : "(" + guard + ")");
+            if (!step.transition->broadcast.empty()) text_ += "      -- " + transfer(*step.transition) + "\n";
             text_ += "      " + step_ + " = " + step.name + " : " + joined(conditions, " & ") + ";\n";
         }
         text_ += "    esac;\n";
+    }
+
+    // What a broadcast does to the other processes, for the reader.
+    std::string transfer(const LocalTransition& transition) const {
+        std::vector<std::string> moves;
+        for (std::size_t other = 0; other < transition.broadcast.size(); ++other)
+            if (transition.broadcast[other] != other)
+                moves.push_back(state_name(steps_.states[other]) + " -> " +
+                                state_name(steps_.states[transition.broadcast[other]]));
+        return "and every other process: " + joined(moves, ", ");
     }
 
     // Every process starts in a local state its initial values allow; at
@@ -254,28 +275,89 @@ private:
                (step.holder_from == state);
     }
 
+    // The processes in a local state other than the acting one, which is in
+    // it: exact below m; at m, m - 1 or m. Defined for the states a
+    // broadcast step leaves.
+    void write_others() {
+        std::set<std::size_t> leaving;
+        for (const Step& step : steps_named_)
+            if (!step.transition->broadcast.empty()) leaving.insert(step.transition->from);
+        if (leaving.empty()) return;
+        const std::string m = std::to_string(bound_);
+        text_ += "DEFINE\n  -- the processes in a local state beside the acting one: at " + m + ", " +
+                 std::to_string(bound_ - 1) + " (_low) or " + m + " (_high)\n";
+        for (const std::size_t state : leaving) {
+            const std::string& n = counter(state);
+            others_[state] = {names_.unique("others_" + n + "_low"), names_.unique("others_" + n + "_high")};
+            text_ += "  " + others(state, false) + " := max(" + n + " - 1, 0);\n";
+            text_ += "  " + others(state, true) + " := (" + n + " = " + m + " ? " + m + " : max(" + n +
+                     " - 1, 0));\n";
+        }
+    }
+
+    std::string others(std::size_t state, bool high) const {
+        const auto& [low, high_name] = others_.at(state);
+        return high ? high_name : low;
+    }
+
+    // After a broadcast step, a local state holds the other processes of
+    // every local state the broadcast takes to it, and the acting process
+    // if it arrives there: a sum up to m.
+    std::string after_broadcast(const Step& step, std::size_t state) const {
+        const LocalTransition& transition = *step.transition;
+        std::vector<std::string> terms;
+        bool leaves = false;
+        for (std::size_t other = 0; other < transition.broadcast.size(); ++other)
+            if (transition.broadcast[other] == state) {
+                if (other == transition.from)
+                    leaves = true;
+                else
+                    terms.push_back(counter(other));
+            }
+        if (transition.to == state) terms.emplace_back("1");
+        const std::string m = std::to_string(bound_);
+        const auto capped = [&](std::vector<std::string> sum) {
+            if (sum.empty()) return std::string("0");
+            return sum.size() == 1 ? sum.front() : "min(" + m + ", " + joined(sum, " + ") + ")";
+        };
+        if (!leaves) return capped(terms);
+        std::vector<std::string> low = terms, high = terms;
+        low.push_back(others(transition.from, false));
+        high.push_back(others(transition.from, true));
+        return "{" + capped(low) + ", " + capped(high) + "}";
+    }
+
     void write_counter_updates() {
         const std::string m = std::to_string(bound_), less = std::to_string(bound_ - 1);
+        write_others();
         text_ +=
             "ASSIGN\n"
             "  -- A process leaving a local state: from " +
             m + " (\"" + m + " or more\"), " + less + " or " + m +
             " remain;\n"
-            "  -- max( , 0) only keeps NuSMV's range check quiet where the step is not enabled.\n";
+            "  -- max( , 0) only keeps NuSMV's range check quiet where the step is not enabled.\n"
+            "  -- A broadcast step (\"_all\") sums, up to " + m + ", the processes it takes to each state.\n";
         for (std::size_t state = 0; state < steps_.states.size(); ++state) {
             checkpoint_();
             std::vector<std::string> leaving, arriving;
+            std::map<std::string, std::vector<std::string>> broadcast;  // by count after, the steps
             for (const Step& step : steps_named_) {
+                if (!step.transition->broadcast.empty()) {
+                    broadcast[after_broadcast(step, state)].push_back(step.name);
+                    continue;
+                }
                 const int delta = change(step, state);
                 if (delta < 0) leaving.push_back(step.name);
                 if (delta > 0) arriving.push_back(step.name);
             }
             const std::string& n = counter(state);
-            if (leaving.empty() && arriving.empty()) {
+            broadcast.erase(n);
+            if (leaving.empty() && arriving.empty() && broadcast.empty()) {
                 text_ += "  next(" + n + ") := " + n + ";\n";
                 continue;
             }
             text_ += "  next(" + n + ") :=\n    case\n";
+            for (const auto& [after, steps] : broadcast) text_ += "      " + step_is(steps) + " : " + after + ";\n";
             if (!leaving.empty())
                 text_ += "      " + step_is(leaving) + " : (" + n + " = " + m + " ? {" + less + ", " + m +
                          "} : max(" + n + " - 1, 0));\n";
@@ -355,6 +437,7 @@ private:
     std::map<LocalState, std::size_t> index_;
     std::vector<Step> steps_named_;
     std::string step_, enabled_;
+    std::map<std::size_t, std::pair<std::string, std::string>> others_;  // by local state: low and high
     std::string text_;
     WrittenModel written_;
 };

@@ -470,6 +470,8 @@ private:
                 made.expressions.push_back(expression());
                 accept(";");
                 made.span = span_from(first);
+                made.first_token = first;
+                made.last_token = position() - 1;
             });
         } else if (word == "COMPASSION") {
             record([&] {

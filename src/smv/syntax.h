@@ -131,6 +131,7 @@ struct Constraint {
     std::string_view keyword;
     std::vector<ExprPtr> expressions;
     Span span;
+    std::size_t first_token = 0, last_token = 0;  // the keyword, and the last token read
 };
 
 // FORALL (i1, ..., ik) followed by its body, as the line translator writes

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "counted/counted.h"
+#include "counted_rows.h"
 #include "smv/parser.h"
 
 namespace {
@@ -89,18 +90,6 @@ FAIRNESS
   running
 )";
 
-// `text` with each `from` replaced, once, by its `to`.
-std::string edited(std::string text, const std::vector<std::pair<std::string, std::string>>& edits) {
-    for (const auto& [from, to] : edits) {
-        const std::size_t at = text.find(from);
-        if (at == std::string::npos)
-            ADD_FAILURE() << "no '" << from << "' to edit";
-        else
-            text.replace(at, from.size(), to);
-    }
-    return text;
-}
-
 // "c0, c1, ..." for `count` constants.
 std::string constants(int count) {
     std::string listed = "c0";
@@ -116,23 +105,6 @@ struct Refused {
 };
 
 void PrintTo(const Refused& row, std::ostream* out) { *out << row.construct; }
-
-// A test's name from what its row says: "a literal process number" gives
-// ALiteralProcessNumber.
-template <class Row>
-std::string name_of(const testing::TestParamInfo<Row>& info) {
-    std::string name;
-    bool capital = true;
-    for (const char c : std::string(info.param.construct)) {
-        if (!std::isalnum(static_cast<unsigned char>(c))) {
-            capital = true;
-            continue;
-        }
-        name += capital ? static_cast<char>(std::toupper(static_cast<unsigned char>(c))) : c;
-        capital = false;
-    }
-    return name;
-}
 
 class RefusesModel : public testing::TestWithParam<Refused> {};
 
@@ -198,10 +170,10 @@ INSTANTIATE_TEST_SUITE_P(
                   "MODULE user(id, state, busy)\nVAR\n  mine : {none, Proc};\n"}},
                 "line 14 lists Proc as a value of the type of mine, which the line translator makes each process's "
                 "own number ({none, Proc})"},
-        Refused{"an array indexed by process numbers",
+        Refused{"an array indexed otherwise than by process",
                 &lock,
-                {{"busy : boolean", "busy : array 1 .. N of boolean"}},
-                "line 3 declares an array"},
+                {{"busy : boolean", "busy : array 0 .. 1 of boolean"}},
+                "line 3 declares an array indexed otherwise than by process"},
         Refused{"Proc as the type of a per-process variable",
                 &lock,
                 {{"state[Proc] : {idle, trying, critical}", "state[Proc] : Proc"}},
