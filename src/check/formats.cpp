@@ -412,9 +412,7 @@ Results from_json(std::string_view text) {
         Property property;
         property.line = static_cast<std::size_t>(read.whole(read.at(properties[i], field, "line"), field + ".line", 1, most_lines));
         if (!lines.insert(property.line).second) read.refuse(field + ".line", "line " + std::to_string(property.line) + " a second time");
-        property.kind = *smv::property_kind_of_text(read.one_of(read.at(properties[i], field, "kind"),
-                                                                field + ".kind",
-                                                                {"CTL", "LTL", "INVAR", "PSL", "COMPUTE"}));
+        property.kind = read.value_of(read.at(properties[i], field, "kind"), field + ".kind", smv::every_property_kind);
         property.module = read.text(read.at(properties[i], field, "module"), field + ".module");
         property.text = read.text(read.at(properties[i], field, "text"), field + ".text");
         results.properties.push_back(std::move(property));

@@ -102,6 +102,8 @@ bool is_ctl_operator(std::string_view word);
 // ---- Property kinds ----
 
 enum class PropertyKind { ctl, ltl, invar, psl, compute };
+inline constexpr PropertyKind every_property_kind[] = {PropertyKind::ctl, PropertyKind::ltl, PropertyKind::invar,
+                                                  PropertyKind::psl, PropertyKind::compute};
 
 // The kind's text as NuSMV lists it and documents carry it: "CTL", "LTL",
 // "INVAR", "PSL" or "COMPUTE".
