@@ -226,22 +226,35 @@ LineText read_line_text(const Property& property) {
     return line;
 }
 
-// Refuses a document that no check writes, though each field is one that a
-// check may write: a verdict that its run could not give, a run done
-// without a verdict for a property that it checks, a tuple of processes
-// that no FORALL has, a column every N that the finite verdicts or the
-// property's form rule out.
-void refuse_impossible(const Results& results, const Reader& read) {
-    std::map<std::size_t, LineText> lines;
-    for (const Property& property : results.properties) lines.emplace(property.line, read_line_text(property));
+using Lines = std::map<std::size_t, LineText>;
+
+// The processes of a verdict are those of its line's FORALL: as many as it
+// names, and distinct.
+void refuse_impossible_processes(const InstanceVerdict& verdict, const LineText& line, const std::string& field,
+                                 const Reader& read) {
+    const std::vector<int>& processes = *verdict.processes;
+    if (!line.forall)
+        read.refuse(field + ".processes", "processes for line " + std::to_string(verdict.line) + ", no FORALL");
+    if (processes.empty() || (line.forall_processes && processes.size() != *line.forall_processes))
+        read.refuse(field + ".processes", std::to_string(processes.size()) + " processes for a FORALL over " +
+                                              (line.forall_processes ? std::to_string(*line.forall_processes)
+                                                                     : std::string("some")));
+    for (std::size_t k = 1; k < processes.size(); ++k)
+        if (std::find(processes.begin(), processes.begin() + static_cast<std::ptrdiff_t>(k), processes[k]) !=
+            processes.begin() + static_cast<std::ptrdiff_t>(k))
+            read.refuse(field + ".processes[" + std::to_string(k) + "]",
+                        "process " + std::to_string(processes[k]) + " a second time: the processes of a "
+                        "FORALL are distinct");
+}
+
+// A verdict is one that its run could give.
+void refuse_impossible_verdicts(const Results& results, const Lines& lines, const Reader& read) {
     std::map<int, const Run*> runs;
     for (const Run& run : results.runs) runs.emplace(run.n, &run);
-    std::set<std::pair<int, std::size_t>> with_verdict;  // N and line
     for (std::size_t i = 0; i < results.verdicts.size(); ++i) {
         const InstanceVerdict& verdict = results.verdicts[i];
         const std::string field = "verdicts[" + std::to_string(i) + "]";
         const Outcome outcome = runs.at(verdict.n)->outcome;
-        with_verdict.emplace(verdict.n, verdict.line);
         if (outcome == Outcome::skipped) read.refuse(field + ".n", "N = " + std::to_string(verdict.n) + " was skipped");
         // These verdicts are what a run with that outcome leaves.
         for (const Outcome of_the_run : {Outcome::timeout, Outcome::interrupted, Outcome::skipped})
@@ -249,24 +262,16 @@ void refuse_impossible(const Results& results, const Reader& read) {
                 read.refuse(field + ".verdict", std::string(text_of(verdict.verdict)) + " in a run of N = " +
                                                     std::to_string(verdict.n) + " whose outcome is " +
                                                     std::string(text_of(outcome)));
-        if (!verdict.processes) continue;
-        const LineText& line = lines.at(verdict.line);
-        const std::vector<int>& processes = *verdict.processes;
-        if (!line.forall)
-            read.refuse(field + ".processes", "processes for line " + std::to_string(verdict.line) + ", no FORALL");
-        if (processes.empty() || (line.forall_processes && processes.size() != *line.forall_processes))
-            read.refuse(field + ".processes", std::to_string(processes.size()) + " processes for a FORALL over " +
-                                                  (line.forall_processes ? std::to_string(*line.forall_processes)
-                                                                         : std::string("some")));
-        for (std::size_t k = 1; k < processes.size(); ++k)
-            if (std::find(processes.begin(), processes.begin() + static_cast<std::ptrdiff_t>(k), processes[k]) !=
-                processes.begin() + static_cast<std::ptrdiff_t>(k))
-                read.refuse(field + ".processes[" + std::to_string(k) + "]",
-                            "process " + std::to_string(processes[k]) + " a second time: the processes of a "
-                            "FORALL are distinct");
+        if (verdict.processes)
+            refuse_impossible_processes(verdict, lines.at(verdict.line), field, read);
     }
-    // A property of main has a verdict at every N done, unless it is a FORALL
-    // over more processes than N; one of a module may have no instance.
+}
+
+// A property of main has a verdict at every N done, unless it is a FORALL
+// over more processes than N; one of a module may have no instance.
+void refuse_missing_verdicts(const Results& results, const Lines& lines, const Reader& read) {
+    std::set<std::pair<int, std::size_t>> with_verdict;  // N and line
+    for (const InstanceVerdict& verdict : results.verdicts) with_verdict.emplace(verdict.n, verdict.line);
     for (std::size_t r = 0; r < results.runs.size(); ++r) {
         const Run& run = results.runs[r];
         if (run.outcome != Outcome::done) continue;
@@ -282,10 +287,13 @@ void refuse_impossible(const Results& results, const Reader& read) {
                                 " has no verdict for it");
         }
     }
-    // The column every N: false from a false verdict alone, as the finite
-    // verdicts leave it, true only for an invariant, and one verdict for a
-    // line, whose properties, when it has several, are outside the class
-    // that the counted model decides.
+}
+
+// The column every N: false from a false verdict alone, as the finite
+// verdicts leave it, true only for an invariant, and one verdict for a
+// line, whose properties, when it has several, are outside the class
+// that the counted model decides.
+void refuse_impossible_every_n(const Results& results, const Lines& lines, const Reader& read) {
     std::map<std::size_t, std::size_t> first_of_line;
     for (std::size_t i = 0; i < results.every_n.size(); ++i) {
         const EveryN& each = results.every_n[i];
@@ -310,6 +318,19 @@ void refuse_impossible(const Results& results, const Reader& read) {
                                                 std::string(text_of(results.every_n[first->second].verdict)) + " of " +
                                                 line_text);
     }
+}
+
+// Refuses a document that no check writes, though each field is one that a
+// check may write: a verdict that its run could not give, a run done
+// without a verdict for a property that it checks, a tuple of processes
+// that no FORALL has, a column every N that the finite verdicts or the
+// property's form rule out.
+void refuse_impossible(const Results& results, const Reader& read) {
+    Lines lines;
+    for (const Property& property : results.properties) lines.emplace(property.line, read_line_text(property));
+    refuse_impossible_verdicts(results, lines, read);
+    refuse_missing_verdicts(results, lines, read);
+    refuse_impossible_every_n(results, lines, read);
 }
 
 }  // namespace
