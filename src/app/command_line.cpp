@@ -233,24 +233,81 @@ double parse_seconds(std::string_view text) {
     return seconds;
 }
 
-}  // namespace
-
-CommandLine parse_command_line(std::span<const char* const> all_args) {
-    const std::vector<std::string_view> args(all_args.begin(), all_args.end());
-    CommandLine command;
+bool asks_for_help(const std::vector<std::string_view>& args) {
     for (const std::string_view arg : args) {
         if (arg == "--") break;
-        if (arg == "-h" || arg == "--help") {
-            command.action = CommandLine::Action::help;
-            return command;
-        }
+        if (arg == "-h" || arg == "--help") return true;
     }
+    return false;
+}
+
+// What the arguments say before the rules of which options go together.
+struct Given {
     std::optional<std::string_view> processes;
     std::optional<std::string_view> model;
     std::optional<std::string_view> check_option;   // the first option only a check reads
     std::optional<std::string_view> report_option;  // the first that a report reads too
-    std::vector<std::string_view> operands;  // words that are no options
+    std::vector<std::string_view> operands;         // words that are no options
     bool version = false;
+};
+
+// The value of an option not joined to it: the next argument, which a
+// forgotten value would leave to be the next option, taken as a file's name.
+std::string_view next_value(const std::vector<std::string_view>& args, std::size_t& i, const OptionName& name) {
+    const std::string_view arg = args[i];
+    if (i + 1 == args.size()) refuse("missing the value of " + quoted(arg));
+    const std::string_view value = args[++i];
+    const bool standard_stream =
+        value == "-" && (name.option == Option::file || name.option == Option::output || name.option == Option::json);
+    if (!name.names.empty() && value.starts_with('-') && !standard_stream)
+        refuse(quoted(arg) + " takes " + std::string(name.names) + ", not the option " + quoted(value) + "; for " +
+               std::string(name.names) + " of that name write " + std::string(name.long_name) + "=" +
+               textops::printable(value) + " or ./" + textops::printable(value));
+    return value;
+}
+
+// What one option sets; a value is there when the option takes one.
+void take_option(Option option, std::optional<std::string_view> value, Given& given, CommandLine& command) {
+    switch (option) {
+    case Option::processes: given.processes = value; break;
+    case Option::file: given.model = value; break;
+    case Option::output: command.output_path = std::string(*value); break;
+    case Option::help: break;  // taken before the others
+    case Option::version: given.version = true; break;
+    case Option::all_instances: command.all_instances = true; break;
+    case Option::line_markers: command.line_markers = true; break;
+    case Option::fatal_warnings: command.fatal_warnings = true; break;
+    case Option::all_warnings: command.all_warnings = true; break;
+    case Option::check: command.action = CommandLine::Action::check; break;
+    case Option::symmetric: command.symmetric = true; break;
+    case Option::checker: command.checker = std::string(*value); break;
+    case Option::checker_option: command.checker_options.emplace_back(*value); break;
+    case Option::keep: command.keep_directory = std::string(*value); break;
+    case Option::jobs: command.jobs = parse_jobs(*value); break;
+    case Option::timeout: command.timeout_seconds = parse_seconds(*value); break;
+    case Option::json: command.json_path = std::string(*value); break;
+    case Option::junit: command.junit_path = std::string(*value); break;
+    case Option::traces: command.traces_directory = std::string(*value); break;
+    case Option::accept_warnings: command.accept_warnings = true; break;
+    case Option::budget:
+        command.budget_seconds = parse_duration(*value);
+        if (!command.budget_seconds)
+            refuse("--budget needs a duration of hours, minutes and seconds, in that order and each at most "
+                   "once, such as 90s, 10m, 1h30m or 2.5h (above 0, at most " +
+                   std::to_string(most_duration_hours) + "h), not " + quoted(*value));
+        break;
+    case Option::keep_going: command.keep_going = true; break;
+    case Option::stop_at_false: command.stop_at_false = true; break;
+    case Option::plot: command.plot_path = std::string(*value); break;
+    case Option::reference_checks: command.reference_checks = true; break;
+    case Option::report: command.report_paths.emplace_back(*value); break;
+    }
+}
+
+// Each argument in order: an option, its value, or an operand; "--" ends
+// the options.
+Given take_arguments(const std::vector<std::string_view>& args, CommandLine& command) {
+    Given given;
     bool options_ended = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string_view arg = args[i];
@@ -259,89 +316,58 @@ CommandLine parse_command_line(std::span<const char* const> all_args) {
             continue;
         }
         if (options_ended || arg == "-" || !arg.starts_with('-')) {
-            operands.push_back(arg);
+            given.operands.push_back(arg);
             continue;
         }
         auto [name, value] = option_of(arg);
         if (!name->takes_value && value)
             refuse(quoted(name->long_name) + " takes no value, not " + quoted(*value));
-        if (name->takes_value && !value) {
-            if (i + 1 == args.size()) refuse("missing the value of " + quoted(arg));
-            value = args[++i];
-            // A forgotten value would take the next option as a file's name.
-            const bool standard_stream = *value == "-" && (name->option == Option::file ||
-                                                           name->option == Option::output ||
-                                                           name->option == Option::json);
-            if (!name->names.empty() && value->starts_with('-') && !standard_stream)
-                refuse(quoted(arg) + " takes " + std::string(name->names) + ", not the option " + quoted(*value) +
-                       "; for " + std::string(name->names) + " of that name write " +
-                       std::string(name->long_name) + "=" + textops::printable(*value) + " or ./" + textops::printable(*value));
-        }
-        if (is_for_checking(name->option) && !check_option) check_option = name->long_name;
-        if (is_for_reports(name->option) && !report_option) report_option = name->long_name;
-        switch (name->option) {
-        case Option::processes: processes = value; break;
-        case Option::file: model = value; break;
-        case Option::output: command.output_path = std::string(*value); break;
-        case Option::help: break;  // taken above
-        case Option::version: version = true; break;
-        case Option::all_instances: command.all_instances = true; break;
-        case Option::line_markers: command.line_markers = true; break;
-        case Option::fatal_warnings: command.fatal_warnings = true; break;
-        case Option::all_warnings: command.all_warnings = true; break;
-        case Option::check: command.action = CommandLine::Action::check; break;
-        case Option::symmetric: command.symmetric = true; break;
-        case Option::checker: command.checker = std::string(*value); break;
-        case Option::checker_option: command.checker_options.emplace_back(*value); break;
-        case Option::keep: command.keep_directory = std::string(*value); break;
-        case Option::jobs: command.jobs = parse_jobs(*value); break;
-        case Option::timeout: command.timeout_seconds = parse_seconds(*value); break;
-        case Option::json: command.json_path = std::string(*value); break;
-        case Option::junit: command.junit_path = std::string(*value); break;
-        case Option::traces: command.traces_directory = std::string(*value); break;
-        case Option::accept_warnings: command.accept_warnings = true; break;
-        case Option::budget:
-            command.budget_seconds = parse_duration(*value);
-            if (!command.budget_seconds)
-                refuse("--budget needs a duration of hours, minutes and seconds, in that order and each at most "
-                       "once, such as 90s, 10m, 1h30m or 2.5h (above 0, at most " +
-                       std::to_string(most_duration_hours) + "h), not " + quoted(*value));
-            break;
-        case Option::keep_going: command.keep_going = true; break;
-        case Option::stop_at_false: command.stop_at_false = true; break;
-        case Option::plot: command.plot_path = std::string(*value); break;
-        case Option::reference_checks: command.reference_checks = true; break;
-        case Option::report: command.report_paths.emplace_back(*value); break;
-        }
+        if (name->takes_value && !value) value = next_value(args, i, *name);
+        if (is_for_checking(name->option) && !given.check_option) given.check_option = name->long_name;
+        if (is_for_reports(name->option) && !given.report_option) given.report_option = name->long_name;
+        take_option(name->option, value, given, command);
     }
-    if (version) {
+    return given;
+}
+
+}  // namespace
+
+CommandLine parse_command_line(std::span<const char* const> all_args) {
+    const std::vector<std::string_view> args(all_args.begin(), all_args.end());
+    CommandLine command;
+    if (asks_for_help(args)) {
+        command.action = CommandLine::Action::help;
+        return command;
+    }
+    const Given given = take_arguments(args, command);
+    if (given.version) {
         command.action = CommandLine::Action::version;
         return command;
     }
     const bool checking = command.action == CommandLine::Action::check;
     // The documents to merge may follow --report as words of their own.
     if (!command.report_paths.empty()) command.report_paths.insert(command.report_paths.end(),
-                                                                   operands.begin(), operands.end());
-    else if (!operands.empty()) refuse(quoted(operands.front()) + ": a model is given with -f MODEL");
+                                                                   given.operands.begin(), given.operands.end());
+    else if (!given.operands.empty()) refuse(quoted(given.operands.front()) + ": a model is given with -f MODEL");
     if (!command.report_paths.empty()) {
-        if (checking || processes || model || check_option || command.output_path)
+        if (checking || given.processes || given.model || given.check_option || command.output_path)
             refuse("--report merges the documents of earlier checks, and takes only --json, "
                    "--junit and --plot");
         command.action = CommandLine::Action::report;
         return command;
     }
-    if (!checking && (check_option || report_option))
-        refuse(quoted(check_option ? *check_option : *report_option) + " is an option of --check");
+    if (!checking && (given.check_option || given.report_option))
+        refuse(quoted(given.check_option ? *given.check_option : *given.report_option) + " is an option of --check");
     if (checking && command.output_path)
         refuse("-o is not an option of --check, which leaves no translation behind (--keep DIR "
                "keeps them)");
-    if (!processes) refuse("missing -p N");
-    if (!model) refuse("missing -f MODEL");
-    command.process_counts = parse_process_counts(*processes, checking);
-    command.open_range = processes->ends_with("..");
+    if (!given.processes) refuse("missing -p N");
+    if (!given.model) refuse("missing -f MODEL");
+    command.process_counts = parse_process_counts(*given.processes, checking);
+    command.open_range = given.processes->ends_with("..");
     if (command.open_range && !command.budget_seconds)
-        refuse("-p " + quoted(*processes) + " has no end: give the sweep a --budget, such as 10m");
-    command.model_path = std::string(*model);
+        refuse("-p " + quoted(*given.processes) + " has no end: give the sweep a --budget, such as 10m");
+    command.model_path = std::string(*given.model);
     return command;
 }
 
