@@ -284,17 +284,7 @@ private:
     ExprPtr primary() {
         const std::size_t first = at_;
         const Token& token = peek();
-        if (token.kind == TokenKind::number) {
-            take();
-            std::int64_t value = 0;
-            const auto [end, error] =
-                std::from_chars(token.text.data(), token.text.data() + token.text.size(), value);
-            if (error != std::errc() || value > std::numeric_limits<std::int32_t>::max())
-                fail(token, "the number " + described(token) + " is too large");
-            ExprPtr made = node(Expr::Kind::number, first);
-            made->value = value;
-            return made;
-        }
+        if (token.kind == TokenKind::number) return number();
         if (token.is("TRUE") || token.is("FALSE")) {
             take();
             ExprPtr made = node(Expr::Kind::boolean, first);
@@ -309,27 +299,8 @@ private:
         }
         if (token.is("{")) return set();
         if (token.is("case")) return choice();
-        if (token.is("next") || token.is("init")) {
-            take();
-            expect("(", "after " + std::string(token.text));
-            std::vector<ExprPtr> operands;
-            operands.push_back(expression());
-            expect(")", "to close " + std::string(token.text) + "(");
-            return node(token.is("next") ? Expr::Kind::next : Expr::Kind::init, first, std::move(operands));
-        }
-        if (token.kind == TokenKind::name && is_function_word(token.text) && peek(1).is("(")) {
-            take();
-            take();
-            std::vector<ExprPtr> operands;
-            if (!peek().is(")")) {
-                operands.push_back(expression());
-                while (accept(",")) operands.push_back(expression());
-            }
-            expect(")", "to close the arguments of " + std::string(token.text));
-            ExprPtr made = node(Expr::Kind::call, first, std::move(operands));
-            made->text = token.text;
-            return made;
-        }
+        if (token.is("next") || token.is("init")) return next_or_init();
+        if (token.kind == TokenKind::name && is_function_word(token.text) && peek(1).is("(")) return call();
         if (token.kind == TokenKind::name && !is_reserved_word(token.text)) {
             take();
             ExprPtr made = node(Expr::Kind::name, first);
@@ -337,6 +308,46 @@ private:
             return made;
         }
         fail(token, "expected an expression, found " + described(token));
+    }
+
+    // A number of the model is a 32-bit integer.
+    ExprPtr number() {
+        const std::size_t first = at_;
+        const Token& token = take();
+        std::int64_t value = 0;
+        const auto [end, error] = std::from_chars(token.text.data(), token.text.data() + token.text.size(), value);
+        if (error != std::errc() || value > std::numeric_limits<std::int32_t>::max())
+            fail(token, "the number " + described(token) + " is too large");
+        ExprPtr made = node(Expr::Kind::number, first);
+        made->value = value;
+        return made;
+    }
+
+    // next(e) or init(e).
+    ExprPtr next_or_init() {
+        const std::size_t first = at_;
+        const Token& token = take();
+        expect("(", "after " + std::string(token.text));
+        std::vector<ExprPtr> operands;
+        operands.push_back(expression());
+        expect(")", "to close " + std::string(token.text) + "(");
+        return node(token.is("next") ? Expr::Kind::next : Expr::Kind::init, first, std::move(operands));
+    }
+
+    // A function word and its arguments, such as toint(b) or max(a, b).
+    ExprPtr call() {
+        const std::size_t first = at_;
+        const Token& token = take();
+        take();
+        std::vector<ExprPtr> operands;
+        if (!peek().is(")")) {
+            operands.push_back(expression());
+            while (accept(",")) operands.push_back(expression());
+        }
+        expect(")", "to close the arguments of " + std::string(token.text));
+        ExprPtr made = node(Expr::Kind::call, first, std::move(operands));
+        made->text = token.text;
+        return made;
     }
 
     ExprPtr set() {
