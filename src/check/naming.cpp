@@ -133,20 +133,20 @@ void PropertyNamer::open_property() {
     named_.properties.back().last_line = line_number_;
 }
 
-void PropertyNamer::read_word(std::string_view word, std::size_t at) {
+bool PropertyNamer::take_expected_word(std::string_view word, std::size_t at) {
     switch (expecting_) {
     case Expecting::formula:
         if (starts_section(word)) {
             pending_.reset();  // a keyword without a formula
-            break;
+            return false;
         }
         start_property(at, word == "NAME");
         if (word == "NAME") {
             expecting_ = Expecting::name;
-            return;
+            return true;
         }
         open_property();
-        return;
+        return true;
     case Expecting::name:
         if (starts_identifier(word.front())) {
             pending_->name = word;
@@ -155,22 +155,26 @@ void PropertyNamer::read_word(std::string_view word, std::size_t at) {
             if (!pending_->processes && !pending_->stand_in)
                 pending_->ordinal = ++properties_on_line_[pending_->line];
             expecting_ = Expecting::assignment;
-            return;
+            return true;
         }
         open_property();  // not a name: the checker rejects the file
-        break;
+        return false;
     case Expecting::assignment:
         open_property();
-        if (word == ":=") return;
-        break;
+        return word == ":=";
     case Expecting::module_name:
         expecting_ = Expecting::nothing;
         module_ = word;
         named_.modules.push_back(module_);
-        return;
+        return true;
     case Expecting::nothing:
         break;
     }
+    return false;
+}
+
+void PropertyNamer::read_word(std::string_view word, std::size_t at) {
+    if (take_expected_word(word, at)) return;
     expecting_ = Expecting::nothing;
     if (const std::optional<smv::PropertyKind> kind = smv::property_kind_of_keyword(word)) {
         open_property_.reset();

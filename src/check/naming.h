@@ -100,6 +100,10 @@ private:
     void name_line(std::string_view line);
     // Reads a word of the line being named, which starts at `at`.
     void read_word(std::string_view word, std::size_t at);
+    // Takes a word that the words before it lead to expect (a property's
+    // NAME or formula, the name after NAME and its :=, a module's name);
+    // false when the word is to be read as any other.
+    bool take_expected_word(std::string_view word, std::size_t at);
     void start_property(std::size_t at, bool named);
     void open_property();
     void start_declaration();
