@@ -79,6 +79,13 @@ std::vector<Check> CheckerRun::stage_checks(Stage stage) const {
     return checks;
 }
 
+// With --traces the traces stage gives the counterexamples; else, unless
+// --no-counterexamples, each stage that finds a verdict false.
+bool CheckerRun::asks_for_counterexamples(Stage stage) const {
+    if (stage == Stage::traces) return true;
+    return setup_->counterexamples && !setup_->traces && stage != Stage::listing;
+}
+
 void CheckerRun::start_stage(Stage stage, const Translation& translation, Clock::time_point now) {
     stage_ = stage;
     stage_started_ = now;
@@ -93,9 +100,8 @@ void CheckerRun::start_stage(Stage stage, const Translation& translation, Clock:
         child.args.push_back(model);
     } else {
         child.args = setup_->reference_checks ? reference_options : fast_options;
-        // Counterexamples are what -dcx leaves out: with --traces the traces
-        // stage gives them, else each stage that finds a verdict false.
-        if (stage == Stage::traces || (setup_->counterexamples && !setup_->traces)) std::erase(child.args, "-dcx");
+        // Counterexamples are what -dcx leaves out.
+        if (asks_for_counterexamples(stage)) std::erase(child.args, "-dcx");
         const std::string script = stage_file(stage, ".script");
         write_whole_file(setup_->in_folder(script),
                          verdict_script(model, stage_checks(stage), stage == Stage::verdicts && !setup_->reference_checks));
@@ -238,7 +244,7 @@ bool CheckerRun::finish_again(const ChildEnd& end, const Translation& translatio
 // counterexample yet. The invariant checker's counterexamples may be unfair:
 // those come from the stage that checks them again.
 void CheckerRun::keep_counterexamples(const std::map<int, CheckerVerdict>& found, const Translation& translation) {
-    if (!setup_->counterexamples) return;
+    if (!setup_->counterexamples || !asks_for_counterexamples(stage_)) return;
     std::vector<std::pair<const Attributed*, const CheckerVerdict*>> wanted;
     std::set<std::size_t> lines;
     for (const Attributed& entry : checked_) {

@@ -57,6 +57,7 @@ public:
 private:
     void start_stage(Stage stage, const Translation& translation, Clock::time_point now);
     std::vector<Check> stage_checks(Stage stage) const;
+    bool asks_for_counterexamples(Stage stage) const;
     bool finish_listing(const ChildEnd& end, const Translation& translation, Results& results, Clock::time_point now);
     void choose_checked(const Translation& translation, Results& results);
     bool finish_verdicts(const ChildEnd& end, const Translation& translation, Results& results, Clock::time_point now);
