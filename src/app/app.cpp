@@ -65,7 +65,9 @@ constexpr const char* usage_text =
     "  --timeout SECONDS  bound each checker run\n"
     "  --jobs J           run the checker for J values of N at once (1)\n"
     "  --keep DIR         keep the translations in DIR\n"
-    "  --traces DIR       write each counterexample to a file in DIR\n"
+    "  --traces DIR       write each counterexample to a file in DIR, with its table\n"
+    "  --no-counterexamples  show no counterexample under the table (else that of\n"
+    "                     the smallest N and first tuple for each false property)\n"
     "  --json FILE        the verdicts as JSON (\"-\": on standard output)\n"
     "  --junit FILE       the verdicts as JUnit XML\n"
     "  --report FILE.json  merge the JSON documents of earlier checks (repeatable)\n"
@@ -182,6 +184,7 @@ check::Settings settings_for_check(const CommandLine& command) {
     settings.budget_seconds = command.budget_seconds;
     settings.keep_going = command.keep_going;
     settings.stop_at_false = command.stop_at_false;
+    settings.counterexamples = command.counterexamples;
     settings.keep_directory = command.keep_directory;
     settings.json_path = command.json_path;
     settings.junit_path = command.junit_path;

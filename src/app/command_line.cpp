@@ -24,7 +24,7 @@ enum class Option {
     all_warnings, check,
     // only for a check
     symmetric, checker, checker_option, keep, jobs, timeout, traces, accept_warnings, budget,
-    keep_going, stop_at_false, plot, reference_checks,
+    keep_going, stop_at_false, plot, reference_checks, no_counterexamples,
     // for a check and a report of checks
     json, junit, report,
 };
@@ -64,13 +64,14 @@ constexpr OptionName option_names[] = {
     {"--stop-at-false", 0, Option::stop_at_false, false},
     {"--plot", 0, Option::plot, true, "a file"},
     {"--reference-checks", 0, Option::reference_checks, false},
+    {"--no-counterexamples", 0, Option::no_counterexamples, false},
     {"--report", 0, Option::report, true, "a file"},
 };
 
 // The options that only a check reads, and those that a report of checks reads too.
 bool is_for_reports(Option option) { return option == Option::json || option == Option::junit || option == Option::plot; }
 bool is_for_checking(Option option) {
-    return option >= Option::symmetric && option <= Option::reference_checks && !is_for_reports(option);
+    return option >= Option::symmetric && option <= Option::no_counterexamples && !is_for_reports(option);
 }
 
 std::string quoted(std::string_view text) { return "'" + textops::printable(text) + "'"; }
@@ -298,6 +299,7 @@ void take_option(Option option, std::optional<std::string_view> value, Given& gi
         break;
     case Option::keep_going: command.keep_going = true; break;
     case Option::stop_at_false: command.stop_at_false = true; break;
+    case Option::no_counterexamples: command.counterexamples = false; break;
     case Option::plot: command.plot_path = std::string(*value); break;
     case Option::reference_checks: command.reference_checks = true; break;
     case Option::report: command.report_paths.emplace_back(*value); break;

@@ -43,6 +43,7 @@ struct CommandLine {
     std::optional<double> budget_seconds;      // --budget DURATION
     bool keep_going = false;                   // --keep-going: larger N after a timeout
     bool stop_at_false = false;                // --stop-at-false
+    bool counterexamples = true;               // under the table; --no-counterexamples
     std::optional<std::string> plot_path;      // --plot FILE.svg or FILE.png
     bool reference_checks = false;             // --reference-checks: NuSMV's checks as written
     std::vector<std::string> report_paths;     // --report FILE.json, repeatable

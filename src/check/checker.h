@@ -2,9 +2,11 @@
 // for a verdict on each, and how to read what it prints.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -43,6 +45,41 @@ private:
     std::string tail_;  // the last bytes of a line cut
     bool cut_ = false;
     std::uint64_t start_ = 0, end_ = 0;
+};
+
+// Copies stretches of a source to sinks, in the order they lie in it.
+class OutputCopier {
+public:
+    explicit OutputCopier(ByteSource& source) : source_(source), buffer_(new char[buffer_size]) {}
+    // Copies the bytes from `start` to `end` of the source to `sink`, which
+    // start at or after the bytes copied last.
+    void copy(std::uint64_t start, std::uint64_t end, ByteSink& sink) {
+        while (position_ < end) {
+            if (taken_ == held_) {
+                taken_ = 0;
+                held_ = source_.read(buffer_.get(), buffer_size);
+                if (held_ == 0) return;
+            }
+            const std::uint64_t at_hand = held_ - taken_;
+            if (position_ < start) {
+                const std::size_t skipped = static_cast<std::size_t>(std::min(at_hand, start - position_));
+                taken_ += skipped;
+                position_ += skipped;
+                continue;
+            }
+            const std::size_t copied = static_cast<std::size_t>(std::min(at_hand, end - position_));
+            sink.write(std::string_view(buffer_.get() + taken_, copied));
+            taken_ += copied;
+            position_ += copied;
+        }
+    }
+
+private:
+    static constexpr std::size_t buffer_size = std::size_t{1} << 16;
+    ByteSource& source_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t held_ = 0, taken_ = 0;  // bytes in the buffer, and of those, used
+    std::uint64_t position_ = 0;        // in the source, of the next byte
 };
 
 // What the checker printed is not what any run of it on this model prints:

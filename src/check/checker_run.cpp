@@ -79,6 +79,13 @@ std::vector<Check> CheckerRun::stage_checks(Stage stage) const {
     return checks;
 }
 
+// With --traces the traces stage gives the counterexamples; else, unless
+// --no-counterexamples, each stage that finds a verdict false.
+bool CheckerRun::asks_for_counterexamples(Stage stage) const {
+    if (stage == Stage::traces) return true;
+    return setup_->counterexamples && !setup_->traces && stage != Stage::listing;
+}
+
 void CheckerRun::start_stage(Stage stage, const Translation& translation, Clock::time_point now) {
     stage_ = stage;
     stage_started_ = now;
@@ -94,7 +101,7 @@ void CheckerRun::start_stage(Stage stage, const Translation& translation, Clock:
     } else {
         child.args = setup_->reference_checks ? reference_options : fast_options;
         // Counterexamples are what -dcx leaves out.
-        if (stage == Stage::traces) std::erase(child.args, "-dcx");
+        if (asks_for_counterexamples(stage)) std::erase(child.args, "-dcx");
         const std::string script = stage_file(stage, ".script");
         write_whole_file(setup_->in_folder(script),
                          verdict_script(model, stage_checks(stage), stage == Stage::verdicts && !setup_->reference_checks));
@@ -192,6 +199,7 @@ bool CheckerRun::finish_verdicts(const ChildEnd& end, const Translation& transla
     VerdictsRead read = read_verdicts(CheckerFile(stage_path(".out")).source(), false);
     verdicts_ = by_index(std::move(read.verdicts));
     run.states = read.states;
+    keep_counterexamples(verdicts_, translation);
     if (stop_sent_) return fail(run, Outcome::timeout, setup_->why_stopped(out_of_budget_));
     const std::size_t missing = static_cast<std::size_t>(std::count_if(
         checked_.begin(), checked_.end(), [&](const Attributed& entry) { return !verdicts_.contains(entry.listed.index); }));
@@ -220,6 +228,7 @@ bool CheckerRun::finish_again(const ChildEnd& end, const Translation& translatio
         if (const auto found = again.find(index); found != again.end()) verdicts_[index] = found->second;
         else verdicts_.erase(index);
     }
+    keep_counterexamples(again, translation);
     if (stage_ == Stage::traces) {
         for (auto& [index, verdict] : again)
             if (verdict.verdict == Verdict::fails) traced_.emplace(index, std::move(verdict));
@@ -228,6 +237,40 @@ bool CheckerRun::finish_again(const ChildEnd& end, const Translation& translatio
     if (stage_ == Stage::recheck && (end.exit_status != 0 || again.size() < recheck_.size()))
         return fail(run, Outcome::error, how_it_ended(end, translation, results.model));
     return false;
+}
+
+// Of the verdicts the current stage found false, that of the first instance
+// of each property, in the order checked, for the properties that have no
+// counterexample yet. The invariant checker's counterexamples may be unfair:
+// those come from the stage that checks them again.
+void CheckerRun::keep_counterexamples(const std::map<int, CheckerVerdict>& found, const Translation& translation) {
+    if (!setup_->counterexamples || !asks_for_counterexamples(stage_)) return;
+    std::vector<std::pair<const Attributed*, const CheckerVerdict*>> wanted;
+    std::set<std::size_t> lines;
+    for (const Attributed& entry : checked_) {
+        const auto verdict = found.find(entry.listed.index);
+        if (verdict == found.end() || verdict->second.verdict != Verdict::fails) continue;
+        if (stage_ == Stage::verdicts && as_invariant_.contains(entry.listed.index)) continue;
+        const std::size_t line = translation.named.properties[entry.property].line;
+        if (!counterexamples_.contains(line) && lines.insert(line).second) wanted.emplace_back(&entry, &verdict->second);
+    }
+    // The output is read once, from its start on.
+    std::sort(wanted.begin(), wanted.end(),
+              [](const auto& a, const auto& b) { return a.second->text_start < b.second->text_start; });
+    CheckerFile output(stage_path(".out"));
+    OutputCopier copier(output.source());
+    constexpr std::uint64_t most = std::uint64_t{1} << 20;  // more than a table shows
+    for (const auto& [entry, verdict] : wanted) {
+        StringSink text;
+        copier.copy(verdict->text_start, std::min(verdict->text_end, verdict->text_start + most), text);
+        Trace trace = read_trace(text.text());
+        if (trace.steps.empty()) continue;
+        const NamedProperty& property = translation.named.properties[entry->property];
+        counterexamples_[property.line] =
+            Counterexample{n_, property.line, property.processes,
+                           entry->path.empty() ? std::nullopt : std::optional(instance_as_in_model(entry->path)),
+                           std::move(trace)};
+    }
 }
 
 void CheckerRun::stop_if_late(bool budget_spent, Clock::time_point now) {
@@ -258,6 +301,7 @@ void CheckerRun::record_verdicts(const Translation& translation, Results& result
         if (const auto trace = traces_.find(entry.listed.index); trace != traces_.end()) each.trace = trace->second;
         results.verdicts.push_back(std::move(each));
     }
+    for (const auto& [line, counterexample] : counterexamples_) results.counterexamples.push_back(counterexample);
     for (const std::size_t untold : untold_) {
         const NamedProperty& property = translation.named.properties[untold];
         results.verdicts.push_back({n_, property.line, std::nullopt, std::nullopt, Verdict::error, std::nullopt, std::nullopt});

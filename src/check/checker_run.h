@@ -57,10 +57,12 @@ public:
 private:
     void start_stage(Stage stage, const Translation& translation, Clock::time_point now);
     std::vector<Check> stage_checks(Stage stage) const;
+    bool asks_for_counterexamples(Stage stage) const;
     bool finish_listing(const ChildEnd& end, const Translation& translation, Results& results, Clock::time_point now);
     void choose_checked(const Translation& translation, Results& results);
     bool finish_verdicts(const ChildEnd& end, const Translation& translation, Results& results, Clock::time_point now);
     bool finish_again(const ChildEnd& end, const Translation& translation, Results& results);
+    void keep_counterexamples(const std::map<int, CheckerVerdict>& found, const Translation& translation);
     std::string how_it_ended(const ChildEnd& end, const Translation& translation, const std::string& model) const;
     // The name of the file of `stage` that ends with `what`, and the path of
     // that of the current stage.
@@ -86,6 +88,7 @@ private:
     std::map<int, CheckerVerdict> verdicts_;  // by the listing's index
     std::map<int, CheckerVerdict> traced_;
     std::map<int, std::string> traces_;  // the file of each false verdict's trace
+    std::map<std::size_t, Counterexample> counterexamples_;  // by the property's line
 };
 
 // What NuSMV said of `translation_file` with its name, and "./" and its

@@ -243,6 +243,27 @@ std::string column_summary(const Results& results, const Run& run) {
     return text;
 }
 
+namespace {
+
+// For each false property, in the order of the lines, the counterexample of
+// the smallest N that has one, headed by its line, N and instance.
+std::string counterexamples_text(const Results& results) {
+    std::string text;
+    for (const Property& property : results.properties) {
+        const Counterexample* first = nullptr;
+        for (const Counterexample& each : results.counterexamples)
+            if (each.line == property.line && (!first || each.n < first->n)) first = &each;
+        if (!first) continue;
+        text += "\nCounterexample of line " + std::to_string(first->line) + " for N = " + std::to_string(first->n);
+        if (first->processes) text += ", processes " + tuple_text(*first->processes);
+        if (first->instance) text += ", " + shown(*first->instance);
+        text += ":\n" + trace_table(first->trace);
+    }
+    return text;
+}
+
+}  // namespace
+
 std::string table(const Results& results, std::size_t width) {
     std::string out = "ruvello --check " + shown(results.model) + ", " + counts_text(results.runs) + ", " +
                       (results.every_tuple ? "every tuple of distinct processes"
@@ -372,7 +393,7 @@ std::string table(const Results& results, std::size_t width) {
                std::to_string(warning.line) + ": " + shown(warning.message) +
                "); --accept-warnings shows NuSMV's verdicts on what the translation wrote\n";
     for (const std::string& note : results.notes) out += shown(note) + "\n";
-    return out;
+    return out + counterexamples_text(results);
 }
 
 }  // namespace ruvello::check

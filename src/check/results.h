@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "check/trace_table.h"
 #include "smv/vocabulary.h"
 
 namespace ruvello::check {
@@ -78,6 +79,15 @@ struct InstanceVerdict {
     std::optional<std::string> trace;  // the counterexample's file
 };
 
+// A counterexample of a property, for one N and one instance of it.
+struct Counterexample {
+    int n = 0;
+    std::size_t line = 0;
+    std::optional<std::vector<int>> processes;
+    std::optional<std::string> instance;
+    Trace trace;
+};
+
 // Whether a property holds for every N: what the counted model proves,
 // with the finite verdicts, which alone can make it false.
 struct EveryN {
@@ -106,6 +116,8 @@ struct Results {
     std::vector<Run> runs;               // in the order of N
     std::vector<Property> properties;    // in the order of their lines
     std::vector<InstanceVerdict> verdicts;       // by N, then as the model has them
+    // The first false instance's of each false property, for each N.
+    std::vector<Counterexample> counterexamples;
     std::vector<EveryN> every_n;         // in the order of the lines
     std::vector<CostlyWarning> warnings;
     std::vector<std::string> notes;      // what else the reader should know

@@ -31,6 +31,7 @@ struct Settings {
     std::optional<double> budget_seconds;   // of the whole sweep
     bool keep_going = false;                // larger N after a timeout
     bool stop_at_false = false;
+    bool counterexamples = true;  // of the smallest N, under the table
 
     // Outputs besides the table; "-" for JSON is standard output
     std::optional<std::string> keep_directory;

@@ -13,6 +13,7 @@
 #include "check/every_n.h"
 #include "check/outputs.h"
 #include "check/report.h"
+#include "check/scheduling.h"
 #include "check/traces.h"
 #include "check/translations.h"
 #include "check/workspace.h"
@@ -128,6 +129,7 @@ void Sweep::prepare() {
     folder_.emplace();
     setup_ = CheckerSetup{*found.path, settings_.checker_options, folder_->path(), "",
                           settings_.reference_checks, settings_.symmetric, settings_.traces_directory.has_value(),
+                          settings_.counterexamples,
                           settings_.timeout_seconds, settings_.budget_seconds};
     name_files();
     every_n_.emplace(model_, setup_, settings_, children_, started_);
@@ -319,6 +321,7 @@ Results Sweep::conclude() {
     std::stable_sort(results_.verdicts.begin(), results_.verdicts.end(), [&](const InstanceVerdict& a, const InstanceVerdict& b) {
         return a.n != b.n ? a.n < b.n : a.line < b.line;
     });
+    if (const std::optional<std::string> note = scheduling_note(model_.text, results_)) add_note(results_, *note);
     return results_;
 }
 

@@ -3,45 +3,27 @@
 #include <algorithm>
 #include <memory>
 
+#include "check/trace_table.h"
 #include "textops/textops.h"
 
 namespace ruvello::check {
 
 namespace {
 
-// Copies stretches of a source to sinks, in the order they lie in it.
-class OutputCopier {
+// Writes to a file, and keeps the first bytes written for the table.
+class KeepingSink : public ByteSink {
 public:
-    explicit OutputCopier(ByteSource& source) : source_(source), buffer_(new char[buffer_size]) {}
-    // Copies the bytes from `start` to `end` of the source to `sink`, which
-    // start at or after the bytes copied last.
-    void copy(std::uint64_t start, std::uint64_t end, ByteSink& sink) {
-        while (position_ < end) {
-            if (taken_ == held_) {
-                taken_ = 0;
-                held_ = source_.read(buffer_.get(), buffer_size);
-                if (held_ == 0) return;
-            }
-            const std::uint64_t at_hand = held_ - taken_;
-            if (position_ < start) {
-                const std::size_t skipped = static_cast<std::size_t>(std::min(at_hand, start - position_));
-                taken_ += skipped;
-                position_ += skipped;
-                continue;
-            }
-            const std::size_t copied = static_cast<std::size_t>(std::min(at_hand, end - position_));
-            sink.write(std::string_view(buffer_.get() + taken_, copied));
-            taken_ += copied;
-            position_ += copied;
-        }
+    KeepingSink(ByteSink& sink, std::size_t most) : sink_(sink), most_(most) {}
+    void write(std::string_view bytes) override {
+        sink_.write(bytes);
+        kept_.append(bytes.substr(0, most_ - std::min(most_, kept_.size())));
     }
+    const std::string& kept() const { return kept_; }
 
 private:
-    static constexpr std::size_t buffer_size = std::size_t{1} << 16;
-    ByteSource& source_;
-    std::unique_ptr<char[]> buffer_;
-    std::size_t held_ = 0, taken_ = 0;  // bytes in the buffer, and of those, used
-    std::uint64_t position_ = 0;        // in the source, of the next byte
+    ByteSink& sink_;
+    std::size_t most_;
+    std::string kept_;
 };
 
 // The first line of a trace file: which instance names of the translation
@@ -101,7 +83,10 @@ std::map<int, std::string> TraceWriter::write(const CheckerRun& run, const Trans
             OutputFile trace = OutputFile::create(file, textops::printable(file));
             FileSink sink(trace.fd(), "'" + textops::printable(file) + "'");
             sink.write(instance_names_line(verdict->instances));
-            copier.copy(verdict->text_start, verdict->text_end, sink);
+            // NuSMV's text, then the same counterexample as a table.
+            KeepingSink copied(sink, std::size_t{1} << 20);
+            copier.copy(verdict->text_start, verdict->text_end, copied);
+            sink.write("\n-- ruvello: the counterexample as a table\n" + trace_table(read_trace(copied.kept())));
             trace.commit();
             written[index] = std::move(file);
         } catch (const std::runtime_error& error) {

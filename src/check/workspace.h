@@ -37,7 +37,8 @@ struct CheckerSetup {
     std::string stem;                  // what the files there are named after
     bool reference_checks = false;
     bool symmetric = false;
-    bool traces = false;  // counterexamples wanted
+    bool traces = false;  // counterexamples wanted in files
+    bool counterexamples = false;  // counterexamples wanted under the table
     std::optional<double> timeout_seconds;
     std::optional<double> budget_seconds;
 

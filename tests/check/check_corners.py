@@ -14,6 +14,9 @@ wrong most easily. GROUP is one of:
                (needs gnuplot too)
   first-run    no checker, a checker that cannot start, a model NuSMV
                rejects, Windows line ends, a last line without its end
+  counterexamples  the counterexample under the table against NuSMV's own for
+               the lock, in --traces files, with --jobs and without
+               FAIRNESS running
   checker      a checker that answers the counted model and then fails, and
                one whose output is larger than ruvello's memory should grow
 
@@ -212,6 +215,44 @@ def paths():
     check(result.returncode == 3 and b"Not a directory" in result.stderr, "--traces afile: %s" % result.stderr)
 
 
+LOCK = os.path.join(SOURCE, "tests", "check", "trace")
+
+
+def counterexamples():
+    need_nusmv()
+    lock = open(os.path.join(LOCK, "lock.in")).read()
+    known = open(os.path.join(LOCK, "lock.N2.L13.1.table")).read()  # NuSMV's counterexample of N = 2, (1)
+    write("lock.in", lock)
+    heading = "\nCounterexample of line 13 for N = 2, processes (1):\n"
+    # The smallest N's, also when a larger N is done first; the first tuple's.
+    for options in ([], ["--jobs", "3"]):
+        result = run(["--check", "-p", "2..4", "-f", "lock.in"] + options)
+        table = result.stdout.decode()
+        check(result.returncode == 1 and table.endswith(heading + known), "%s: %s" % (options, table))
+        check(table.count("Counterexample of") == 1, "one counterexample per false property: %s" % table)
+    # Off: the same table without it.
+    quiet = run(["--check", "-p", "2..4", "-f", "lock.in", "--no-counterexamples"]).stdout.decode()
+    timeless = lambda text: [line for line in text.splitlines() if not line.startswith("       seconds")]
+    check(timeless(quiet) == timeless(table[:table.index(heading)]), "--no-counterexamples: %s" % quiet)
+    # A trace file: NuSMV's text, then the table.
+    result = run(["--check", "-p", "2", "-f", "lock.in", "--traces", "t"])
+    trace = open("t/lock.N2.L13.1.trace").read()
+    check("Trace Type: Counterexample" in trace and trace.endswith("\n-- ruvello: the counterexample as a table\n" + known),
+          "the trace file: %s" % trace)
+    check(result.stdout.decode().endswith(heading + known), "with --traces: %s" % result.stdout.decode())
+    # Without FAIRNESS running the starvation needs no lock: a note says why;
+    # a false safety property alone gets none.
+    write("unfair.in", lock.replace("FAIRNESS\n  running\n", ""))
+    table = run(["--check", "-p", "2", "-f", "unfair.in"]).stdout.decode()
+    check("line 13: false, and module user has no FAIRNESS running: without it a process may never be scheduled"
+          in table, "no note of the scheduling: %s" % table)
+    write("unsafe.in", lock.replace("FAIRNESS\n  running\n", "").replace("AG (i != j -> !(", "AG (i != j -> (")
+          .replace("-> AF state[i] = critical", "-> AF TRUE"))
+    table = run(["--check", "-p", "2", "-f", "unsafe.in"]).stdout.decode()
+    check("false (1,2)" in table and "FAIRNESS" not in table and "Counterexample of line 11 for N = 2, processes (1,2)"
+          in table, "a false safety property: %s" % table)
+
+
 def report():
     need_nusmv()
     write("m.in", MUTEX)
@@ -272,7 +313,7 @@ def report():
           "a document without a digest: %d %s %s" % (result.returncode, result.stdout, result.stderr))
     # Documents that agree merge into the sweep's table.
     write("m.in", MUTEX)
-    whole = run(["--check", "-p", "2..3", "-f", "m.in", "--json", "whole.json"]).stdout
+    whole = run(["--check", "-p", "2..3", "-f", "m.in", "--json", "whole.json", "--no-counterexamples"]).stdout
     merged = run(["--report", "r3.json", "r2.json", "r3.json"])
     timeless = lambda table: re.sub(rb"\n       seconds [^\n]*", b"", table)
     check(merged.returncode == 1 and timeless(merged.stdout) == timeless(whole), "the merged table: %s" % merged.stdout)
@@ -482,5 +523,5 @@ def checker():
 
 
 GROUPS = {"attribution": attribution, "outputs": outputs, "paths": paths, "report": report,
-          "signals": signals, "plot": plot, "first-run": first_run, "checker": checker}
+          "signals": signals, "plot": plot, "counterexamples": counterexamples, "first-run": first_run, "checker": checker}
 run_in_scratch(GROUPS[GROUP])

@@ -50,8 +50,12 @@ STANDIN_FAULT=hang expect 3 "timeout" "N = 2: timeout: stopped after 0.5 s" -- \
 # The options given reach both runs of the checker, after ruvello's own.
 STANDIN_ARGS=$work/args STANDIN_FAULT=garbage expect 3 -- \
     "$ruvello" --check -p 2 --checker "$standin" --checker-option -coi -f one.in
-grep -q '^-lp -coi .*one.2.smv$' args && grep -q '^-dynamic -dcx -mono -coi -source ' args ||
+grep -q '^-lp -coi .*one.2.smv$' args && grep -q '^-dynamic -mono -coi -source ' args ||
     fail "the checker's options: $(cat args)"
+# Without counterexamples under the table, NuSMV is told to compute none.
+STANDIN_ARGS=$work/args_dcx STANDIN_FAULT=garbage expect 3 -- \
+    "$ruvello" --check -p 2 --checker "$standin" --no-counterexamples -f one.in
+grep -q '^-dynamic -dcx -mono -source ' args_dcx || fail "--no-counterexamples: $(cat args_dcx)"
 expect 2 -- "$ruvello" --check -p 2 --checker-option -AG -f one.in
 grep -q "it checks only properties of the form AG p" err || fail "-AG refused without its reason"
 
@@ -172,8 +176,9 @@ os.remove("s.json")
 EOF
 done
 
-# A sweep spread over processes (or machines) and merged gives the same table.
-"$ruvello" --check -p 2..4 -f priority_mutex.in >whole || true
+# A sweep spread over processes (or machines) and merged gives the same
+# table; the documents carry no counterexample to show under it.
+"$ruvello" --check -p 2..4 -f priority_mutex.in --no-counterexamples >whole || true
 if command -v parallel >/dev/null; then
     parallel --will-cite "$ruvello" --check -p {} --json r{}.json -f priority_mutex.in ::: 2 3 4 >/dev/null || true
     expect 1 -- "$ruvello" --report r4.json r2.json r3.json

@@ -66,6 +66,34 @@ TEST(Report, SaysForEachPropertyAndNWhatHoldsWhereItFailsAndWhatIsUnknown) {
     EXPECT_EQ(exit_status(results), 0);
 }
 
+TEST(Report, ShowsEachFalsePropertysCounterexampleOfTheSmallestNUnderTheTable) {
+    Results results = sample();
+    // Runs may end in any order with --jobs: the smallest N's is shown,
+    // one per property, in the order of the lines, its names printable.
+    const auto moved = [](const char* value) {
+        Trace trace;
+        trace.columns = {"c[1]"};
+        trace.steps = {{std::nullopt, std::nullopt, {{"c[1]", "FALSE"}}},
+                       {"p[1]", 1, {{"c[1]", value}}}};
+        return trace;
+    };
+    results.counterexamples = {{4, 14, std::vector<int>{1, 2}, std::nullopt, moved("four")},
+                               {3, 20, std::nullopt, "u[2]\x1b", moved("TRUE")},
+                               {3, 14, std::vector<int>{1, 3}, std::nullopt, moved("TRUE")}};
+    const std::string shown = table(results);
+    const std::string last = "N = 4: timeout: stopped after 9 s\n";
+    const std::string under = shown.substr(shown.find(last) + last.size());
+    EXPECT_EQ(under,
+              "\nCounterexample of line 14 for N = 3, processes (1,3):\n"
+              "  step  moved  c[1]\n"
+              "     0         FALSE\n"
+              "     1  p[1]   TRUE\n"
+              "\nCounterexample of line 20 for N = 3, u[2]?:\n"
+              "  step  moved  c[1]\n"
+              "     0         FALSE\n"
+              "     1  p[1]   TRUE\n");
+}
+
 // Why from_json refuses the document of `results`, or "".
 std::string refusal(const Results& results) {
     try {
