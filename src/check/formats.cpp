@@ -384,6 +384,93 @@ std::string to_json(const Results& results) {
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
+namespace {
+
+constexpr long long most_lines = LLONG_MAX;
+
+// One run of a document; a second run of one N is refused.
+Run read_run(const Reader& read, const json& each, const std::string& field, std::set<int>& ns) {
+    Run run;
+    run.n = static_cast<int>(read.whole(read.at(each, field, "n"), field + ".n", 1, INT_MAX));
+    if (!ns.insert(run.n).second) read.refuse(field + ".n", "N = " + std::to_string(run.n) + " a second time");
+    run.outcome = read.value_of(read.at(each, field, "outcome"), field + ".outcome", every_outcome);
+    run.seconds = read.amount(read.at(each, field, "seconds"), field + ".seconds");
+    run.message = read.text_or_null(read.at(each, field, "message"), field + ".message");
+    // Documents of earlier versions have no states and memory.
+    if (const auto states = each.find("states"); states != each.end() && !states->is_null())
+        run.states = read.amount(*states, field + ".states");
+    if (const auto memory = each.find("max_rss_kb"); memory != each.end() && !memory->is_null())
+        run.max_rss_kb = static_cast<long>(read.whole(*memory, field + ".max_rss_kb", 0, LONG_MAX));
+    return run;
+}
+
+// One property of a document; a second property of one line is refused.
+Property read_property(const Reader& read, const json& each, const std::string& field, std::set<std::size_t>& lines) {
+    Property property;
+    property.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
+    if (!lines.insert(property.line).second) read.refuse(field + ".line", "line " + std::to_string(property.line) + " a second time");
+    property.kind = read.value_of(read.at(each, field, "kind"), field + ".kind", smv::every_property_kind);
+    property.module = read.text(read.at(each, field, "module"), field + ".module");
+    property.text = read.text(read.at(each, field, "text"), field + ".text");
+    return property;
+}
+
+// One verdict, of a run and a property that the document has.
+InstanceVerdict read_verdict(const Reader& read, const json& each, const std::string& field, const std::set<int>& ns,
+                             const std::set<std::size_t>& lines) {
+    InstanceVerdict verdict;
+    verdict.n = static_cast<int>(read.whole(read.at(each, field, "n"), field + ".n", 1, INT_MAX));
+    if (!ns.contains(verdict.n)) read.refuse(field + ".n", "no run has N = " + std::to_string(verdict.n));
+    verdict.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
+    if (!lines.contains(verdict.line))
+        read.refuse(field + ".line", "no property has line " + std::to_string(verdict.line));
+    if (const json& processes = read.at(each, field, "processes"); !processes.is_null()) {
+        verdict.processes.emplace();
+        for (std::size_t k = 0; k < read.array(processes, field + ".processes").size(); ++k)
+            verdict.processes->push_back(static_cast<int>(read.whole(
+                processes[k], field + ".processes[" + std::to_string(k) + "]", 1, verdict.n)));
+    }
+    verdict.instance = read.text_or_null(read.at(each, field, "instance"), field + ".instance");
+    verdict.verdict = read.value_of(read.at(each, field, "verdict"), field + ".verdict", every_verdict);
+    verdict.value = read.text_or_null(read.at(each, field, "value"), field + ".value");
+    verdict.trace = read.text_or_null(read.at(each, field, "trace"), field + ".trace");
+    return verdict;
+}
+
+// One entry of the column every N, of a property that the document has.
+EveryN read_every_n(const Reader& read, const json& each, const std::string& field, const std::set<std::size_t>& lines) {
+    EveryN decided;
+    decided.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
+    if (!lines.contains(decided.line))
+        read.refuse(field + ".line", "no property has line " + std::to_string(decided.line));
+    decided.verdict = read.value_of(read.at(each, field, "verdict"), field + ".verdict", every_decision);
+    decided.reason = read.text_or_null(read.at(each, field, "reason"), field + ".reason");
+    decided.method = read.one_of(read.at(each, field, "method"), field + ".method", {"counter abstraction"});
+    return decided;
+}
+
+CostlyWarning read_warning(const Reader& read, const json& each, const std::string& field) {
+    CostlyWarning warning;
+    warning.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
+    if (const json& property = read.at(each, field, "property"); !property.is_null())
+        warning.property = static_cast<std::size_t>(read.whole(property, field + ".property", 1, most_lines));
+    warning.message = read.text(read.at(each, field, "message"), field + ".message");
+    return warning;
+}
+
+Results::Budget read_budget_of(const Reader& read, const json& budget) {
+    Results::Budget read_budget;
+    read_budget.seconds = read.amount(read.at(budget, "budget", "seconds"), "budget.seconds");
+    read_budget.used = read.amount(read.at(budget, "budget", "used"), "budget.used");
+    if (const json& next = read.at(budget, "budget", "next_n"); !next.is_null())
+        read_budget.next_n = static_cast<int>(read.whole(next, "budget.next_n", 1, INT_MAX));
+    if (const json& predicted = read.at(budget, "budget", "predicted_seconds"); !predicted.is_null())
+        read_budget.predicted_seconds = read.amount(predicted, "budget.predicted_seconds");
+    return read_budget;
+}
+
+}  // namespace
+
 Results from_json(std::string_view text) {
     json document;
     try {
@@ -393,7 +480,6 @@ Results from_json(std::string_view text) {
     }
     const Reader read;
     Results results;
-    constexpr long long most_lines = LLONG_MAX;
     results.model = read.text(read.at(document, "document", "model"), "model");
     // Documents of earlier versions have no digest of the model.
     if (const auto digest = document.find("model_digest"); digest != document.end() && !digest->is_null()) {
@@ -413,92 +499,37 @@ Results from_json(std::string_view text) {
     std::set<int> ns;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const std::string field = "runs[" + std::to_string(i) + "]";
-        Run run;
-        run.n = static_cast<int>(read.whole(read.at(runs[i], field, "n"), field + ".n", 1, INT_MAX));
-        if (!ns.insert(run.n).second) read.refuse(field + ".n", "N = " + std::to_string(run.n) + " a second time");
-        run.outcome = read.value_of(read.at(runs[i], field, "outcome"), field + ".outcome", every_outcome);
-        run.seconds = read.amount(read.at(runs[i], field, "seconds"), field + ".seconds");
-        run.message = read.text_or_null(read.at(runs[i], field, "message"), field + ".message");
-        // Documents of earlier versions have no states and memory.
-        if (const auto states = runs[i].find("states"); states != runs[i].end() && !states->is_null())
-            run.states = read.amount(*states, field + ".states");
-        if (const auto memory = runs[i].find("max_rss_kb"); memory != runs[i].end() && !memory->is_null())
-            run.max_rss_kb = static_cast<long>(read.whole(*memory, field + ".max_rss_kb", 0, LONG_MAX));
-        results.runs.push_back(std::move(run));
+        results.runs.push_back(read_run(read, runs[i], field, ns));
     }
     const json& properties = read.array(read.at(document, "document", "properties"), "properties");
     std::set<std::size_t> lines;
     for (std::size_t i = 0; i < properties.size(); ++i) {
         const std::string field = "properties[" + std::to_string(i) + "]";
-        Property property;
-        property.line = static_cast<std::size_t>(read.whole(read.at(properties[i], field, "line"), field + ".line", 1, most_lines));
-        if (!lines.insert(property.line).second) read.refuse(field + ".line", "line " + std::to_string(property.line) + " a second time");
-        property.kind = read.value_of(read.at(properties[i], field, "kind"), field + ".kind", smv::every_property_kind);
-        property.module = read.text(read.at(properties[i], field, "module"), field + ".module");
-        property.text = read.text(read.at(properties[i], field, "text"), field + ".text");
-        results.properties.push_back(std::move(property));
+        results.properties.push_back(read_property(read, properties[i], field, lines));
     }
     const json& verdicts = read.array(read.at(document, "document", "verdicts"), "verdicts");
     for (std::size_t i = 0; i < verdicts.size(); ++i) {
         const std::string field = "verdicts[" + std::to_string(i) + "]";
-        const json& each = verdicts[i];
-        InstanceVerdict verdict;
-        verdict.n = static_cast<int>(read.whole(read.at(each, field, "n"), field + ".n", 1, INT_MAX));
-        if (!ns.contains(verdict.n)) read.refuse(field + ".n", "no run has N = " + std::to_string(verdict.n));
-        verdict.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
-        if (!lines.contains(verdict.line))
-            read.refuse(field + ".line", "no property has line " + std::to_string(verdict.line));
-        if (const json& processes = read.at(each, field, "processes"); !processes.is_null()) {
-            verdict.processes.emplace();
-            for (std::size_t k = 0; k < read.array(processes, field + ".processes").size(); ++k)
-                verdict.processes->push_back(static_cast<int>(read.whole(
-                    processes[k], field + ".processes[" + std::to_string(k) + "]", 1, verdict.n)));
-        }
-        verdict.instance = read.text_or_null(read.at(each, field, "instance"), field + ".instance");
-        verdict.verdict = read.value_of(read.at(each, field, "verdict"), field + ".verdict", every_verdict);
-        verdict.value = read.text_or_null(read.at(each, field, "value"), field + ".value");
-        verdict.trace = read.text_or_null(read.at(each, field, "trace"), field + ".trace");
-        results.verdicts.push_back(std::move(verdict));
+        results.verdicts.push_back(read_verdict(read, verdicts[i], field, ns, lines));
     }
     // Documents of earlier versions have no every_n, warnings or notes.
     if (const auto every_n = document.find("every_n"); every_n != document.end()) {
         for (std::size_t i = 0; i < read.array(*every_n, "every_n").size(); ++i) {
             const std::string field = "every_n[" + std::to_string(i) + "]";
-            const json& each = (*every_n)[i];
-            EveryN decided;
-            decided.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
-            if (!lines.contains(decided.line))
-                read.refuse(field + ".line", "no property has line " + std::to_string(decided.line));
-            decided.verdict = read.value_of(read.at(each, field, "verdict"), field + ".verdict", every_decision);
-            decided.reason = read.text_or_null(read.at(each, field, "reason"), field + ".reason");
-            decided.method = read.one_of(read.at(each, field, "method"), field + ".method", {"counter abstraction"});
-            results.every_n.push_back(std::move(decided));
+            results.every_n.push_back(read_every_n(read, (*every_n)[i], field, lines));
         }
     }
     if (const auto warnings = document.find("warnings"); warnings != document.end()) {
         for (std::size_t i = 0; i < read.array(*warnings, "warnings").size(); ++i) {
             const std::string field = "warnings[" + std::to_string(i) + "]";
-            const json& each = (*warnings)[i];
-            CostlyWarning warning;
-            warning.line = static_cast<std::size_t>(read.whole(read.at(each, field, "line"), field + ".line", 1, most_lines));
-            if (const json& property = read.at(each, field, "property"); !property.is_null())
-                warning.property = static_cast<std::size_t>(read.whole(property, field + ".property", 1, most_lines));
-            warning.message = read.text(read.at(each, field, "message"), field + ".message");
-            results.warnings.push_back(std::move(warning));
+            results.warnings.push_back(read_warning(read, (*warnings)[i], field));
         }
     }
     if (const auto notes = document.find("notes"); notes != document.end())
         for (std::size_t i = 0; i < read.array(*notes, "notes").size(); ++i)
             results.notes.push_back(read.text((*notes)[i], "notes[" + std::to_string(i) + "]"));
     if (const auto budget = document.find("budget"); budget != document.end()) {
-        Results::Budget read_budget;
-        read_budget.seconds = read.amount(read.at(*budget, "budget", "seconds"), "budget.seconds");
-        read_budget.used = read.amount(read.at(*budget, "budget", "used"), "budget.used");
-        if (const json& next = read.at(*budget, "budget", "next_n"); !next.is_null())
-            read_budget.next_n = static_cast<int>(read.whole(next, "budget.next_n", 1, INT_MAX));
-        if (const json& predicted = read.at(*budget, "budget", "predicted_seconds"); !predicted.is_null())
-            read_budget.predicted_seconds = read.amount(predicted, "budget.predicted_seconds");
-        results.budget = read_budget;
+        results.budget = read_budget_of(read, *budget);
     }
     refuse_impossible(results, read);
     return results;

@@ -29,7 +29,7 @@ std::string shown(std::string_view text, bool keep_lines = false) {
 std::string tuple_text(const std::vector<int>& processes) {
     std::string text = "(";
     for (std::size_t i = 0; i < processes.size(); ++i)
-        text += (i > 0 ? "," : "") + std::to_string(processes[i]);
+        text.append(i > 0 ? "," : "").append(std::to_string(processes[i]));
     return text + ")";
 }
 
@@ -264,34 +264,75 @@ std::string counterexamples_text(const Results& results) {
 
 }  // namespace
 
-std::string table(const Results& results, std::size_t width) {
-    std::string out = "ruvello --check " + shown(results.model) + ", " + counts_text(results.runs) + ", " +
-                      (results.every_tuple ? "every tuple of distinct processes"
-                                           : "processes 1 and 2 only (--symmetric)") +
-                      ", " + (results.checker_version.empty() ? "checker unknown" : shown(results.checker_version)) +
-                      "\n";
-    std::vector<std::vector<Cell>> rows;
-    std::vector<std::size_t> widths;
-    for (const Run& run : results.runs)
-        widths.push_back(std::max({("N = " + std::to_string(run.n)).size(), states_text(run).size(),
-                                   seconds_text(run).size()}));
-    std::size_t holds = 0, fails = 0, no_verdict = 0;
-    std::optional<int> first_failing_n;
-    for (const Property& property : results.properties) {
-        std::vector<Cell> row;
-        for (std::size_t column = 0; column < results.runs.size(); ++column) {
-            const Cell& cell = row.emplace_back(cell_for(results, property, results.runs[column]));
-            widths[column] = std::max(widths[column], cell.text.size());
-            holds += cell.count == Cell::Count::holds;
-            no_verdict += cell.count == Cell::Count::no_verdict;
-            if (cell.count == Cell::Count::fails) {
-                ++fails;
-                const int n = results.runs[column].n;
-                if (!first_failing_n || n < *first_failing_n) first_failing_n = n;
-            }
-        }
-        rows.push_back(std::move(row));
+// The line under the table that says how far a budget went.
+std::string budget_text(const Results& results) {
+    std::string out;
+    if (const auto& budget = results.budget) {
+        const auto last_checked = std::find_if(results.runs.rbegin(), results.runs.rend(),
+                                               [](const Run& run) { return run.outcome != Outcome::skipped; });
+        out += "Within a budget of " + duration_text(budget->seconds) + ": checked " +
+               (last_checked == results.runs.rend() ? std::string("no N")
+                                                    : "up to N = " + std::to_string(last_checked->n)) +
+               " in " + duration_text(budget->used);
+        if (budget->next_n && budget->predicted_seconds)
+            out += "; N = " + std::to_string(*budget->next_n) + " was predicted to take " +
+                   duration_text(*budget->predicted_seconds);
+        else if (budget->next_n)
+            out += "; the budget ran out before N = " + std::to_string(*budget->next_n);
+        out += ".\n";
     }
+    return out;
+}
+
+// The lines under the table: why runs failed, why properties are not
+// decided for every N, which warnings cost verdicts, and the notes.
+std::string reasons_text(const Results& results) {
+    std::string out;
+    // Why runs failed: one message for the N that failed alike.
+    std::vector<bool> told(results.runs.size());
+    for (std::size_t i = 0; i < results.runs.size(); ++i) {
+        const Run& run = results.runs[i];
+        if (!run.message || told[i]) continue;
+        std::vector<Run> alike;
+        for (std::size_t j = i; j < results.runs.size(); ++j)
+            if (results.runs[j].message == run.message && results.runs[j].outcome == run.outcome) {
+                alike.push_back(results.runs[j]);
+                told[j] = true;
+            }
+        out += counts_text(alike) + ": " + shown(text_of(run.outcome)) + ": ";
+        for (const char c : shown(*run.message, true)) out += c == '\n' ? std::string("\n    ") : std::string(1, c);
+        out += "\n";
+    }
+    // Why not every N, once for the lines that share a reason.
+    std::vector<std::pair<std::string, std::vector<std::size_t>>> undecided;
+    for (const EveryN& each : results.every_n) {
+        if (each.verdict != Decision::undecided) continue;
+        const std::string reason = each.reason.value_or("no reason given");
+        auto same = std::find_if(undecided.begin(), undecided.end(), [&](const auto& told) { return told.first == reason; });
+        if (same == undecided.end()) same = undecided.insert(undecided.end(), {reason, {}});
+        if (std::find(same->second.begin(), same->second.end(), each.line) == same->second.end())
+            same->second.push_back(each.line);
+    }
+    for (const auto& [reason, lines] : undecided) {
+        std::string which = lines.size() == 1 ? "line " : "lines ";
+        for (std::size_t i = 0; i < lines.size(); ++i) which.append(i > 0 ? ", " : "").append(std::to_string(lines[i]));
+        out += which + ": not decided for every N: " + shown(reason) + "\n";
+    }
+    for (const CostlyWarning& warning : results.warnings)
+        out += (warning.property ? "line " + std::to_string(*warning.property) : std::string("every property")) +
+               ": warned, no verdict: the translation does not state it as written (line " +
+               std::to_string(warning.line) + ": " + shown(warning.message) +
+               "); --accept-warnings shows NuSMV's verdicts on what the translation wrote\n";
+    for (const std::string& note : results.notes) out += shown(note) + "\n";
+    return out;
+}
+
+// The rows of the table, in blocks of columns as wide as `width` allows
+// (0: one block): the properties' cells, with the column every N when there
+// is one, then each N's reachable states and seconds.
+std::string grid_text(const Results& results, std::vector<std::vector<Cell>> rows, std::vector<std::size_t> widths,
+                      std::size_t width) {
+    std::string out;
     // A row: the line, the property, then the cells of the columns of one block.
     const auto row = [&](const std::string& line, const std::string& property, std::size_t from, std::size_t to,
                          const auto& cell_text) {
@@ -331,6 +372,39 @@ std::string table(const Results& results, std::size_t width) {
         if (to >= columns) break;
         from = to;
     }
+    return out;
+}
+
+std::string table(const Results& results, std::size_t width) {
+    std::string out = "ruvello --check " + shown(results.model) + ", " + counts_text(results.runs) + ", " +
+                      (results.every_tuple ? "every tuple of distinct processes"
+                                           : "processes 1 and 2 only (--symmetric)") +
+                      ", " + (results.checker_version.empty() ? "checker unknown" : shown(results.checker_version)) +
+                      "\n";
+    std::vector<std::vector<Cell>> rows;
+    std::vector<std::size_t> widths;
+    for (const Run& run : results.runs)
+        widths.push_back(std::max({("N = " + std::to_string(run.n)).size(), states_text(run).size(),
+                                   seconds_text(run).size()}));
+    std::size_t holds = 0, fails = 0, no_verdict = 0;
+    std::optional<int> first_failing_n;
+    for (const Property& property : results.properties) {
+        std::vector<Cell> row;
+        for (std::size_t column = 0; column < results.runs.size(); ++column) {
+            const Cell& cell = row.emplace_back(cell_for(results, property, results.runs[column]));
+            widths[column] = std::max(widths[column], cell.text.size());
+            holds += cell.count == Cell::Count::holds;
+            no_verdict += cell.count == Cell::Count::no_verdict;
+            if (cell.count == Cell::Count::fails) {
+                ++fails;
+                const int n = results.runs[column].n;
+                if (!first_failing_n || n < *first_failing_n) first_failing_n = n;
+            }
+        }
+        rows.push_back(std::move(row));
+    }
+    out += grid_text(results, std::move(rows), std::move(widths), width);
+    const bool every_n = !results.every_n.empty();
     const auto holding = std::count_if(results.properties.begin(), results.properties.end(), [&](const Property& property) {
         return every_n_cell(results, property.line) == "true";
     });
@@ -342,57 +416,9 @@ std::string table(const Results& results, std::size_t width) {
            (every_n ? "; " + std::to_string(holding) + (holding == 1 ? " holds" : " hold") + " for every N"
                     : std::string()) +
            "\n";
-    if (const auto& budget = results.budget) {
-        const auto last_checked = std::find_if(results.runs.rbegin(), results.runs.rend(),
-                                               [](const Run& run) { return run.outcome != Outcome::skipped; });
-        out += "Within a budget of " + duration_text(budget->seconds) + ": checked " +
-               (last_checked == results.runs.rend() ? std::string("no N")
-                                                    : "up to N = " + std::to_string(last_checked->n)) +
-               " in " + duration_text(budget->used);
-        if (budget->next_n && budget->predicted_seconds)
-            out += "; N = " + std::to_string(*budget->next_n) + " was predicted to take " +
-                   duration_text(*budget->predicted_seconds);
-        else if (budget->next_n)
-            out += "; the budget ran out before N = " + std::to_string(*budget->next_n);
-        out += ".\n";
-    }
+    out += budget_text(results);
     out += "Checked for these N only: nothing is shown for any other N.\n";
-    // Why runs failed: one message for the N that failed alike.
-    std::vector<bool> told(results.runs.size());
-    for (std::size_t i = 0; i < results.runs.size(); ++i) {
-        const Run& run = results.runs[i];
-        if (!run.message || told[i]) continue;
-        std::vector<Run> alike;
-        for (std::size_t j = i; j < results.runs.size(); ++j)
-            if (results.runs[j].message == run.message && results.runs[j].outcome == run.outcome) {
-                alike.push_back(results.runs[j]);
-                told[j] = true;
-            }
-        out += counts_text(alike) + ": " + shown(text_of(run.outcome)) + ": ";
-        for (const char c : shown(*run.message, true)) out += c == '\n' ? std::string("\n    ") : std::string(1, c);
-        out += "\n";
-    }
-    // Why not every N, once for the lines that share a reason.
-    std::vector<std::pair<std::string, std::vector<std::size_t>>> undecided;
-    for (const EveryN& each : results.every_n) {
-        if (each.verdict != Decision::undecided) continue;
-        const std::string reason = each.reason.value_or("no reason given");
-        auto same = std::find_if(undecided.begin(), undecided.end(), [&](const auto& told) { return told.first == reason; });
-        if (same == undecided.end()) same = undecided.insert(undecided.end(), {reason, {}});
-        if (std::find(same->second.begin(), same->second.end(), each.line) == same->second.end())
-            same->second.push_back(each.line);
-    }
-    for (const auto& [reason, lines] : undecided) {
-        std::string which = lines.size() == 1 ? "line " : "lines ";
-        for (std::size_t i = 0; i < lines.size(); ++i) which += (i > 0 ? ", " : "") + std::to_string(lines[i]);
-        out += which + ": not decided for every N: " + shown(reason) + "\n";
-    }
-    for (const CostlyWarning& warning : results.warnings)
-        out += (warning.property ? "line " + std::to_string(*warning.property) : std::string("every property")) +
-               ": warned, no verdict: the translation does not state it as written (line " +
-               std::to_string(warning.line) + ": " + shown(warning.message) +
-               "); --accept-warnings shows NuSMV's verdicts on what the translation wrote\n";
-    for (const std::string& note : results.notes) out += shown(note) + "\n";
+    out += reasons_text(results);
     return out + counterexamples_text(results);
 }
 
