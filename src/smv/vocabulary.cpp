@@ -34,15 +34,6 @@ constexpr std::array<std::pair<PropertyKind, std::string_view>, 5> kind_texts{{
     {PropertyKind::compute, "COMPUTE"},
 }};
 
-constexpr std::array<std::pair<std::string_view, PropertyKind>, 6> property_keywords{{
-    {"SPEC", PropertyKind::ctl},
-    {"CTLSPEC", PropertyKind::ctl},
-    {"LTLSPEC", PropertyKind::ltl},
-    {"INVARSPEC", PropertyKind::invar},
-    {"PSLSPEC", PropertyKind::psl},
-    {"COMPUTE", PropertyKind::compute},
-}};
-
 template <std::size_t size>
 bool one_of(const std::array<std::string_view, size>& words, std::string_view word) {
     return std::find(words.begin(), words.end(), word) != words.end();
@@ -65,18 +56,6 @@ std::optional<PropertyKind> property_kind_of_text(std::string_view text) {
     for (const auto& [kind, each] : kind_texts)
         if (each == text) return kind;
     return std::nullopt;
-}
-
-std::optional<PropertyKind> property_kind_of_keyword(std::string_view word) {
-    for (const auto& [keyword, kind] : property_keywords)
-        if (keyword == word) return kind;
-    return std::nullopt;
-}
-
-std::string_view property_keyword(std::string_view word) {
-    for (const auto& [keyword, kind] : property_keywords)
-        if (keyword == word) return keyword;
-    return {};
 }
 
 void append_instance_name(std::string& out, std::string_view prefix, std::size_t line,

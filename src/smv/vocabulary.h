@@ -17,6 +17,18 @@
 
 namespace ruvello::smv {
 
+// ---- Property kinds ----
+
+enum class PropertyKind { ctl, ltl, invar, psl, compute };
+inline constexpr PropertyKind every_property_kind[] = {PropertyKind::ctl, PropertyKind::ltl, PropertyKind::invar,
+                                                  PropertyKind::psl, PropertyKind::compute};
+
+// The kind's text as NuSMV lists it and documents carry it: "CTL", "LTL",
+// "INVAR", "PSL" or "COMPUTE".
+std::string_view text_of(PropertyKind kind);
+// The kind of that text, or nothing for any other.
+std::optional<PropertyKind> property_kind_of_text(std::string_view text);
+
 // ---- Keywords ----
 
 // What a section keyword opens.
@@ -36,6 +48,8 @@ struct SectionKeyword {
     // PREDICATES and the formula words, which it has always read as words of
     // the property they follow.
     bool ends_named_property = true;
+    // The kind of property a property keyword starts (SPEC and CTLSPEC both CTL).
+    std::optional<PropertyKind> property_kind = std::nullopt;
 };
 
 // NuSMV's section keywords: each starts a section or a module, and so ends
@@ -59,12 +73,12 @@ inline constexpr std::array<SectionKeyword, 29> section_keywords{{
     {"PRED", KeywordUse::section},
     {"PREDICATES", KeywordUse::section, false},
     {"MIRROR", KeywordUse::section},
-    {"SPEC", KeywordUse::property},
-    {"CTLSPEC", KeywordUse::property},
-    {"LTLSPEC", KeywordUse::property},
-    {"INVARSPEC", KeywordUse::property},
-    {"PSLSPEC", KeywordUse::property},
-    {"COMPUTE", KeywordUse::property},
+    {"SPEC", KeywordUse::property, true, PropertyKind::ctl},
+    {"CTLSPEC", KeywordUse::property, true, PropertyKind::ctl},
+    {"LTLSPEC", KeywordUse::property, true, PropertyKind::ltl},
+    {"INVARSPEC", KeywordUse::property, true, PropertyKind::invar},
+    {"PSLSPEC", KeywordUse::property, true, PropertyKind::psl},
+    {"COMPUTE", KeywordUse::property, true, PropertyKind::compute},
     {"SIMPWFF", KeywordUse::formula, false},
     {"CTLWFF", KeywordUse::formula, false},
     {"LTLWFF", KeywordUse::formula, false},
@@ -99,24 +113,18 @@ bool is_function_word(std::string_view word);
 // CTL's operators on one state formula: EX, AX, EF, AF, EG, AG.
 bool is_ctl_operator(std::string_view word);
 
-// ---- Property kinds ----
-
-enum class PropertyKind { ctl, ltl, invar, psl, compute };
-inline constexpr PropertyKind every_property_kind[] = {PropertyKind::ctl, PropertyKind::ltl, PropertyKind::invar,
-                                                  PropertyKind::psl, PropertyKind::compute};
-
-// The kind's text as NuSMV lists it and documents carry it: "CTL", "LTL",
-// "INVAR", "PSL" or "COMPUTE".
-std::string_view text_of(PropertyKind kind);
-// The kind of that text, or nothing for any other.
-std::optional<PropertyKind> property_kind_of_text(std::string_view text);
-
 // The kind a property keyword starts (SPEC and CTLSPEC both CTL), or nothing
 // when `word` is no property keyword.
-std::optional<PropertyKind> property_kind_of_keyword(std::string_view word);
-inline bool is_property_keyword(std::string_view word) { return property_kind_of_keyword(word).has_value(); }
+constexpr std::optional<PropertyKind> property_kind_of_keyword(std::string_view word) {
+    const std::optional<SectionKeyword> keyword = section_keyword(word);
+    return keyword ? keyword->property_kind : std::nullopt;
+}
+constexpr bool is_property_keyword(std::string_view word) { return property_kind_of_keyword(word).has_value(); }
 // The property keyword `word` is, as a text that lasts; empty when none.
-std::string_view property_keyword(std::string_view word);
+constexpr std::string_view property_keyword(std::string_view word) {
+    const std::optional<SectionKeyword> keyword = section_keyword(word);
+    return keyword && keyword->property_kind ? keyword->word : std::string_view{};
+}
 
 // ---- Headers of the line translator ----
 

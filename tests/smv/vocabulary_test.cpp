@@ -64,6 +64,8 @@ TEST(Vocabulary, EveryPropertyKeywordHasItsKindAndEveryKindItsText) {
         ASSERT_EQ(model.modules.at(0).properties.size(), 1u) << keyword;
         EXPECT_EQ(model.modules[0].properties[0].kind, kind);
     }
+    for (const SectionKeyword& keyword : section_keywords)
+        EXPECT_EQ(keyword.use == KeywordUse::property, keyword.property_kind.has_value()) << keyword.word;
     for (const std::string word : {"INVAR", "spec", "ctl", "SPECS", ""}) {
         EXPECT_FALSE(property_kind_of_keyword(word)) << word;
         EXPECT_EQ(property_keyword(word), "") << word;
