@@ -408,7 +408,9 @@ private:
 }  // namespace
 
 ProcessClass recognise(const smv::Model& model) {
-    if (model.error) refuse(outside(model.error->line, "cannot be read: " + model.error->message));
+    // A model that cannot be read is in error, not outside the class.
+    if (model.error)
+        refuse("line " + std::to_string(model.error->line) + " cannot be read: " + model.error->message);
     require_translator_layout(model);
     return Recogniser(model).run();
 }

@@ -218,8 +218,11 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
             return statement(joined.substr(0, joined.size() - line.size()),
                              module_header ? "" : mentioned_section_keyword(line), false);
         }
-        if (const std::string_view line_words = textops::ltrim(line); may_declare(line_words))
-            check_statement_line(line_words, input_.line_number());
+        const std::string_view line_words = textops::ltrim(line);
+        if (may_declare(line_words)) check_statement_line(line_words, input_.line_number());
+        // A comment or an unended statement takes in the lines below it,
+        // among them a header whose keyword is misspelt.
+        if (line_words.size() == line.size()) check_keyword_spelling(line);
         marks = marks_of(line);
         may_hold_proc |= marks.capital_p;
         holds_bracket |= marks.bracket;

@@ -77,15 +77,18 @@ void Translator::check_copied_names(std::string_view line, std::size_t line_numb
 
 // A header's keyword misspelt (ASIGN, MODUEL, SEPC) stands in the first
 // column, alone or before a name or a formula: a name that starts a
-// statement there goes on with ':', '(', '[', '.' or ":=".
-void Translator::check_keyword_spelling(std::string_view line) {
+// statement there goes on with ':', '(', '[', '.' or ":=". Whether it was
+// one.
+bool Translator::check_keyword_spelling(std::string_view line) {
     const std::string_view word = first_name(line);
-    if (word.empty()) return;
+    if (word.empty()) return false;
     const std::string_view after = textops::ltrim(line.substr(word.size()));
-    if (!after.empty() && std::string_view(":([.;=").find(after.front()) != std::string_view::npos) return;
-    if (const auto keyword = misspelt_keyword(word, spelt_keywords()))
+    if (!after.empty() && std::string_view(":([.;=").find(after.front()) != std::string_view::npos) return false;
+    const auto keyword = misspelt_keyword(word, spelt_keywords());
+    if (keyword)
         warnings_.warn(input_.line_number(), "keyword misspelt",
                        excerpt(word) + " is not a keyword; did you mean " + std::string(*keyword) + "?");
+    return keyword.has_value();
 }
 
 // Every module gets its own DEFINE of N: one of the module's own, or one
@@ -226,7 +229,9 @@ void Translator::translate_line(std::string_view line) {
         return;
     }
     if (starts_section_keyword(words.front())) note_unopened_header(line, words);
-    if (words.size() == line.size()) check_keyword_spelling(line);
+    // A misspelt header was meant to end the property above it, which is
+    // told rather than that the property goes on.
+    if (words.size() == line.size() && check_keyword_spelling(line)) module_.in_section.forall_line = 0;
     switch (module_.section) {
     case Section::module:
         check_copied_code(line, input_.line_number(), forall_not_translated);

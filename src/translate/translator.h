@@ -283,7 +283,7 @@ private:
                                                     std::string_view number);
     void check_statement_line(std::string_view words, std::size_t line_number);
     // A word at the start of a line that is a keyword misspelt.
-    void check_keyword_spelling(std::string_view line);
+    bool check_keyword_spelling(std::string_view line);
     void check_names_around_proc(const Statement& statement,
                                  const std::vector<std::string_view>& parts);
     void check_computed_indices(const Statement& statement,
