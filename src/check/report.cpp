@@ -224,7 +224,7 @@ std::optional<double> predicted_seconds(const std::vector<Run>& runs, int n) {
     return std::exp(mean_log + growth * (n - mean_n));
 }
 
-std::string column_summary(const Results& results, const Run& run) {
+std::string column_summary(const Results& results, const std::vector<Property>& properties, const Run& run) {
     std::string text = "N = " + std::to_string(run.n);
     if (run.outcome != Outcome::done) {
         std::string why = shown(run.message.value_or(""));
@@ -234,7 +234,7 @@ std::string column_summary(const Results& results, const Run& run) {
     text += " in " + duration_text(run.seconds);
     if (run.states) text += ", " + states_text(run) + " states";
     const char* separator = ": ";
-    for (const Property& property : results.properties) {
+    for (const Property& property : properties) {
         const Cell cell = cell_for(results, property, run);
         if (cell.text == "-") continue;
         text += separator + ("line " + std::to_string(property.line) + " " + cell.text);

@@ -18,8 +18,8 @@ namespace ruvello::check {
 std::string table(const Results& results, std::size_t width = 0);
 
 // One N's verdicts on a line: "N = 3 in 1.2 s, 1,234 states: line 13 false
-// (1,3) +3, line 16 true".
-std::string column_summary(const Results& results, const Run& run);
+// (1,3) +3, line 16 true", for the properties known while the sweep runs.
+std::string column_summary(const Results& results, const std::vector<Property>& properties, const Run& run);
 
 // What the N after the last of `runs` that were done is likely to take,
 // from how their seconds grew, or nothing with fewer than two of them.

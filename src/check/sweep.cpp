@@ -346,7 +346,9 @@ void Sweep::show_progress(bool done) const {
 // On a terminal, each N's verdicts as soon as they are in.
 void Sweep::announce(const Run& run) const {
     if (!standard_error_is_terminal()) return;
-    const std::string line = "\r\033[Kruvello: " + column_summary(results_, run) + "\n";
+    std::vector<Property> properties;
+    for (const auto& [line, property] : translator_->rows()) properties.push_back(property);
+    const std::string line = "\r\033[Kruvello: " + column_summary(results_, properties, run) + "\n";
     std::fputs(line.c_str(), stderr);
 }
 

@@ -70,6 +70,7 @@ public:
     std::optional<int> under_way() const { return under_way_; }
     // The properties of the model, one row each, by their lines.
     std::map<std::size_t, Property>& rows() { return rows_; }
+    const std::map<std::size_t, Property>& rows() const { return rows_; }
 
 private:
     std::string row_text(const NamedProperty& property) const;

@@ -66,6 +66,13 @@ TEST(Report, SaysForEachPropertyAndNWhatHoldsWhereItFailsAndWhatIsUnknown) {
     EXPECT_EQ(exit_status(results), 0);
 }
 
+TEST(Report, SumsUpEachNOnALineAsItEnds) {
+    const Results results = sample();
+    EXPECT_EQ(column_summary(results, results.properties, results.runs[1]),
+              "N = 3 in 0.7 s: line 14 false (1,3) +2, line 17 4, line 20 false u[2]");
+    EXPECT_EQ(column_summary(results, results.properties, results.runs[2]), "N = 4: timeout: stopped after 9 s");
+}
+
 TEST(Report, ShowsEachFalsePropertysCounterexampleOfTheSmallestNUnderTheTable) {
     Results results = sample();
     // Runs may end in any order with --jobs: the smallest N's is shown,
