@@ -11,6 +11,7 @@
 #include <set>
 #include <stdexcept>
 
+#include "check/trace_table.h"
 #include "smv/lexer.h"
 #include "smv/parser.h"
 
@@ -23,6 +24,16 @@ using json = nlohmann::ordered_json;
 template <typename T>
 json or_null(const std::optional<T>& value) {
     return value ? json(*value) : json(nullptr);
+}
+
+// The counterexample shown for a verdict: the first one NuSMV gave of its
+// property at its N, when that was of this instance.
+const Counterexample* counterexample_of(const Results& results, const InstanceVerdict& verdict) {
+    for (const Counterexample& each : results.counterexamples)
+        if (each.n == verdict.n && each.line == verdict.line && each.processes == verdict.processes &&
+            each.instance == verdict.instance)
+            return &each;
+    return nullptr;
 }
 
 // NuSMV's count of reachable states: a whole number where it is one that a
@@ -356,14 +367,17 @@ std::string to_json(const Results& results) {
                                           {"module", property.module},
                                           {"text", property.text}});
     document["verdicts"] = json::array();
-    for (const InstanceVerdict& verdict : results.verdicts)
+    for (const InstanceVerdict& verdict : results.verdicts) {
+        const Counterexample* counterexample = counterexample_of(results, verdict);
         document["verdicts"].push_back({{"n", verdict.n},
                                         {"line", verdict.line},
                                         {"processes", or_null(verdict.processes)},
                                         {"instance", or_null(verdict.instance)},
                                         {"verdict", text_of(verdict.verdict)},
                                         {"value", or_null(verdict.value)},
-                                        {"trace", or_null(verdict.trace)}});
+                                        {"trace", or_null(verdict.trace)},
+                                        {"counterexample", counterexample ? json(trace_json(counterexample->trace)) : json(nullptr)}});
+    }
     document["every_n"] = json::array();
     for (const EveryN& each : results.every_n)
         document["every_n"].push_back({{"line", each.line},
@@ -435,6 +449,21 @@ InstanceVerdict read_verdict(const Reader& read, const json& each, const std::st
     verdict.value = read.text_or_null(read.at(each, field, "value"), field + ".value");
     verdict.trace = read.text_or_null(read.at(each, field, "trace"), field + ".trace");
     return verdict;
+}
+
+// The counterexample of a verdict, which documents of earlier versions do
+// not have; only a false verdict has one.
+std::optional<Counterexample> read_counterexample(const Reader& read, const json& each, const std::string& field,
+                                                  const InstanceVerdict& verdict) {
+    const auto found = each.find("counterexample");
+    if (found == each.end() || found->is_null()) return std::nullopt;
+    if (verdict.verdict != Verdict::fails) read.refuse(field + ".counterexample", "a verdict that is not false has none");
+    try {
+        return Counterexample{verdict.n, verdict.line, verdict.processes, verdict.instance,
+                              trace_from_json(nlohmann::json(*found), verdict.n)};
+    } catch (const std::invalid_argument& wrong) {
+        throw std::runtime_error(field + ".counterexample" + wrong.what());
+    }
 }
 
 // One entry of the column every N, of a property that the document has.
@@ -511,6 +540,8 @@ Results from_json(std::string_view text) {
     for (std::size_t i = 0; i < verdicts.size(); ++i) {
         const std::string field = "verdicts[" + std::to_string(i) + "]";
         results.verdicts.push_back(read_verdict(read, verdicts[i], field, ns, lines));
+        if (auto counterexample = read_counterexample(read, verdicts[i], field, results.verdicts.back()))
+            results.counterexamples.push_back(std::move(*counterexample));
     }
     // Documents of earlier versions have no every_n, warnings or notes.
     if (const auto every_n = document.find("every_n"); every_n != document.end()) {
@@ -574,7 +605,12 @@ std::string to_junit(const Results& results) {
             xml += "    <testcase name=\"" + xml_escaped(name) + "\" classname=\"" +
                    xml_escaped(results.model) + "\" file=\"" + xml_escaped(results.model) +
                    "\" line=\"" + std::to_string(verdict->line) + "\"";
-            if (verdict->verdict == Verdict::fails)
+            // A CI page shows the counterexample with the failure.
+            const Counterexample* counterexample = counterexample_of(results, *verdict);
+            if (verdict->verdict == Verdict::fails && counterexample)
+                xml += "><failure message=\"the property is false\">" + xml_escaped(trace_table(counterexample->trace)) +
+                       "</failure></testcase>\n";
+            else if (verdict->verdict == Verdict::fails)
                 xml += "><failure message=\"the property is false\"/></testcase>\n";
             else if (verdict->verdict != Verdict::holds)
                 xml += "><error message=\"" + xml_escaped(text_of(verdict->verdict)) + "\"/></testcase>\n";

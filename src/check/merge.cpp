@@ -70,8 +70,8 @@ public:
         for (const std::string& each : document.notes) note(each);
     }
 
-    // The properties by line, each N's run and verdicts from the document
-    // chosen for it, and every N as the merged verdicts leave it.
+    // The properties by line, each N's run, verdicts and counterexamples
+    // from the document chosen for it, and every N as the merged verdicts leave it.
     Results result() && {
         for (auto& [line, property] : properties_) all_.properties.push_back(std::move(property.first));
         for (const auto& [n, d] : source_of_n_) {
@@ -79,6 +79,8 @@ public:
                 if (run.n == n) all_.runs.push_back(run);
             for (const InstanceVerdict& verdict : documents_[d].second.verdicts)
                 if (verdict.n == n) all_.verdicts.push_back(verdict);
+            for (const Counterexample& counterexample : documents_[d].second.counterexamples)
+                if (counterexample.n == n) all_.counterexamples.push_back(counterexample);
         }
         all_.every_n.clear();
         for (auto& [line, each] : every_n_of(documents_))

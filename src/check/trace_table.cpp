@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <set>
+#include <stdexcept>
 #include <utility>
 
 #include "check/checker.h"
@@ -255,7 +256,58 @@ nlohmann::json trace_json(const Trace& trace) {
     }
     nlohmann::json loop_at = nullptr;
     if (trace.loop_at) loop_at = *trace.loop_at;
-    return {{"steps", std::move(steps)}, {"loop_at", loop_at}, {"cut_short", trace.cut_short}};
+    return {{"columns", trace.columns}, {"steps", std::move(steps)}, {"loop_at", loop_at}, {"cut_short", trace.cut_short}};
+}
+
+Trace trace_from_json(const nlohmann::json& value, int n) {
+    const auto refuse = [](const std::string& part, const std::string& why) {
+        throw std::invalid_argument(part + ": " + why);
+    };
+    const auto member = [&](const nlohmann::json& object, const std::string& part, const char* key) -> const nlohmann::json& {
+        if (!object.is_object()) refuse(part, "not an object");
+        const auto found = object.find(key);
+        if (found == object.end()) refuse(part + "." + key, "missing");
+        return *found;
+    };
+    const auto text = [&](const nlohmann::json& each, const std::string& part) {
+        if (!each.is_string()) refuse(part, "not a text");
+        return cleaned(each.get_ref<const std::string&>());
+    };
+    Trace trace;
+    const nlohmann::json& columns = member(value, "", "columns");
+    if (!columns.is_array() || columns.size() > most_columns) refuse(".columns", "not a list of at most 400 names");
+    for (std::size_t c = 0; c < columns.size(); ++c) trace.columns.push_back(text(columns[c], ".columns[" + std::to_string(c) + "]"));
+    const std::set<std::string> known(trace.columns.begin(), trace.columns.end());
+    const nlohmann::json& steps = member(value, "", "steps");
+    if (!steps.is_array() || steps.size() > most_steps) refuse(".steps", "not a list of at most 10000 steps");
+    for (std::size_t s = 0; s < steps.size(); ++s) {
+        const std::string part = ".steps[" + std::to_string(s) + "]";
+        TraceStep& step = trace.steps.emplace_back();
+        if (const nlohmann::json& process = member(steps[s], part, "process"); !process.is_null()) {
+            if (!process.is_number_integer() || process.get<long long>() < 1 || process.get<long long>() > n)
+                refuse(part + ".process", "not a process of 1 .. " + std::to_string(n));
+            step.process = process.get<int>();
+        }
+        if (const nlohmann::json& instance = member(steps[s], part, "instance"); !instance.is_null())
+            step.instance = text(instance, part + ".instance");
+        const nlohmann::json& changes = member(steps[s], part, "changes");
+        if (!changes.is_object()) refuse(part + ".changes", "not an object");
+        for (const auto& [column, changed] : changes.items()) {
+            const std::string name = cleaned(column);
+            if (!known.contains(name)) refuse(part + ".changes", "'" + name + "' is none of the columns");
+            step.changes[name] = text(changed, part + ".changes." + name);
+        }
+    }
+    if (const nlohmann::json& loop_at = member(value, "", "loop_at"); !loop_at.is_null()) {
+        if (!loop_at.is_number_integer() || loop_at.get<long long>() < 0 ||
+            loop_at.get<unsigned long long>() >= trace.steps.size())
+            refuse(".loop_at", "not a step of the trace");
+        trace.loop_at = loop_at.get<std::size_t>();
+    }
+    const nlohmann::json& cut_short = member(value, "", "cut_short");
+    if (!cut_short.is_boolean()) refuse(".cut_short", "not true or false");
+    trace.cut_short = cut_short.get<bool>();
+    return trace;
 }
 
 }  // namespace ruvello::check

@@ -46,7 +46,14 @@ Trace read_trace(std::string_view text);
 // value, as the first does. Every name and value is printable.
 std::string trace_table(const Trace& trace, std::size_t rows = 24);
 
-// {"steps": [{"process": k or null, "changes": {column: value}}], "loop_at"}.
+// {"columns": [...], "steps": [{"process": k or null, "instance": "p[k]" or
+// null, "changes": {column: value}}], "loop_at": s or null, "cut_short"}.
 nlohmann::json trace_json(const Trace& trace);
+
+// The trace of trace_json, from an untrusted document of `n` processes:
+// names and values made printable and bounded as read_trace makes them.
+// Throws std::invalid_argument naming the part that is wrong as it goes on
+// the trace's own name (".steps[2].process: not a process of 1 .. 3").
+Trace trace_from_json(const nlohmann::json& value, int n);
 
 }  // namespace ruvello::check

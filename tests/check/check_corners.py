@@ -253,6 +253,10 @@ def counterexamples():
           in table, "a false safety property: %s" % table)
 
 
+def first_counterexample(document):
+    return next(v["counterexample"] for v in document["verdicts"] if v["counterexample"])
+
+
 def report():
     need_nusmv()
     write("m.in", MUTEX)
@@ -277,6 +281,13 @@ def report():
         (lambda d: d.update(verdicts=[v for v in d["verdicts"] if v["n"] != 3]), "runs[0]"),
         (lambda d: d["verdicts"][0].update(processes=[1, 1]), "verdicts[0].processes[1]"),
         (lambda d: d["every_n"].append(dict(d["every_n"][0], verdict="undecided", reason="?")), "every_n[2].verdict"),
+        # and a counterexample with a process its N has not, a column it has
+        # not, or a loop after its last step
+        (lambda d: first_counterexample(d)["steps"][1].update(process=4),
+         "counterexample.steps[1].process: not a process of 1 .. 3"),
+        (lambda d: first_counterexample(d)["steps"][0]["changes"].update({"x\x1b[2J": "1"}),
+         "counterexample.steps[0].changes: 'x\\033[2J' is none of the columns"),
+        (lambda d: first_counterexample(d).update(loop_at=99), "counterexample.loop_at"),
     ]
     for number, (spoil, field) in enumerate(bad):
         spoilt = json.loads(json.dumps(document))
@@ -288,7 +299,8 @@ def report():
               "a document with a bad %s: %d %s" % (field, result.returncode, said))
     # Two documents that disagree about one N and line: an error naming both.
     flipped = json.loads(json.dumps(document))
-    next(v for v in flipped["verdicts"] if v["line"] == 13 and v["processes"] == [1, 3])["verdict"] = "true"
+    next(v for v in flipped["verdicts"] if v["line"] == 13 and v["processes"] == [1, 3]).update(verdict="true",
+                                                                                          counterexample=None)
     write("flipped.json", json.dumps(flipped))
     result = run(["--report", "r3.json", "flipped.json"])
     said = result.stderr.decode()
@@ -313,10 +325,13 @@ def report():
           "a document without a digest: %d %s %s" % (result.returncode, result.stdout, result.stderr))
     # Documents that agree merge into the sweep's table.
     write("m.in", MUTEX)
-    whole = run(["--check", "-p", "2..3", "-f", "m.in", "--json", "whole.json", "--no-counterexamples"]).stdout
-    merged = run(["--report", "r3.json", "r2.json", "r3.json"])
+    whole = run(["--check", "-p", "2..3", "-f", "m.in", "--json", "whole.json"]).stdout
+    merged = run(["--report", "r3.json", "r2.json", "r3.json", "--junit", "merged.xml"])
     timeless = lambda table: re.sub(rb"\n       seconds [^\n]*", b"", table)
     check(merged.returncode == 1 and timeless(merged.stdout) == timeless(whole), "the merged table: %s" % merged.stdout)
+    # The counterexample under the table is on the CI page's failure too.
+    junit = open("merged.xml").read()
+    check('<failure message="the property is false">  step  moved  state[1]' in junit, "the JUnit failure: %s" % junit)
     # A warned property keeps its reason, and only it loses its verdicts.
     write("w.in", ATTRIBUTION[4][0])
     checked = run(["--check", "-p", "2..3", "-f", "w.in", "--json", "w.json"])

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using ruvello::check::read_trace;
+using ruvello::check::trace_from_json;
 using ruvello::check::trace_json;
 using ruvello::check::trace_table;
 const fs::path cases = fs::path(RUVELLO_SOURCE_DIR) / "tests" / "check" / "trace";
@@ -62,6 +64,9 @@ TEST(TraceTable, TheProcessThatMovedAndTheLoopAsTheyAreData) {
     EXPECT_EQ(json["steps"][0]["process"], nullptr);
     EXPECT_EQ(json["steps"][3]["process"], 2);
     EXPECT_EQ(json["steps"][3]["changes"], (nlohmann::json{{"state[2]", "critical"}, {"busy", "TRUE"}}));
+    // A report read back from the document shows the same table.
+    EXPECT_EQ(trace_table(trace_from_json(json, 2)), trace_table(trace));
+    EXPECT_THROW(static_cast<void>(trace_from_json(json, 1)), std::invalid_argument);  // process 2 of N = 1
 }
 
 TEST(TraceTable, AVariableOfAProcessInstanceIsThatProcesssColumn) {
