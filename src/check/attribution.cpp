@@ -12,10 +12,10 @@ namespace {
 // Why the translation's properties are not each listed once for each
 // instance of its module, or nothing.
 std::optional<std::string> listed_wrongly(const NamedTranslation& named, const std::vector<std::size_t>& times_listed,
-                                          const std::vector<std::size_t>& untold) {
+                                          const std::vector<std::size_t>& untold, const std::set<std::size_t>& left_out) {
     for (std::size_t i = 0; i < named.properties.size(); ++i) {
         const NamedProperty& property = named.properties[i];
-        if (std::find(untold.begin(), untold.end(), i) != untold.end()) continue;
+        if (std::find(untold.begin(), untold.end(), i) != untold.end() || left_out.contains(i)) continue;
         const std::size_t instances = named.instance_count(property.module);
         if (times_listed[i] < instances)
             return "the checker did not list the property of line " + std::to_string(property.line) +
@@ -30,7 +30,8 @@ std::optional<std::string> listed_wrongly(const NamedTranslation& named, const s
 
 }  // namespace
 
-Attribution attribute(const NamedTranslation& named, const std::vector<ListedProperty>& listing) {
+Attribution attribute(const NamedTranslation& named, const std::vector<ListedProperty>& listing,
+                      const std::set<std::size_t>& left_out) {
     Attribution attribution;
     std::map<std::string, std::vector<std::size_t>> psl_of_module;
     for (std::size_t i = 0; i < named.properties.size(); ++i)
@@ -57,7 +58,7 @@ Attribution attribute(const NamedTranslation& named, const std::vector<ListedPro
         ++times_listed[found->property];
         attribution.entries.push_back({listed, found->property, std::move(found->path)});
     }
-    attribution.problem = listed_wrongly(named, times_listed, attribution.untold);
+    attribution.problem = listed_wrongly(named, times_listed, attribution.untold, left_out);
     return attribution;
 }
 

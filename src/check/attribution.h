@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,8 @@ struct Attribution {
 // the module of its instance, and whether every property that the model
 // has is listed once for each instance of its module. NuSMV gives PSL
 // properties no name: one is told by its instance, when it is the only one
-// of its module.
-Attribution attribute(const NamedTranslation& named, const std::vector<ListedProperty>& listing);
+// of its module. The properties `left_out` of the file are not looked for.
+Attribution attribute(const NamedTranslation& named, const std::vector<ListedProperty>& listing,
+                      const std::set<std::size_t>& left_out = {});
 
 }  // namespace ruvello::check

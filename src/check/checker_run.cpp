@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <regex>
+#include <set>
 
 #include "platform/files.h"
+#include "platform/streams.h"
+#include "textops/textops.h"
 
 namespace ruvello::check {
 
@@ -86,13 +89,13 @@ bool CheckerRun::asks_for_counterexamples(Stage stage) const {
     return setup_->counterexamples && !setup_->traces && stage != Stage::listing;
 }
 
-void CheckerRun::start_stage(Stage stage, const Translation& translation, Clock::time_point now) {
+void CheckerRun::start_stage(Stage stage, Clock::time_point now) {
     stage_ = stage;
     stage_started_ = now;
     stop_sent_.reset();
     // The checker runs in the private folder and is given names there that
     // its command reader and its options take as they are.
-    const std::string model = "./" + translation.file;
+    const std::string model = "./" + model_file_;
     ChildCommand child{setup_->program, {}, stage_path(".out"), stage_path(".err"), setup_->folder};
     if (stage == Stage::listing) {
         child.args.push_back("-lp");
@@ -113,24 +116,91 @@ void CheckerRun::start_stage(Stage stage, const Translation& translation, Clock:
 }
 
 // What NuSMV said, about the model's lines, or how it ended.
-std::string CheckerRun::how_it_ended(const ChildEnd& end, const Translation& translation,
-                                     const std::string& model) const {
-    std::string said = read_error(CheckerFile(stage_path(".err")).source());
+std::string CheckerRun::how_it_ended(const ChildEnd& end, const std::string& model) const {
+    const std::string said = read_error(CheckerFile(stage_path(".err")).source());
     if (said.empty()) return how_the_checker_ended(end);
-    said = with_model_named(std::move(said), translation.file, model);
-    // NuSMV places an error in a property at the line of its keyword.
-    static const std::regex at_line(R"(: line ([0-9]+)\b)");
-    std::smatch line;
-    if (said.find("Property") != std::string::npos && std::regex_search(said, line, at_line)) {
-        const std::size_t number = std::stoul(line[1].str());
-        for (const NamedProperty& property : translation.named.properties)
-            if (property.keyword_line == number && property.line != number) {
-                said += "\n(line " + line[1].str() + " is the keyword of the property of line " +
-                        std::to_string(property.line) + ")";
-                break;
-            }
+    return with_model_named(said, model_file_, model);
+}
+
+bool CheckerRun::start(const Translation& translation, Results& results, Clock::time_point now) {
+    model_file_ = translation.file;
+    for (const GivenWarning& given : translation.warnings) {
+        if (given.kind != "process beyond N") continue;
+        const std::string why = "line " + std::to_string(given.line) + ": " + given.message;
+        const auto& properties = translation.named.properties;
+        const auto property = std::find_if(properties.begin(), properties.end(), [&](const NamedProperty& each) {
+            return !each.stand_in && each.keyword_line <= given.line && given.line <= each.last_line;
+        });
+        // Elsewhere than in a property, NuSMV rejects the whole model.
+        if (property == properties.end()) return fail(results.runs[column_], Outcome::error, why);
+        reject(*property, why, translation);
     }
-    return said;
+    if (!rejected_.empty()) write_without_rejected(translation);
+    start_stage(Stage::listing, now);
+    return true;
+}
+
+void CheckerRun::reject(const NamedProperty& property, const std::string& why, const Translation& translation) {
+    rejected_.emplace(property.line, why);
+    for (const NamedProperty& other : translation.named.properties)
+        if (other.line != property.line && other.keyword_line <= property.last_line &&
+            property.keyword_line <= other.last_line)
+            rejected_.emplace(other.line, "line " + std::to_string(other.line) + ": left out with the property of line " +
+                                              std::to_string(property.line) + ", which shares its lines");
+}
+
+// The property that NuSMV's complaint is about, by its line: NuSMV prints
+// the formula as it read it, with the line of the formula, or for a name it
+// does not know with the line of the first property's keyword in the
+// module. The property is the first from that line on whose formula reads
+// every name NuSMV printed; without a formula, the one at that line.
+std::optional<std::size_t> CheckerRun::complained_of(const std::string& said, const Translation& translation) const {
+    static const std::regex at_line(R"(line ([0-9]+) ?:)");
+    static const std::regex formula(R"(Property \"([^\"]*)\")");
+    std::smatch line;
+    if (said.find("Property") == std::string::npos || !std::regex_search(said, line, at_line)) return std::nullopt;
+    const std::size_t number = std::stoul(line[1].str());
+    std::smatch printed;
+    const bool has_formula = std::regex_search(said, printed, formula);
+    std::set<std::string> names;
+    if (has_formula) for_each_identifier(printed[1].str(), [&](std::string_view name) { names.emplace(name); });
+    for (const NamedProperty& property : translation.named.properties) {
+        if (property.stand_in || rejected_.contains(property.line) || property.last_line < number) continue;
+        if (has_formula ? std::includes(property.names.begin(), property.names.end(), names.begin(), names.end())
+                        : property.keyword_line <= number)
+            return property.line;
+    }
+    return std::nullopt;
+}
+
+// The translation with the lines of each rejected property left blank, so
+// that NuSMV names the lines of the others as before.
+void CheckerRun::write_without_rejected(const Translation& translation) {
+    std::vector<std::pair<std::size_t, std::size_t>> blanked;
+    for (const NamedProperty& property : translation.named.properties)
+        if (rejected_.contains(property.line)) blanked.emplace_back(property.keyword_line, property.last_line);
+    model_file_ = stage_file(Stage::listing, ".without-rejected.smv");
+    CheckerFile original(setup_->in_folder(translation.file));
+    LineReader lines(original.source());
+    const std::string path = setup_->in_folder(model_file_);
+    OutputFile file = OutputFile::create(path, textops::printable(path));
+    FileSink sink(file.fd(), "'" + textops::printable(path) + "'");
+    OutputBuffer out(sink);
+    std::size_t model_line = 0;
+    for (std::string_view line; lines.next_line(line);) {
+        if (const std::optional<std::size_t> marked = marker_line(line)) {
+            model_line = *marked;
+            out.put(line);
+            continue;
+        }
+        const bool left_out = std::any_of(blanked.begin(), blanked.end(), [&](const auto& range) {
+            return range.first <= model_line && model_line <= range.second;
+        });
+        ++model_line;
+        out.put(left_out ? "\n" : line);
+    }
+    out.flush();
+    file.commit();
 }
 
 bool CheckerRun::finish_stage(const ChildEnd& end, const Translation& translation, Results& results,
@@ -151,7 +221,24 @@ bool CheckerRun::finish_listing(const ChildEnd& end, const Translation& translat
     if (stop_sent_)
         return fail(run, Outcome::timeout,
                     "the checker did not list the properties within " + seconds_text(*setup_->timeout_seconds) + " s");
-    if (end.exit_status != 0) return fail(run, Outcome::error, how_it_ended(end, translation, results.model));
+    if (end.exit_status != 0) {
+        const std::string said = how_it_ended(end, results.model);
+        // One property that NuSMV cannot take costs the others nothing.
+        if (const std::optional<std::size_t> line = complained_of(said, translation)) {
+            const auto& properties = translation.named.properties;
+            const auto property = std::find_if(properties.begin(), properties.end(),
+                                               [&](const NamedProperty& each) { return each.line == *line; });
+            // NuSMV's first line, without the line it names, which may be another's.
+            static const std::regex where(R"( ?file .*: line [0-9]+ ?: ?)");
+            std::string complaint = std::regex_replace(said.substr(0, said.find('\n')), where, ": ");
+            if (complaint.starts_with(": ")) complaint.erase(0, 2);
+            reject(*property, "line " + std::to_string(*line) + ": NuSMV rejects the property: " + complaint, translation);
+            write_without_rejected(translation);
+            start_stage(Stage::listing, now);
+            return true;
+        }
+        return fail(run, Outcome::error, said);
+    }
     std::vector<ListedProperty> listing;
     try {
         // NuSMV lists each property with its formula once: a listing is
@@ -160,14 +247,17 @@ bool CheckerRun::finish_listing(const ChildEnd& end, const Translation& translat
     } catch (const UnreadableOutput& error) {
         return fail(run, Outcome::error, error.what());
     }
-    Attribution attribution = attribute(translation.named, listing);
+    std::set<std::size_t> left_out;
+    for (std::size_t i = 0; i < translation.named.properties.size(); ++i)
+        if (rejected_.contains(translation.named.properties[i].line)) left_out.insert(i);
+    Attribution attribution = attribute(translation.named, listing, left_out);
     if (attribution.problem) return fail(run, Outcome::error, *attribution.problem);
     listed_ = true;
     untold_ = std::move(attribution.untold);
     checked_ = std::move(attribution.entries);
     choose_checked(translation, results);
     if (checked_.empty()) return false;
-    start_stage(Stage::verdicts, translation, now);
+    start_stage(Stage::verdicts, now);
     return true;
 }
 
@@ -205,15 +295,15 @@ bool CheckerRun::finish_verdicts(const ChildEnd& end, const Translation& transla
         checked_.begin(), checked_.end(), [&](const Attributed& entry) { return !verdicts_.contains(entry.listed.index); }));
     if (end.exit_status != 0 || missing > 0)
         return fail(run, Outcome::error,
-                    how_it_ended(end, translation, results.model) +
+                    how_it_ended(end, results.model) +
                         (missing > 0 ? " (no verdict for " + std::to_string(missing) + " of the properties)" : ""));
     for (const int index : as_invariant_)
         if (verdicts_.at(index).verdict == Verdict::fails) recheck_.push_back(index);
     const bool some_false = std::any_of(verdicts_.begin(), verdicts_.end(),
                                         [](const auto& each) { return each.second.verdict == Verdict::fails; });
     // The counterexamples' run checks the invariants again as CTL too.
-    if (setup_->traces && some_false) start_stage(Stage::traces, translation, now);
-    else if (!recheck_.empty()) start_stage(Stage::recheck, translation, now);
+    if (setup_->traces && some_false) start_stage(Stage::traces, now);
+    else if (!recheck_.empty()) start_stage(Stage::recheck, now);
     else return false;
     return true;
 }
@@ -235,7 +325,7 @@ bool CheckerRun::finish_again(const ChildEnd& end, const Translation& translatio
     }
     if (stop_sent_) return fail(run, Outcome::timeout, setup_->why_stopped(out_of_budget_));
     if (stage_ == Stage::recheck && (end.exit_status != 0 || again.size() < recheck_.size()))
-        return fail(run, Outcome::error, how_it_ended(end, translation, results.model));
+        return fail(run, Outcome::error, how_it_ended(end, results.model));
     return false;
 }
 
@@ -283,9 +373,14 @@ void CheckerRun::stop_if_late(bool budget_spent, Clock::time_point now) {
 void CheckerRun::record_verdicts(const Translation& translation, Results& results) const {
     const Run& run = results.runs[column_];
     const Verdict missing = verdict_missing_in(run.outcome);
+    for (const NamedProperty& property : translation.named.properties)
+        if (!property.stand_in && rejected_.contains(property.line))
+            results.verdicts.push_back(
+                {n_, property.line, property.processes, std::nullopt, Verdict::error, std::nullopt, std::nullopt});
+    for (const auto& [line, why] : rejected_) add_note(results, why);
     if (!listed_) {
         for (const NamedProperty& property : translation.named.properties)
-            if (!property.stand_in)
+            if (!property.stand_in && !rejected_.contains(property.line))
                 results.verdicts.push_back(
                     {n_, property.line, property.processes, std::nullopt, missing, std::nullopt, std::nullopt});
         return;

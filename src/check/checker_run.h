@@ -28,8 +28,10 @@ public:
     CheckerRun(std::size_t column, int n, const CheckerSetup& setup, Launcher& launcher, Clock::time_point now)
         : column_(column), n_(n), setup_(&setup), launcher_(&launcher), started_(now) {}
 
-    // Starts the listing of `translation`'s properties. Throws StartError.
-    void start(const Translation& translation, Clock::time_point now) { start_stage(Stage::listing, translation, now); }
+    // Starts the listing of `translation`'s properties, without those that
+    // name a process beyond N; whether it did: a process beyond N outside
+    // any property fails the run, in `results`. Throws StartError.
+    bool start(const Translation& translation, Results& results, Clock::time_point now);
     // After the stage's process ended with `end`: reads what it found into
     // `results` (the run of this N, the checker's version, notes) and starts
     // the next stage, if there is one; whether it did. Throws StartError.
@@ -55,7 +57,12 @@ public:
     void set_traces(std::map<int, std::string> traces) { traces_ = std::move(traces); }
 
 private:
-    void start_stage(Stage stage, const Translation& translation, Clock::time_point now);
+    void start_stage(Stage stage, Clock::time_point now);
+    // A property that NuSMV cannot take is left out of the file it reads,
+    // with every property on its lines, so that the others get verdicts.
+    void reject(const NamedProperty& property, const std::string& why, const Translation& translation);
+    std::optional<std::size_t> complained_of(const std::string& said, const Translation& translation) const;
+    void write_without_rejected(const Translation& translation);
     std::vector<Check> stage_checks(Stage stage) const;
     bool asks_for_counterexamples(Stage stage) const;
     bool finish_listing(const ChildEnd& end, const Translation& translation, Results& results, Clock::time_point now);
@@ -63,7 +70,7 @@ private:
     bool finish_verdicts(const ChildEnd& end, const Translation& translation, Results& results, Clock::time_point now);
     bool finish_again(const ChildEnd& end, const Translation& translation, Results& results);
     void keep_counterexamples(const std::map<int, CheckerVerdict>& found, const Translation& translation);
-    std::string how_it_ended(const ChildEnd& end, const Translation& translation, const std::string& model) const;
+    std::string how_it_ended(const ChildEnd& end, const std::string& model) const;
     // The name of the file of `stage` that ends with `what`, and the path of
     // that of the current stage.
     std::string stage_file(Stage stage, std::string_view what) const;
@@ -89,6 +96,8 @@ private:
     std::map<int, CheckerVerdict> traced_;
     std::map<int, std::string> traces_;  // the file of each false verdict's trace
     std::map<std::size_t, Counterexample> counterexamples_;  // by the property's line
+    std::string model_file_;  // the translation, or its copy without the rejected properties
+    std::map<std::size_t, std::string> rejected_;  // by the property's line: why it has no verdict
 };
 
 // What NuSMV said of `translation_file` with its name, and "./" and its

@@ -15,14 +15,6 @@ bool starts_section(std::string_view word) {
     return keyword && keyword->ends_named_property;
 }
 
-// The line of a marker "# 14 "m.in"", or nothing for any other line.
-std::optional<std::size_t> marker_line(std::string_view line) {
-    if (!line.starts_with("# ")) return std::nullopt;
-    std::size_t number = 0;
-    const auto [end, error] = std::from_chars(line.data() + 2, line.data() + line.size(), number);
-    if (error != std::errc() || end == line.data() + line.size() || *end != ' ') return std::nullopt;
-    return number;
-}
 
 std::optional<long long> whole_number(std::string_view text) {
     long long number = 0;
@@ -32,6 +24,14 @@ std::optional<long long> whole_number(std::string_view text) {
 }
 
 }  // namespace
+
+std::optional<std::size_t> marker_line(std::string_view line) {
+    if (!line.starts_with("# ")) return std::nullopt;
+    std::size_t number = 0;
+    const auto [end, error] = std::from_chars(line.data() + 2, line.data() + line.size(), number);
+    if (error != std::errc() || end == line.data() + line.size() || *end != ' ') return std::nullopt;
+    return number;
+}
 
 std::string name_prefix_for(std::string_view model) {
     // Only a name that starts "ruvello", some x and '_' can collide, and
@@ -133,6 +133,14 @@ void PropertyNamer::open_property() {
     named_.properties.back().last_line = line_number_;
 }
 
+// A word of the open property's formula: where it ends, and what it reads,
+// by which NuSMV's complaint about a formula is traced to its property.
+void PropertyNamer::read_formula_word(std::string_view word) {
+    NamedProperty& property = named_.properties[*open_property_];
+    property.last_line = line_number_;
+    if (starts_identifier(word.front()) && property.names.size() < 64) property.names.emplace(word);
+}
+
 bool PropertyNamer::take_expected_word(std::string_view word, std::size_t at) {
     switch (expecting_) {
     case Expecting::formula:
@@ -146,6 +154,7 @@ bool PropertyNamer::take_expected_word(std::string_view word, std::size_t at) {
             return true;
         }
         open_property();
+        read_formula_word(word);
         return true;
     case Expecting::name:
         if (starts_identifier(word.front())) {
@@ -194,7 +203,7 @@ void PropertyNamer::read_word(std::string_view word, std::size_t at) {
         return;
     }
     if (open_property_) {
-        named_.properties[*open_property_].last_line = line_number_;
+        read_formula_word(word);
         return;
     }
     if (in_declarations_) read_declaration_word(word);

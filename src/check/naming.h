@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,6 +28,7 @@ struct NamedProperty {
     std::string module;
     std::optional<std::vector<int>> processes;  // a FORALL instance's tuple
     bool stand_in = false;  // stands for a FORALL line without instances
+    std::set<std::string> names;  // the names its formula reads, at most 64
 };
 
 // A variable of a module whose type is another module: `a : watcher(x);`,
@@ -64,6 +66,10 @@ struct NamedTranslation {
 // one and `--` starts a comment only where no identifier goes on.
 inline constexpr auto& starts_identifier = smv::starts_name;
 inline constexpr auto& continues_identifier = smv::continues_listed_name;
+
+// The model's line that a marker line of the translation, "# 14 "m.in"",
+// gives the line after it; nothing for any other line.
+std::optional<std::size_t> marker_line(std::string_view line);
 
 // Calls `each` with every identifier of `text`, in order.
 template <typename Each>
@@ -106,6 +112,7 @@ private:
     bool take_expected_word(std::string_view word, std::size_t at);
     void start_property(std::size_t at, bool named);
     void open_property();
+    void read_formula_word(std::string_view word);
     void start_declaration();
     void read_declaration_word(std::string_view word);
     void decode_instance_name(NamedProperty& property) const;

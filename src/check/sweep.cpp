@@ -191,7 +191,10 @@ void Sweep::start_run(std::size_t column) {
     CheckerRun run(column, translation.n, setup_, children_, Clock::now());
     results_.runs[column].outcome = Outcome::done;
     try {
-        run.start(translation, Clock::now());
+        if (!run.start(translation, results_, Clock::now())) {
+            run.record_verdicts(translation, results_);
+            return;
+        }
     } catch (const StartError& error) {
         if (!checker_started_) throw CheckerMissing(no_checker_message(checker_, error.reason));
         results_.runs[column].outcome = Outcome::error;

@@ -50,9 +50,10 @@ struct TranslationFile {
 };
 
 // Warnings that leave the translation stating what the model states: a
-// FORALL with more processes than N has nothing to state at that N.
+// FORALL with more processes than N has nothing to state at that N. A
+// process beyond N is an error of its property, or of the whole N.
 bool costs_no_verdict(std::string_view kind) {
-    return kind == "many instances" || kind == "too few processes for FORALL";
+    return kind == "many instances" || kind == "too few processes for FORALL" || kind == "process beyond N";
 }
 
 }  // namespace

@@ -223,6 +223,7 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
         // A comment or an unended statement takes in the lines below it,
         // among them a header whose keyword is misspelt.
         if (line_words.size() == line.size()) check_keyword_spelling(line);
+        check_process_numbers(line);
         marks = marks_of(line);
         may_hold_proc |= marks.capital_p;
         holds_bracket |= marks.bracket;

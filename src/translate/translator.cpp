@@ -1,6 +1,7 @@
 #include "translate/translator.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "textops/textops.h"
 #include "translate/keyword_spelling.h"
@@ -89,6 +90,30 @@ bool Translator::check_keyword_spelling(std::string_view line) {
         warnings_.warn(input_.line_number(), "keyword misspelt",
                        excerpt(word) + " is not a keyword; did you mean " + std::string(*keyword) + "?");
     return keyword.has_value();
+}
+
+// x[K], with K a number, names process K of a variable declared x[Proc]:
+// a translation for N below K has no such variable, and NuSMV rejects the
+// whole model for it.
+void Translator::check_process_numbers(std::string_view line) {
+    if (module_.indexed_names.empty()) return;
+    for (std::size_t open = line.find('['); open != std::string_view::npos; open = line.find('[', open + 1)) {
+        std::size_t start = open;
+        while (start > 0 && smv::is_word_char(line[start - 1])) --start;
+        const std::size_t close = line.find(']', open);
+        if (start == open || close == std::string_view::npos || !in_code(line, open)) continue;
+        const std::string_view name = line.substr(start, open - start);
+        if (!textops::contains(module_.indexed_names, "\n" + std::string(name) + "\n")) continue;
+        const std::string_view digits = textops::rtrim(textops::ltrim(line.substr(open + 1, close - open - 1)));
+        long long process = 0;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), process);
+        if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+            process <= settings_.process_count)
+            continue;
+        warnings_.warn(input_.line_number(), "process beyond N",
+                       excerpt(std::string(name) + "[" + std::string(digits) + "]") + " names process " +
+                           std::string(digits) + ", but N = " + std::to_string(settings_.process_count));
+    }
 }
 
 // Every module gets its own DEFINE of N: one of the module's own, or one
@@ -232,6 +257,7 @@ void Translator::translate_line(std::string_view line) {
     // A misspelt header was meant to end the property above it, which is
     // told rather than that the property goes on.
     if (words.size() == line.size() && check_keyword_spelling(line)) module_.in_section.forall_line = 0;
+    check_process_numbers(line);
     switch (module_.section) {
     case Section::module:
         check_copied_code(line, input_.line_number(), forall_not_translated);

@@ -284,6 +284,8 @@ private:
     void check_statement_line(std::string_view words, std::size_t line_number);
     // A word at the start of a line that is a keyword misspelt.
     bool check_keyword_spelling(std::string_view line);
+    // x[K] for a process K beyond N.
+    void check_process_numbers(std::string_view line);
     void check_names_around_proc(const Statement& statement,
                                  const std::vector<std::string_view>& parts);
     void check_computed_indices(const Statement& statement,

@@ -476,14 +476,21 @@ def first_run():
         check(run(["-p", "2", "-f", name, "-o", "-"]).stdout.endswith(model[-6:].encode()),
               "%s: the translation alone changed its end" % name)
     # A model NuSMV rejects: the message once for every N, at the model's line;
-    # a property's error, which NuSMV gives at its keyword's line, names the property.
+    # a property NuSMV rejects is named, once for every N, without the line
+    # of its keyword that NuSMV gives.
     write("bad.in", "MODULE main\nVAR\n  s[Proc] : {idle, busy};\nASSIGN\n  init(s[Proc]) := idle;\n"
                     "SPEC\n  AG (s[1] = gone)\n")
     result = run(["--check", "-p", "2..4", "-f", "bad.in"])
     table = result.stdout.decode()
     check(result.returncode == 3 and table.count("undefined identifier") == 1 and
-          "N = 2..4: error: TYPE ERROR file bad.in: line 6" in table and
-          "(line 6 is the keyword of the property of line 7)" in table, "a model NuSMV rejects: %s" % table)
+          "line 7: NuSMV rejects the property: TYPE ERROR: undefined identifier 'gone'" in table and
+          re.search(r"AG \(s\[1\] = gone\) +error +error +error", table), "a property NuSMV rejects: %s" % table)
+    write("bad.in", "MODULE main\nVAR\n  s[Proc] : {idle, busy};\nASSIGN\n  init(s[Proc]) := idle;\n"
+                    "  next(s[Proc]) := gone;\nSPEC\n  AG (s[1] = idle)\n")
+    result = run(["--check", "-p", "2..4", "-f", "bad.in"])
+    table = result.stdout.decode()
+    check(result.returncode == 3 and table.count("undefined") == 1 and
+          'N = 2..4: error: file bad.in: line 6: "gone" undefined' in table, "a model NuSMV rejects: %s" % table)
     # The same in a folder named as the translation for N = 2 is: the model's
     # name, put in place of the translation's in NuSMV's message, holds it.
     # The signals a check waits for are held back: only SIGKILL ends a loop.
@@ -497,7 +504,7 @@ def first_run():
         sweep.kill()
         out, _ = sweep.communicate()
     table = out.decode()
-    check(sweep.returncode == 3 and "N = 2: error: TYPE ERROR file bad.2.smv/bad.in: line 6" in table,
+    check(sweep.returncode == 3 and 'N = 2: error: file bad.2.smv/bad.in: line 6: "gone" undefined' in table,
           "a model whose name holds its translation's: %d %s" % (sweep.returncode, table))
 
 

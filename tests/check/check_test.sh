@@ -151,6 +151,12 @@ expect 1 -- "$ruvello" --check -p 1..3 -f mixed.in
 timeless out | diff "$source/tests/check/mixed.p1-3.table" - || fail "mixed.in: the table differs"
 diff "$source/tests/check/mixed.p1-3.err" err || fail "mixed.in: the warnings differ"
 
+# A property NuSMV cannot take, or one naming a process beyond N, is an
+# error of its own, with its reason; the others get their verdicts.
+expect 1 -- "$ruvello" --check -p 2..4 -f pinned.in
+timeless out | diff "$source/tests/check/pinned.p2-4.table" - || fail "pinned.in: the table differs"
+diff "$source/tests/check/pinned.p2-4.err" err || fail "pinned.in: the warnings differ"
+
 # NuSMV's message names the model's line; a timeout keeps what it found.
 printf 'MODULE main\nVAR\n  s[Proc] : boolean;\nASSIGN\n  init(s[Proc]) := FALSE;\n  next(s[Proc]) := undefined_thing;\nSPEC\n  FORALL (i) AG !s[i]\n' >bad.in
 expect 3 'N = 2: error: file bad.in: line 6: "undefined_thing" undefined' -- "$ruvello" --check -p 2 -f bad.in
@@ -177,8 +183,8 @@ EOF
 done
 
 # A sweep spread over processes (or machines) and merged gives the same
-# table; the documents carry no counterexample to show under it.
-"$ruvello" --check -p 2..4 -f priority_mutex.in --no-counterexamples >whole || true
+# table, with the counterexamples the documents carry under it.
+"$ruvello" --check -p 2..4 -f priority_mutex.in >whole || true
 if command -v parallel >/dev/null; then
     parallel --will-cite "$ruvello" --check -p {} --json r{}.json -f priority_mutex.in ::: 2 3 4 >/dev/null || true
     expect 1 -- "$ruvello" --report r4.json r2.json r3.json

@@ -92,7 +92,7 @@ protected:
 
 TEST_F(CheckerRunTest, ListsChecksAndRechecksAnInvariantFoundFalseWithTheCTLChecker) {
     CheckerRun run(0, 2, setup, launcher, t0);
-    run.start(translation, t0);
+    run.start(translation, results, t0);
     ASSERT_EQ(launcher.started.size(), 1u);
     EXPECT_EQ(launcher.started[0].args, (std::vector<std::string>{"-lp", "-v", "0", "./m.2.smv"}));
     EXPECT_EQ(launcher.started[0].working_directory, folder.path());
@@ -138,7 +138,7 @@ TEST_F(CheckerRunTest, FailsTheRunOfItsNWithWhatWentWrongAndLeavesItsPropertiesW
         results.runs[0] = {2, Outcome::done, 0, std::nullopt, std::nullopt, std::nullopt};
         results.verdicts.clear();
         CheckerRun run(0, 2, setup, launcher, t0);
-        run.start(translation, t0);
+        run.start(translation, results, t0);
         bool goes_on = finish(run, each.listing_output.empty() ? listing() : each.listing_output, each.listing_status);
         if (goes_on) goes_on = finish(run, each.verdicts_output);
         EXPECT_FALSE(goes_on) << each.what;
@@ -152,7 +152,7 @@ TEST_F(CheckerRunTest, FailsTheRunOfItsNWithWhatWentWrongAndLeavesItsPropertiesW
 
 TEST_F(CheckerRunTest, StopsAStagePastItsTimeoutThenKillsItAndSaysWhy) {
     CheckerRun run(0, 2, setup, launcher, t0);
-    run.start(translation, t0);
+    run.start(translation, results, t0);
     ASSERT_TRUE(finish(run, listing(), 0, 10s));  // the verdicts start at 10 s
     run.stop_if_late(false, t0 + 14s);
     EXPECT_TRUE(launcher.stops.empty());
@@ -169,7 +169,7 @@ TEST_F(CheckerRunTest, StopsAStagePastItsTimeoutThenKillsItAndSaysWhy) {
 TEST_F(CheckerRunTest, StopsEveryStageWhenTheBudgetIsSpent) {
     setup.budget_seconds = 60;
     CheckerRun run(0, 2, setup, launcher, t0);
-    run.start(translation, t0);
+    run.start(translation, results, t0);
     run.stop_if_late(true, t0 + 1s);
     EXPECT_EQ(launcher.stops.size(), 1u);
     EXPECT_FALSE(finish(run, listing(), 0, 2s));
