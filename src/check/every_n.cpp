@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "check/checker.h"
 #include "check/report.h"
@@ -17,6 +18,52 @@ bool gave(const std::map<std::string, Verdict>& verdicts, const std::string& nam
     return found != verdicts.end() && found->second == verdict;
 }
 
+// What a counter counts: the values of a process's variables, and the
+// shared variables that name it.
+std::string counted_state(const counted::Counter& counter) {
+    std::string text;
+    const auto add = [&](const std::string& part) { text += (text.empty() ? "" : " & ") + part; };
+    for (const auto& [variable, value] : counter.per_process) add(variable + " = " + value);
+    for (const auto& [variable, value] : counter.own) add(variable + " = " + value);
+    for (const std::string& holder : counter.holders) add("holding " + holder);
+    return text.empty() ? "any state" : text;
+}
+
+// A counterexample of the counted model as a person reads it: a line per
+// step with how many processes are in each local state ("2 or more" at the
+// bound) and the shared values; a long one keeps its first and last steps.
+std::vector<std::string> counted_steps(const Trace& trace, const counted::CountedModel& counted) {
+    std::set<std::string> counters;
+    for (const counted::Counter& counter : counted.counters) counters.insert(counter.name);
+    std::map<std::string, std::string> values;
+    std::vector<std::string> lines;
+    constexpr std::size_t first = 4, last = 6;
+    const std::size_t count = trace.steps.size();
+    for (std::size_t s = 0; s < count; ++s) {
+        for (const auto& [column, value] : trace.steps[s].changes) values[column] = value;
+        if (count > first + last + 1 && s == first)
+            lines.push_back("  ... " + std::to_string(count - first - last) + " steps left out");
+        if (count > first + last + 1 && s >= first && s < count - last) continue;
+        std::string processes, shared;
+        for (const counted::Counter& counter : counted.counters) {
+            const auto value = values.find(counter.name);
+            if (value == values.end() || value->second == "0") continue;
+            const std::string how_many =
+                value->second == std::to_string(counted.bound) ? value->second + " or more" : value->second;
+            processes += (processes.empty() ? "" : ", ") + how_many + " at " + counted_state(counter);
+        }
+        // The shared values, but for the counted model's own DEFINE.
+        for (const auto& [column, value] : values)
+            if (!counters.contains(column) && column != counted.enabled)
+                shared += (shared.empty() ? "" : ", ") + column + " = " + value;
+        std::string line = "  step " + std::to_string(s) + ": " + (processes.empty() ? "no process" : processes);
+        if (!shared.empty()) line += "; " + shared;
+        if (trace.loop_at == s) line += "  (the loop starts here)";
+        lines.push_back(std::move(line));
+    }
+    return lines;
+}
+
 }  // namespace
 
 void EveryNCheck::check() {
@@ -25,7 +72,7 @@ void EveryNCheck::check() {
     // Counting a large model takes seconds: an ending signal stops it.
     const counted::Checkpoint stop_when_asked = [] { stop_if_signalled(true); };
     const counted::CountedModel counted = counted::count_model(model_.text, 0, stop_when_asked);
-    for (const counted::PropertyGoal& goal : counted.goals) abstractions_.push_back({goal, false, goal.reason});
+    for (const counted::PropertyGoal& goal : counted.goals) abstractions_.push_back({goal, false, goal.reason, {}});
     std::string failure;
     std::map<std::string, Verdict> verdicts = prove(counted, setup_.stem + ".every.smv", failure);
     const auto unproved = [&] {
@@ -36,14 +83,21 @@ void EveryNCheck::check() {
     const int bound = counted.bound;
     if (failure.empty() && unproved()) {
         const counted::CountedModel wider = counted::count_model(model_.text, bound + 1, stop_when_asked);
-        std::map<std::string, Verdict> again =
-            prove(wider, setup_.stem + ".every.m" + std::to_string(bound + 1) + ".smv", failure);
+        const std::string file = setup_.stem + ".every.m" + std::to_string(bound + 1) + ".smv";
+        std::map<std::string, Trace> traces;
+        std::map<std::string, Verdict> again = prove(wider, file, failure, &traces);
         // One model gives the same goals in the same order whatever the bound.
         for (std::size_t i = 0; i < abstractions_.size() && i < wider.goals.size(); ++i) {
             const counted::PropertyGoal& goal = wider.goals[i];
-            const Abstraction& each = abstractions_[i];
-            if (goal.line == each.goal.line && goal.invariant && each.goal.invariant && gave(again, *goal.invariant, Verdict::holds))
-                verdicts[*each.goal.invariant] = Verdict::holds;
+            Abstraction& each = abstractions_[i];
+            if (goal.line != each.goal.line || !goal.invariant || !each.goal.invariant) continue;
+            if (gave(again, *goal.invariant, Verdict::holds)) verdicts[*each.goal.invariant] = Verdict::holds;
+            if (const auto trace = traces.find(*goal.invariant); trace != traces.end()) {
+                each.counterexample = counted_steps(trace->second, wider);
+                each.counterexample.push_back(
+                    "  To look further: a larger run (-p 2..K) may find it false at some N; --keep DIR keeps the "
+                    "counted model as " + file + ", where a comment names what each counter counts.");
+            }
         }
     }
     take_verdicts(verdicts, bound, failure);
@@ -72,7 +126,7 @@ std::optional<double> EveryNCheck::budget_left() const {
 }
 
 std::map<std::string, Verdict> EveryNCheck::prove(const counted::CountedModel& counted, const std::string& file,
-                                                      std::string& failure) {
+                                                      std::string& failure, std::map<std::string, Trace>* traces) {
     std::vector<Check> checks;
     std::set<std::string> names;
     for (const counted::PropertyGoal& goal : counted.goals)
@@ -100,7 +154,7 @@ std::map<std::string, Verdict> EveryNCheck::prove(const counted::CountedModel& c
     const bool within_budget = left < setup_.timeout_seconds.value_or(60);
     const double limit = within_budget ? left : setup_.timeout_seconds.value_or(60);
     bool stopped = false;
-    const ChildEnd end = run_checker(file, limit, stopped);
+    const ChildEnd end = run_checker(file, limit, stopped, traces != nullptr);
     VerdictsRead read = read_verdicts(CheckerFile(setup_.in_folder(file + ".out")).source(), false);
     if (stopped && within_budget)
         failure = "the budget of " + duration_text(*setup_.budget_seconds) +
@@ -112,12 +166,30 @@ std::map<std::string, Verdict> EveryNCheck::prove(const counted::CountedModel& c
     if (!failure.empty()) return {};
     std::map<std::string, Verdict> verdicts;
     for (const auto& [name, verdict] : read.verdicts) verdicts[name] = verdict.verdict;
+    if (traces) {
+        // The output is read once, from its start on.
+        std::vector<std::pair<std::uint64_t, std::string>> false_ones;
+        for (const auto& [name, verdict] : read.verdicts)
+            if (verdict.verdict == Verdict::fails) false_ones.emplace_back(verdict.text_start, name);
+        std::sort(false_ones.begin(), false_ones.end());
+        CheckerFile output(setup_.in_folder(file + ".out"));
+        OutputCopier copier(output.source());
+        constexpr std::uint64_t most = std::uint64_t{1} << 20;  // more than is shown
+        for (const auto& [start, name] : false_ones) {
+            StringSink text;
+            const CheckerVerdict& verdict = read.verdicts.at(name);
+            copier.copy(start, std::min(verdict.text_end, start + most), text);
+            if (Trace trace = read_trace(text.text()); !trace.steps.empty()) traces->emplace(name, std::move(trace));
+        }
+    }
     return verdicts;
 }
 
-ChildEnd EveryNCheck::run_checker(const std::string& file, double limit, bool& stopped) {
+ChildEnd EveryNCheck::run_checker(const std::string& file, double limit, bool& stopped, bool counterexamples) {
     ChildCommand child{setup_.program, reference_options, setup_.in_folder(file + ".out"),
                        setup_.in_folder(file + ".err"), setup_.folder};
+    // Counterexamples are what -dcx leaves out.
+    if (counterexamples) std::erase(child.args, "-dcx");
     child.args.insert(child.args.end(), setup_.options.begin(), setup_.options.end());
     child.args.push_back("-source");
     child.args.push_back("./" + file + ".script");
@@ -164,6 +236,7 @@ void EveryNCheck::decide(const std::map<std::size_t, Property>& rows, Results& r
         if (!rows.contains(line)) continue;
         EveryN decided = with_finite_verdicts(
             each.proved ? EveryN{line, Decision::holds, std::nullopt} : EveryN{line, Decision::undecided, each.reason}, results.verdicts);
+        if (decided.verdict == Decision::undecided) decided.counterexample = each.counterexample;
         if (each.proved && decided.verdict == Decision::fails)
             add_note(results, "line " + std::to_string(line) + ": the counted model holds it for every N, but a finite N "
                               "finds it false: that is a fault of ruvello's, please report it");

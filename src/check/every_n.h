@@ -12,6 +12,7 @@
 
 #include "check/checker.h"
 #include "check/results.h"
+#include "check/trace_table.h"
 #include "check/workspace.h"
 #include "counted/counted.h"
 
@@ -45,14 +46,16 @@ private:
         counted::PropertyGoal goal;
         bool proved = false;
         std::optional<std::string> reason;
+        std::vector<std::string> counterexample;
     };
     // The verdict of each decided goal of `counted`, by its invariant's
-    // name; `failure` says why there are none.
+    // name; `failure` says why there are none. With `traces`, the
+    // counterexample of each invariant found false, by its name.
     std::map<std::string, Verdict> prove(const counted::CountedModel& counted, const std::string& file,
-                                             std::string& failure);
+                                             std::string& failure, std::map<std::string, Trace>* traces = nullptr);
     // Runs the checker on `file` of the private folder, for at most `limit`
     // seconds; how it ended, and whether it was stopped.
-    ChildEnd run_checker(const std::string& file, double limit, bool& stopped);
+    ChildEnd run_checker(const std::string& file, double limit, bool& stopped, bool counterexamples);
     // Why the run of `file` that ended with `end`, having printed `read`,
     // proves nothing of the invariants `names`, or nothing.
     std::optional<std::string> why_no_proof(const std::string& file, const ChildEnd& end,

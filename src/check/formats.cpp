@@ -383,7 +383,8 @@ std::string to_json(const Results& results) {
         document["every_n"].push_back({{"line", each.line},
                                        {"verdict", text_of(each.verdict)},
                                        {"reason", or_null(each.reason)},
-                                       {"method", each.method}});
+                                       {"method", each.method},
+                                       {"counterexample", each.counterexample.empty() ? json(nullptr) : json(each.counterexample)}});
     document["warnings"] = json::array();
     for (const CostlyWarning& warning : results.warnings)
         document["warnings"].push_back(
@@ -475,6 +476,14 @@ EveryN read_every_n(const Reader& read, const json& each, const std::string& fie
     decided.verdict = read.value_of(read.at(each, field, "verdict"), field + ".verdict", every_decision);
     decided.reason = read.text_or_null(read.at(each, field, "reason"), field + ".reason");
     decided.method = read.one_of(read.at(each, field, "method"), field + ".method", {"counter abstraction"});
+    // Documents of earlier versions have no counterexample of the counted model.
+    if (const auto found = each.find("counterexample"); found != each.end() && !found->is_null()) {
+        if (decided.verdict != Decision::undecided) read.refuse(field + ".counterexample", "a decided row has none");
+        const json& lines = read.array(*found, field + ".counterexample");
+        if (lines.size() > 32) read.refuse(field + ".counterexample", "more than 32 lines");
+        for (std::size_t k = 0; k < lines.size(); ++k)
+            decided.counterexample.push_back(read.text(lines[k], field + ".counterexample[" + std::to_string(k) + "]"));
+    }
     return decided;
 }
 

@@ -45,6 +45,7 @@ public:
     explicit Merge(const Documents& documents) : documents_(documents), all_(documents.front().second) {
         all_.runs.clear();
         all_.verdicts.clear();
+        all_.counterexamples.clear();
         all_.properties.clear();
         all_.warnings.clear();
         all_.notes.clear();

@@ -246,7 +246,8 @@ std::string column_summary(const Results& results, const std::vector<Property>& 
 namespace {
 
 // For each false property, in the order of the lines, the counterexample of
-// the smallest N that has one, headed by its line, N and instance.
+// the smallest N that has one, headed by its line, N and instance; then the
+// counted model's counterexamples that no N reproduced.
 std::string counterexamples_text(const Results& results) {
     std::string text;
     for (const Property& property : results.properties) {
@@ -258,6 +259,12 @@ std::string counterexamples_text(const Results& results) {
         if (first->processes) text += ", processes " + tuple_text(*first->processes);
         if (first->instance) text += ", " + shown(*first->instance);
         text += ":\n" + trace_table(first->trace);
+    }
+    for (const EveryN& each : results.every_n) {
+        if (each.counterexample.empty()) continue;
+        text += "\nCounterexample of line " + std::to_string(each.line) +
+                " in the counted model, which no N of this run reproduces:\n";
+        for (const std::string& line : each.counterexample) text += shown(line) + "\n";
     }
     return text;
 }

@@ -95,6 +95,9 @@ struct EveryN {
     Decision verdict = Decision::undecided;
     std::optional<std::string> reason;  // why undecided
     std::string method = "counter abstraction";
+    // The counted model's counterexample that no N reproduced, a line per
+    // step in the counted model's terms, and what to try.
+    std::vector<std::string> counterexample = {};
 };
 
 // A warning of the translation that cost verdicts: those of the property at

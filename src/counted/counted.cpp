@@ -51,6 +51,7 @@ CountedModel count_model(std::string_view model_text, int bound, const Checkpoin
             decided_goals[k]->invariant = written.invariants[k];
         if (!decided.empty()) counted.text = std::move(written.text);
         counted.counters = std::move(written.counters);
+        counted.enabled = std::move(written.enabled);
     } catch (const Refusal& refusal) {
         counted.reason = refusal.reason;
         for (PropertyReading& reading : readings) {

@@ -46,6 +46,7 @@ struct CountedModel {
     std::optional<std::string> reason;  // why the model as a whole is not counted
     std::string instances;              // p of p[Proc] : transition m(...)
     std::vector<Counter> counters;
+    std::string enabled;  // the counted model's DEFINE of whether a step may be taken
 };
 
 // Called now and then while a model is counted, which may take seconds: it

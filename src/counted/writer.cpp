@@ -424,6 +424,7 @@ private:
             written_.invariants.push_back(name);
         }
         written_.text = std::move(text_);
+        written_.enabled = enabled_;
     }
 
     const ProcessClass& processes_;

@@ -21,6 +21,7 @@ struct WrittenModel {
     std::string text;
     std::vector<std::string> invariants;  // the NAME of each decided property's INVARSPEC, in order
     std::vector<Counter> counters;        // by local state
+    std::string enabled;                  // the DEFINE of whether the step chosen may be taken
 };
 
 WrittenModel write_counted_model(const ProcessClass& processes, const Valuations& shared,

@@ -9,7 +9,8 @@ for N = 2..4:
   a reason             undecided with that reason, unless N <= 4 finds it false
 
 and the same in the table, the JSON, after --report, and in the counted
-model kept with --keep; that a model the counted model cannot read still
+model kept with --keep, where a counterexample of the counted model that
+no N reproduces is shown in its terms; that a model the counted model cannot read still
 has its finite N checked; and that a signal ends the run while the counted
 model is built. Needs NuSMV (RUVELLO_NUSMV, or NuSMV on PATH), and exits
 with 77, saying so, without it.
@@ -105,8 +106,23 @@ def every_n():
             check(still == (proved if stands else set()),
                   "%s: --report beside %s cells at N = %d holds for every N lines %s of %s (%s)" %
                   (name, spoilt, LARGEST_N + 1, sorted(still), sorted(proved), merged.stderr.strip()))
-        # The counted model a proof stands on is kept, with a comment per counter.
+        # A counterexample of the counted model that no N reproduced is shown
+        # in the counted model's terms under the table, and both counted
+        # models, with counters up to m and m + 1, are kept.
         stem = os.path.splitext(model)[0]
+        for each in document["every_n"]:
+            coarse = re.search(r"too coarse: the counted model, with counters up to (\d+) and (\d+)", each["reason"] or "")
+            if coarse:
+                check(each["counterexample"] and
+                      ("Counterexample of line %d in the counted model, which no N of this run reproduces:\n%s\n" %
+                       (each["line"], "\n".join(each["counterexample"]))) in result.stdout and
+                      os.path.exists(os.path.join("kept", stem + ".every.smv")) and
+                      os.path.exists(os.path.join("kept", "%s.every.m%s.smv" % (stem, coarse.group(2)))),
+                      "%s line %d: the counted model's counterexample: %s" % (name, each["line"], result.stdout))
+        if model == "coarse.in":
+            check("  step 7: 3 or more at state = gone; entered = 3, left = 4\n" in result.stdout,
+                  "coarse.in: the counted model's steps: %s" % result.stdout)
+        # The counted model a proof stands on is kept, with a comment per counter.
         if holds:
             kept = open(os.path.join("kept", stem + ".every.smv")).read()
             check(re.search(r"\n  n_\w+ : 0\.\.\d+;  -- processes with ", kept) is not None,

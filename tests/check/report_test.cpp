@@ -10,6 +10,7 @@
 #include "check/digest.h"
 #include "check/formats.h"
 #include "check/report.h"
+#include "check/trace_table.h"
 #include "smv/vocabulary.h"
 
 namespace {
@@ -202,9 +203,17 @@ TEST(Formats, RefuseADocumentThatNoCheckWritesNamingTheField) {
 }
 
 TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
-    const Results results = sample();
+    Results results = sample();
+    // A false verdict's counterexample, and one of the counted model, go and come back.
+    results.counterexamples = {{3, 14, std::vector<int>{1, 3}, std::nullopt,
+                                read_trace("  -> State: 1.1 <-\n    c[1] = FALSE\n    c[3] = FALSE\n"
+                                           "  -> State: 1.2 <-\n    c[1] = TRUE\n")}};
+    results.every_n = {{17, Decision::undecided, "too coarse", "counter abstraction", {"  step 0: 2 or more at c = idle"}}};
     const Results read = from_json(to_json(results));
     EXPECT_EQ(to_json(read), to_json(results));
+    ASSERT_EQ(read.counterexamples.size(), 1u);
+    EXPECT_EQ(trace_table(read.counterexamples[0].trace), trace_table(results.counterexamples[0].trace));
+    EXPECT_EQ(read.every_n.at(0).counterexample, results.every_n[0].counterexample);
     EXPECT_THROW(from_json("{\"model\": 3}"), std::runtime_error);
 
     // Each N as the last document that has it says.
@@ -245,6 +254,7 @@ TEST(Formats, ReadBackWhatTheyWriteMergeByNAndEscapeForXml) {
     EXPECT_THROW(from_json(spoilt), std::runtime_error);
 
     const std::string junit = to_junit(results);
+    EXPECT_NE(junit.find("<failure message=\"the property is false\">  step  moved  c[1]"), std::string::npos) << junit;
     EXPECT_NE(junit.find("<testsuite name=\"N=3\" tests=\"5\" failures=\"4\" errors=\"0\""), std::string::npos);
     EXPECT_NE(junit.find("name=\"N=3 line 20 u[2]\""), std::string::npos);
     EXPECT_NE(junit.find("<testsuite name=\"N=4\" tests=\"3\" failures=\"0\" errors=\"2\""), std::string::npos);
