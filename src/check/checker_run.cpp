@@ -129,11 +129,12 @@ bool CheckerRun::start(const Translation& translation, Results& results, Clock::
         const std::string why = "line " + std::to_string(given.line) + ": " + given.message;
         const auto& properties = translation.named.properties;
         const auto property = std::find_if(properties.begin(), properties.end(), [&](const NamedProperty& each) {
-            return !each.stand_in && each.keyword_line <= given.line && given.line <= each.last_line;
+            return each.keyword_line <= given.line && given.line <= each.last_line;
         });
-        // Elsewhere than in a property, NuSMV rejects the whole model.
+        // Elsewhere than in a property, NuSMV rejects the whole model; a
+        // FORALL without instances at this N states nothing NuSMV reads.
         if (property == properties.end()) return fail(results.runs[column_], Outcome::error, why);
-        reject(*property, why, translation);
+        if (!property->stand_in) reject(*property, why, translation);
     }
     if (!rejected_.empty()) write_without_rejected(translation);
     start_stage(Stage::listing, now);
@@ -159,7 +160,9 @@ std::optional<std::size_t> CheckerRun::complained_of(const std::string& said, co
     static const std::regex formula(R"(Property \"([^\"]*)\")");
     std::smatch line;
     if (said.find("Property") == std::string::npos || !std::regex_search(said, line, at_line)) return std::nullopt;
-    const std::size_t number = std::stoul(line[1].str());
+    std::size_t number = 0;
+    const std::string digits = line[1].str();
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), number).ec != std::errc()) return std::nullopt;
     std::smatch printed;
     const bool has_formula = std::regex_search(said, printed, formula);
     std::set<std::string> names;

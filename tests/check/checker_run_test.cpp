@@ -3,6 +3,7 @@
 // printed, and when a late stage is stopped.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <map>
@@ -116,6 +117,37 @@ TEST_F(CheckerRunTest, ListsChecksAndRechecksAnInvariantFoundFalseWithTheCTLChec
     EXPECT_EQ(verdict(7), Verdict::holds);
     EXPECT_EQ(verdict(9), Verdict::holds);
     EXPECT_EQ(results.runs[0].outcome, Outcome::done);
+}
+
+TEST_F(CheckerRunTest, ChecksTheOtherPropertiesWithoutTheOneNuSMVRejects) {
+    CheckerRun run(0, 2, setup, launcher, t0);
+    ASSERT_TRUE(run.start(translation, results, t0));
+    // For a name it does not know, NuSMV gives the line of the first keyword
+    // of the module, and the formula as it read it: that of line 9.
+    write_text(folder.path() + "/m.2.list.err",
+               "TYPE ERROR file ./m.2.smv: line 6 : undefined identifier 's[2]'\n"
+               "ERROR: Property \"EF s[2]\" is not correct or not well typed.\nAborting batch mode\n");
+    ASSERT_TRUE(finish(run, "", 1));
+    ASSERT_EQ(launcher.started.size(), 2u);
+    const std::string without = launcher.started[1].args.back().substr(2);
+    EXPECT_NE(without, translation.file);
+    const std::string text = read_text(folder.path() + "/" + without), whole = read_text(folder.path() + "/m.2.smv");
+    EXPECT_EQ(text.find("EF s[2]"), std::string::npos) << text;
+    EXPECT_NE(text.find("AG !s[1]"), std::string::npos) << text;
+    // Blank lines in its place: NuSMV names the others' lines as before.
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), std::count(whole.begin(), whole.end(), '\n'));
+
+    const std::string first = translation.named.properties.at(0).name;
+    ASSERT_TRUE(finish(run, "000 :AG !s[1] \n  [CTL  Unchecked  N/A  " + first + "]\n"));
+    EXPECT_EQ(launcher.started[2].args.back(), "./m.2.check.script");
+    EXPECT_NE(read_text(folder.path() + "/m.2.check.script").find("./" + without), std::string::npos);
+    EXPECT_FALSE(finish(run, "@@ruvello 0 \n-- invariant !s[1]  is true\n"));
+    run.record_verdicts(translation, results);
+    EXPECT_EQ(verdict(7), Verdict::holds);
+    EXPECT_EQ(verdict(9), Verdict::error);
+    EXPECT_EQ(results.runs[0].outcome, Outcome::done);
+    EXPECT_EQ(results.notes, std::vector<std::string>{"line 9: NuSMV rejects the property: TYPE ERROR: undefined "
+                                                      "identifier 's[2]'"});
 }
 
 TEST_F(CheckerRunTest, FailsTheRunOfItsNWithWhatWentWrongAndLeavesItsPropertiesWithoutVerdicts) {
