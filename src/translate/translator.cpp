@@ -94,25 +94,29 @@ bool Translator::check_keyword_spelling(std::string_view line) {
 
 // x[K], with K a number, names process K of a variable declared x[Proc]:
 // a translation for N below K has no such variable, and NuSMV rejects the
-// whole model for it.
+// whole model for it. The first such name of a line is told.
 void Translator::check_process_numbers(std::string_view line) {
     if (module_.indexed_names.empty()) return;
+    std::size_t close = 0;
     for (std::size_t open = line.find('['); open != std::string_view::npos; open = line.find('[', open + 1)) {
+        if (close <= open) close = line.find(']', open);
+        if (close == std::string_view::npos) return;
         std::size_t start = open;
         while (start > 0 && smv::is_word_char(line[start - 1])) --start;
-        const std::size_t close = line.find(']', open);
-        if (start == open || close == std::string_view::npos || !in_code(line, open)) continue;
         const std::string_view name = line.substr(start, open - start);
-        if (!textops::contains(module_.indexed_names, "\n" + std::string(name) + "\n")) continue;
+        if (name.empty() || !textops::contains(module_.indexed_names, "\n" + std::string(name) + "\n")) continue;
         const std::string_view digits = textops::rtrim(textops::ltrim(line.substr(open + 1, close - open - 1)));
         long long process = 0;
         const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), process);
         if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
             process <= settings_.process_count)
             continue;
+        // A comment goes on to the end of the line.
+        if (!in_code(line, open)) return;
         warnings_.warn(input_.line_number(), "process beyond N",
                        excerpt(std::string(name) + "[" + std::string(digits) + "]") + " names process " +
                            std::string(digits) + ", but N = " + std::to_string(settings_.process_count));
+        return;
     }
 }
 
