@@ -236,7 +236,8 @@ Translator::Statement Translator::gather_statement(std::string_view first_line,
 // them that the buffer holds whole and that no rule looks at are copied at
 // once, as far as the last that ends before a line some rule does look at.
 // No rule looks at a line without a 'P' or a '[' whose first letter is none
-// that a section keyword, a declaration of N or a property starts with (a
+// that a section keyword, a declaration of N or a property starts with, nor
+// in the first column a misspelt header's (a
 // statement without Proc is copied alike when a line that mentions a
 // section keyword cuts it in two); a ';' on it ends its statement, and a
 // blank line leaves the statement as it is.
@@ -247,7 +248,9 @@ void Translator::copy_plain_statements() {
     textops::visit_lines_before<';', "P", "[">(
         ahead, [&](std::string_view line, bool semicolon) {
             if (const std::string_view words = textops::ltrim(line); words.size() > 1) {
-                if (may_declare(words) || starts_section_keyword(words.front())) return false;
+                if (may_declare(words) || starts_section_keyword(words.front()) ||
+                    (words.size() == line.size() && may_be_misspelt_header(line)))
+                    return false;
                 statement_open = !semicolon;
             }
             ++lines;

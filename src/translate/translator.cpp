@@ -81,6 +81,7 @@ void Translator::check_copied_names(std::string_view line, std::size_t line_numb
 // statement there goes on with ':', '(', '[', '.' or ":=". Whether it was
 // one.
 bool Translator::check_keyword_spelling(std::string_view line) {
+    if (!may_be_misspelt_header(line)) return false;
     const std::string_view word = first_name(line);
     if (word.empty()) return false;
     const std::string_view after = textops::ltrim(line.substr(word.size()));

@@ -47,6 +47,16 @@ constexpr bool starts_section_keyword(char c) {
     return c >= 'A' && c <= 'Z' && ((first_letters >> (c - 'A')) & 1);
 }
 
+// A line in the first column that may be a header's keyword misspelt
+// (ASIGN, var): no statements are copied past it unread, and only such a
+// line is looked at for a misspelling, so that what is told does not hang
+// on how much of the input is read at once.
+constexpr bool may_be_misspelt_header(std::string_view line) {
+    if (line.empty()) return false;
+    const char c = line.front();
+    return starts_section_keyword(c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c);
+}
+
 // The keyword of a section header: a line that starts, in its first column,
 // with a section keyword followed by a space, a newline or the end of the
 // line. Nothing when the line is no header.
