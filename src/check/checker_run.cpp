@@ -155,14 +155,14 @@ void CheckerRun::reject(const NamedProperty& property, const std::string& why, c
 // does not know with the line of the first property's keyword in the
 // module. The property is the first from that line on whose formula reads
 // every name NuSMV printed; without a formula, the one at that line.
-std::optional<std::size_t> CheckerRun::complained_of(const std::string& said, const Translation& translation) const {
+const NamedProperty* CheckerRun::complained_of(const std::string& said, const Translation& translation) const {
     static const std::regex at_line(R"(line ([0-9]+) ?:)");
     static const std::regex formula(R"(Property \"([^\"]*)\")");
     std::smatch line;
-    if (said.find("Property") == std::string::npos || !std::regex_search(said, line, at_line)) return std::nullopt;
+    if (said.find("Property") == std::string::npos || !std::regex_search(said, line, at_line)) return nullptr;
     std::size_t number = 0;
     const std::string digits = line[1].str();
-    if (std::from_chars(digits.data(), digits.data() + digits.size(), number).ec != std::errc()) return std::nullopt;
+    if (std::from_chars(digits.data(), digits.data() + digits.size(), number).ec != std::errc()) return nullptr;
     std::smatch printed;
     const bool has_formula = std::regex_search(said, printed, formula);
     std::set<std::string> names;
@@ -171,9 +171,9 @@ std::optional<std::size_t> CheckerRun::complained_of(const std::string& said, co
         if (property.stand_in || rejected_.contains(property.line) || property.last_line < number) continue;
         if (has_formula ? std::includes(property.names.begin(), property.names.end(), names.begin(), names.end())
                         : property.keyword_line <= number)
-            return property.line;
+            return &property;
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 // The translation with the lines of each rejected property left blank, so
@@ -227,15 +227,13 @@ bool CheckerRun::finish_listing(const ChildEnd& end, const Translation& translat
     if (end.exit_status != 0) {
         const std::string said = how_it_ended(end, results.model);
         // One property that NuSMV cannot take costs the others nothing.
-        if (const std::optional<std::size_t> line = complained_of(said, translation)) {
-            const auto& properties = translation.named.properties;
-            const auto property = std::find_if(properties.begin(), properties.end(),
-                                               [&](const NamedProperty& each) { return each.line == *line; });
+        if (const NamedProperty* property = complained_of(said, translation)) {
             // NuSMV's first line, without the line it names, which may be another's.
             static const std::regex where(R"( ?file .*: line [0-9]+ ?: ?)");
             std::string complaint = std::regex_replace(said.substr(0, said.find('\n')), where, ": ");
             if (complaint.starts_with(": ")) complaint.erase(0, 2);
-            reject(*property, "line " + std::to_string(*line) + ": NuSMV rejects the property: " + complaint, translation);
+            reject(*property, "line " + std::to_string(property->line) + ": NuSMV rejects the property: " + complaint,
+                   translation);
             write_without_rejected(translation);
             start_stage(Stage::listing, now);
             return true;
@@ -352,11 +350,8 @@ void CheckerRun::keep_counterexamples(const std::map<int, CheckerVerdict>& found
               [](const auto& a, const auto& b) { return a.second->text_start < b.second->text_start; });
     CheckerFile output(stage_path(".out"));
     OutputCopier copier(output.source());
-    constexpr std::uint64_t most = std::uint64_t{1} << 20;  // more than a table shows
     for (const auto& [entry, verdict] : wanted) {
-        StringSink text;
-        copier.copy(verdict->text_start, std::min(verdict->text_end, verdict->text_start + most), text);
-        Trace trace = read_trace(text.text());
+        Trace trace = read_trace_of(copier, *verdict);
         if (trace.steps.empty()) continue;
         const NamedProperty& property = translation.named.properties[entry->property];
         counterexamples_[property.line] =

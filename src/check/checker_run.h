@@ -61,7 +61,7 @@ private:
     // A property that NuSMV cannot take is left out of the file it reads,
     // with every property on its lines, so that the others get verdicts.
     void reject(const NamedProperty& property, const std::string& why, const Translation& translation);
-    std::optional<std::size_t> complained_of(const std::string& said, const Translation& translation) const;
+    const NamedProperty* complained_of(const std::string& said, const Translation& translation) const;
     void write_without_rejected(const Translation& translation);
     std::vector<Check> stage_checks(Stage stage) const;
     bool asks_for_counterexamples(Stage stage) const;

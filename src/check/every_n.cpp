@@ -174,13 +174,9 @@ std::map<std::string, Verdict> EveryNCheck::prove(const counted::CountedModel& c
         std::sort(false_ones.begin(), false_ones.end());
         CheckerFile output(setup_.in_folder(file + ".out"));
         OutputCopier copier(output.source());
-        constexpr std::uint64_t most = std::uint64_t{1} << 20;  // more than is shown
-        for (const auto& [start, name] : false_ones) {
-            StringSink text;
-            const CheckerVerdict& verdict = read.verdicts.at(name);
-            copier.copy(start, std::min(verdict.text_end, start + most), text);
-            if (Trace trace = read_trace(text.text()); !trace.steps.empty()) traces->emplace(name, std::move(trace));
-        }
+        for (const auto& [start, name] : false_ones)
+            if (Trace trace = read_trace_of(copier, read.verdicts.at(name)); !trace.steps.empty())
+                traces->emplace(name, std::move(trace));
     }
     return verdicts;
 }

@@ -228,6 +228,13 @@ Trace read_trace(std::string_view text) {
     return std::move(reader).finish();
 }
 
+Trace read_trace_of(OutputCopier& copier, const CheckerVerdict& verdict) {
+    constexpr std::uint64_t most = std::uint64_t{1} << 20;
+    StringSink text;
+    copier.copy(verdict.text_start, std::min(verdict.text_end, verdict.text_start + most), text);
+    return read_trace(text.text());
+}
+
 std::string trace_table(const Trace& trace, std::size_t rows) {
     if (trace.steps.empty()) return "  (the counterexample has no steps)\n";
     TableWriter table(trace);

@@ -16,6 +16,9 @@
 
 namespace ruvello::check {
 
+class OutputCopier;
+struct CheckerVerdict;
+
 struct TraceStep {
     // The process whose move led to this step, as the model names its
     // instance (p[1]) and by its number; none for the first state, or when
@@ -40,6 +43,11 @@ struct Trace {
 // names and values are kept as written, at most so many steps, columns and
 // characters each.
 Trace read_trace(std::string_view text);
+
+// The counterexample that NuSMV printed with `verdict`, read by `copier`,
+// which goes forward only: verdicts are to be read in the order of their
+// text_start. A megabyte of it at most, more than a table shows.
+Trace read_trace_of(OutputCopier& copier, const CheckerVerdict& verdict);
 
 // The table, at most `rows` steps: a longer trace shows its first and last
 // steps, with a row counting those left out; the row after it shows every

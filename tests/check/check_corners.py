@@ -139,7 +139,7 @@ def attribution():
             if "--symmetric" in options or translated.returncode != 0:
                 continue
             said = subprocess.run([NUSMV, name + ".smv"], capture_output=True).stdout.decode(errors="replace")
-            by_hand = re.findall(r"^-- (?:specification|invariant) .* is (true|false)$", said, re.M)
+            by_hand = re.findall(r"^-- (?:spec\w*|invariant) .* is (true|false)$", said, re.M)
             warned = {w["property"] for w in document.get("warnings", [])}
             ours = [v["verdict"] for v in document["verdicts"]
                     if v["n"] == run_of_n["n"] and v["line"] not in warned and v["verdict"] in ("true", "false")]
