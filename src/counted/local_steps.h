@@ -7,6 +7,8 @@
 // value, and next(x) on the right of an assignment reads what the step gives
 // x. A process that gives a holder variable its own number takes it from the
 // one process that holds it: that process's local state loses its bit.
+// An input of type 1 .. N picks the acting process or another one, in any
+// local state: the step reads its elements and may move it.
 // A statement for every process, next(a[Proc]), moves each other process
 // along a function of its local state (a broadcast), and a TRANS guard may
 // forbid a step while another process is in some local state. The local
@@ -17,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "counted/counted.h"
@@ -36,12 +39,23 @@ inline constexpr std::size_t most_steps = 20'000;
 // it names the process.
 using LocalState = std::vector<std::uint32_t>;
 
+// A holder variable that changes hands beyond the acting and the picked
+// process: taken from the third process that held it, or, copied from
+// another holder variable, given to the process that holds that one (and
+// taken from whoever held it).
+struct HolderMove {
+    std::size_t holder = 0;  // position in holders
+    std::optional<std::size_t> copied_from;
+    auto operator<=>(const HolderMove&) const = default;
+};
+
 // One way a process may move from one local state to another, and what it
 // does to the shared variables: for the shared valuations of `guard`, each
 // shared variable keeps its value or, with an update, takes that value.
 struct LocalTransition {
     std::size_t from = 0, to = 0;      // local states
-    std::optional<std::size_t> taken;  // the holder variable (position in holders) taken from another process
+    std::optional<std::pair<std::size_t, std::size_t>> picked;  // the picked process's local states, before and after
+    std::optional<HolderMove> handed;
     ValuationSet guard;
     std::vector<std::optional<std::uint32_t>> update;  // by shared variable
     std::vector<bool> forbidden;         // by local state: no other process may be in it; empty: none is

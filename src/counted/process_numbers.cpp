@@ -2,15 +2,16 @@
 // process alike: a step of a process must not depend on which number it
 // has, beyond whether a holder variable names it.
 //
-// A process number is the parameter bound to Proc (its own number) or a
-// holder variable (a shared variable of type Proc). Taken in: comparing one
-// with the other by = or !=, and giving a holder variable the process's own
-// number or its own value; in a statement for every process, Proc (the
-// process the statement is for) compared with the process's own number, and
-// an array of main indexed by either. Refused, each with its reason: arithmetic and
+// A process number is the parameter bound to Proc (its own number), a
+// holder variable (a shared variable of type Proc) or the input that picks
+// a process. Taken in: comparing one with another by = or !=, giving a
+// holder variable the process's own number, the picked one or the value
+// of a holder variable, and indexing an array of main by the own number
+// or the picked one; in a statement for every process, Proc (the process
+// the statement is for) compared with the process's own number or the
+// picked one, and an array of main indexed by it. Refused, each with its reason: arithmetic and
 // order on process numbers ((id mod N) + 1, id < turn), a literal process
-// number (id = 3), N anywhere, comparing two holder variables, and copying
-// one into another.
+// number (id = 3), N anywhere, and comparing two holder variables.
 
 #include <algorithm>
 #include <optional>
@@ -75,7 +76,7 @@ public:
     }
 
 private:
-    enum class Atom { none, own_number, holder, n, target, stray_proc };
+    enum class Atom { none, own_number, holder, picked, n, target, stray_proc };
 
     // What a name of the module, or its next value, is for its process
     // numbers.
@@ -86,6 +87,9 @@ private:
         if (expr.text == "Proc" && !declared_in_module(expr.text))
             return for_every_process_ ? Atom::target : Atom::stray_proc;
         if (holder_of(expr)) return Atom::holder;
+        if (const auto found = processes_.module_variables.find(expr.text);
+            processes_.pick && found != processes_.module_variables.end() && found->second == *processes_.pick)
+            return Atom::picked;
         const auto parameter = processes_.parameters.find(expr.text);
         if (parameter != processes_.parameters.end() &&
             parameter->second.kind == Binding::Kind::process_number && !declared_in_module(expr.text))
@@ -94,7 +98,8 @@ private:
     }
     bool is_process_number(const Expr& expr) const {
         const Atom found = atom(expr);
-        return found == Atom::own_number || found == Atom::holder || found == Atom::target;
+        return found == Atom::own_number || found == Atom::holder || found == Atom::picked ||
+               found == Atom::target;
     }
     bool is_array(const Expr& expr) const {
         if (expr.kind != Expr::Kind::name || declared_in_module(expr.text)) return false;
@@ -146,8 +151,8 @@ private:
         const Expr& context = operation ? *parent : expr;
         if (expr.kind == Expr::Kind::index && is_array(expr.operand(0))) {
             const Atom index = atom(expr.operand(1));
-            if (index != Atom::own_number && index != Atom::target)
-                fail(expr, "indexes an array otherwise than by the process's own number or Proc");
+            if (index != Atom::own_number && index != Atom::target && index != Atom::picked)
+                fail(expr, "indexes an array otherwise than by the process's own number, Proc or an input of type 1 .. N");
             return;
         }
         switch (atom(expr)) {
@@ -156,7 +161,8 @@ private:
             fail(context, "uses Proc outside next(a[Proc]) and TRANS, where the line translator makes it 1 .. N");
         case Atom::target: fail(context, "uses Proc otherwise than in Proc = id, Proc != id or a[Proc]");
         case Atom::own_number:
-        case Atom::holder: fail(context, "uses a process number otherwise than in = or !=");
+        case Atom::holder:
+        case Atom::picked: fail(context, "uses a process number otherwise than in = or !=");
         case Atom::none: break;
         }
         if (expr.kind == Expr::Kind::binary && (expr.op == Operator::equal || expr.op == Operator::not_equal))
@@ -202,8 +208,9 @@ private:
         holder_value(*assignment.value, *holder, assignment);
     }
 
-    // The values a holder variable is given: the process's own number, or
-    // its own value, through cases, conditions and sets.
+    // The values a holder variable is given: the process's own number, the
+    // picked one, or a holder variable's value, through cases, conditions
+    // and sets.
     void holder_value(const Expr& value, std::size_t holder, const smv::Assignment& assignment) const {
         switch (value.kind) {
         case Expr::Kind::if_then_else:
@@ -222,8 +229,7 @@ private:
             return;
         default: break;
         }
-        if (atom(value) == Atom::own_number || holder_of(value) == holder) return;
-        if (holder_of(value)) fail(*assignment.value, "copies one process-number variable to another");
+        if (atom(value) == Atom::own_number || atom(value) == Atom::picked || holder_of(value)) return;
         const std::string name(processes_.variables[holder].name);
         if (is_literal_number(value)) fail(value, "gives " + name + " a literal process number");
         if (carries(value)) walk(value, nullptr);

@@ -113,6 +113,12 @@ private:
         case Role::shared: class_.shared.push_back(index); break;
         case Role::holder: class_.holders.push_back(index); break;
         case Role::input: class_.inputs.push_back(index); break;
+        case Role::pick:
+            if (class_.pick)
+                refuse(outside(variable.line, "declares a second input that names a process (" +
+                                                  std::string(variable.name) + "): one step picks one other process"));
+            class_.pick = index;
+            break;
         }
         class_.variables.push_back(std::move(variable));
         return index;
@@ -136,7 +142,7 @@ private:
                                   "[Proc] of type Proc, which the line translator makes a process number"));
                 variable.role = Role::own;
                 variable.domain = domain_of(model_, type, declaration.name);
-            } else if (type.kind == Type::Kind::proc) {
+            } else if (names_a_process(type)) {
                 variable.role = Role::holder;
             } else if (type.kind == Type::Kind::array) {
                 require_indexed_by_process(type);
@@ -152,9 +158,17 @@ private:
             refuse(outside(class_.main->span.line, "declares no processes (p[Proc] : transition m(...))"));
     }
 
+    // Proc, or the range it stands for, 1 .. N.
+    static bool names_a_process(const Type& type) {
+        return type.kind == Type::Kind::proc || (type.kind == Type::Kind::range && is_one_to_n(type));
+    }
+    static bool is_one_to_n(const Type& type) {
+        return type.low->kind == Expr::Kind::number && type.low->value == 1 && is_name(*type.high, "N");
+    }
+
     // An array of main is one element per process: array 1 .. N.
     void require_indexed_by_process(const Type& type) const {
-        if (type.low->kind != Expr::Kind::number || type.low->value != 1 || !is_name(*type.high, "N"))
+        if (!is_one_to_n(type))
             refuse(outside(model_, type.span,
                            "declares an array indexed otherwise than by process (array 1 .. N of ...)"));
     }
@@ -235,10 +249,21 @@ private:
                 refuse(outside(line, "declares a per-process variable inside the process module"));
             if (declaration.section == smv::VariableSection::frozenvar)
                 refuse(outside(line, "declares a frozen variable"));
-            const Role role = declaration.section == smv::VariableSection::ivar ? Role::input : Role::own;
-            Variable variable{
-                declaration.name, role, false, false, domain_of(model_, declaration.type, declaration.name), {},
-                nullptr,          line};
+            const bool input = declaration.section == smv::VariableSection::ivar;
+            if (input && names_a_process(declaration.type)) {
+                class_.module_variables.emplace(
+                    declaration.name,
+                    add_variable({declaration.name, Role::pick, false, false, {}, {}, nullptr, line}));
+                continue;
+            }
+            Variable variable{declaration.name,
+                              input ? Role::input : Role::own,
+                              false,
+                              false,
+                              domain_of(model_, declaration.type, declaration.name),
+                              {},
+                              nullptr,
+                              line};
             class_.module_variables.emplace(declaration.name, add_variable(std::move(variable)));
         }
     }
@@ -355,7 +380,7 @@ private:
             if (!element && index && class_.variables[*index].element)
                 refuse(outside(model_, assignment.target->span,
                                "assigns an array otherwise than as next(a[Proc]) for every process"));
-            if (!index || class_.variables[*index].role == Role::input)
+            if (!index || class_.variables[*index].role == Role::input || class_.variables[*index].role == Role::pick)
                 refuse(outside(model_, assignment.target->span,
                                "assigns something other than a variable of the process"));
             Variable& variable = class_.variables[*index];
@@ -392,7 +417,7 @@ private:
 
     void require_no_free_variables() {
         for (const Variable& variable : class_.variables)
-            if (variable.role != Role::input && !variable.next)
+            if (variable.role != Role::input && variable.role != Role::pick && !variable.next)
                 refuse(outside(variable.line,
                                "declares " + std::string(variable.name) +
                                    ", which no process assigns with next, so NuSMV leaves it free "

@@ -17,8 +17,13 @@
 // - every variable that may change is assigned by next in the process
 //   module (NuSMV leaves any other free at every step);
 // - a process number is only compared, = or !=, between the process's own
-//   number and a shared variable of type Proc, and such a variable is only
-//   given the process's own number or kept (a "holder" variable);
+//   number, a shared variable of type Proc or 1 .. N, and an input of the
+//   process module of type 1 .. N; such a shared variable is only given the
+//   process's own number, the input's, or the value of such a variable (a
+//   "holder" variable);
+// - the input of type 1 .. N, at most one, picks the acting process or
+//   another one: the step may read the picked process's elements, a[y], and
+//   move it by next(a[Proc]) for Proc = y, or give it a holder variable;
 // - fairness is FAIRNESS running, or none.
 // Anything else, or anything not understood, puts the model outside.
 #pragma once
@@ -40,6 +45,7 @@ enum class Role {
     shared,  // a variable of main, the same for all processes
     holder,  // a shared variable of type Proc: which process it names
     input,   // an IVAR of the process module
+    pick,    // an IVAR of the process module of type 1 .. N: the acting process or another one
 };
 
 struct Variable {
@@ -68,6 +74,7 @@ struct ProcessClass {
     const smv::Declaration* instances = nullptr;  // p[Proc] : transition m(...)
     std::vector<Variable> variables;
     std::vector<std::size_t> own, shared, holders, inputs;     // indices into variables, by role
+    std::optional<std::size_t> pick;                           // the variable of role pick
     std::map<std::string_view, Binding> parameters;            // of the process module
     std::map<std::string_view, std::size_t> module_variables;  // declared in the process module
     std::map<std::string_view, std::size_t> main_variables;    // declared in main

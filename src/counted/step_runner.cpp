@@ -18,18 +18,23 @@ Value StepRunner::element(const smv::Expr& expr, bool next) const {
     const bool own_number = !proc && own != processes_.parameters.end() &&
                             own->second.kind == Binding::Kind::process_number &&
                             !processes_.module_variables.contains(index.text);
-    if (!proc && !own_number)
-        refuse(outside(model_, expr.span, "indexes an array otherwise than by the process's own number or Proc"));
-    if (!proc || !target_) return variable_value(variable, next, expr);
+    const auto declared = index.kind == smv::Expr::Kind::name ? processes_.module_variables.find(index.text)
+                                                              : processes_.module_variables.end();
+    const bool picked = declared != processes_.module_variables.end() && declared->second == processes_.pick;
+    if (!proc && !own_number && !picked)
+        refuse(outside(model_, expr.span,
+                       "indexes an array otherwise than by the process's own number, Proc or an input of type 1 .. N"));
+    const LocalState* whose = proc ? target_ : picked ? picked_ : nullptr;
+    if (!whose) return variable_value(variable, next, expr);
     if (next) refuse(outside(model_, expr.span, "reads the next value of another process's element"));
-    return processes_.variables[variable].domain.values()[(*target_)[place_[variable]]];
+    return processes_.variables[variable].domain.values()[(*whose)[place_[variable]]];
 }
 
-bool StepRunner::guards_allow(const LocalState& local, std::size_t shared, std::size_t inputs,
-                              const LocalState* target) {
-    set_values(local, shared, inputs);
+bool StepRunner::guards_hold(const Situation& situation, const LocalState* target, std::int64_t identity) {
+    set_values(situation);
     next_.assign(processes_.variables.size(), std::nullopt);
     target_ = target;
+    target_identity_ = identity;
     in_guard_ = true;
     bool allowed = true;
     for (const smv::Constraint* guard : processes_.guards)
@@ -44,11 +49,11 @@ bool StepRunner::broadcasts() const {
                        [&](std::size_t variable) { return processes_.variables[variable].element; });
 }
 
-LocalState StepRunner::broadcast(const LocalState& local, std::size_t shared, std::size_t inputs,
-                                 const LocalState& target) {
-    set_values(local, shared, inputs);
+LocalState StepRunner::moved(const Situation& situation, const LocalState& target, std::int64_t identity) {
+    set_values(situation);
     next_.assign(processes_.variables.size(), std::nullopt);
     target_ = &target;
+    target_identity_ = identity;
     LocalState after = target;
     for (std::size_t k = 0; k < processes_.own.size(); ++k) {
         const std::size_t variable = processes_.own[k];

@@ -86,13 +86,24 @@ private:
     std::set<std::pair<std::string_view, bool>> seen_definitions_;
 };
 
+// What a step of a process is run on: its local state, the shared values,
+// the inputs, and the local state of the process the input of type 1 .. N
+// picks (none when it names the acting process, or there is no such input).
+struct Situation {
+    const LocalState* acting = nullptr;
+    std::size_t shared = 0, inputs = 0;
+    const LocalState* picked = nullptr;
+};
+
 // Runs one step of a process from given values of its local state, the
 // shared variables and the inputs.
 class StepRunner {
 public:
-    // A successor: the local state after the step, the holder variable the
-    // process took from another (if any), the shared valuation after.
-    using Successor = std::function<void(const LocalState&, std::optional<std::size_t>, std::size_t)>;
+    // A successor: the local state after the step, the picked process's
+    // local state after it (when one is picked), the holder variable that
+    // changed hands beyond those two (if any), the shared valuation after.
+    using Successor = std::function<void(const LocalState&, const std::optional<LocalState>&,
+                                         std::optional<HolderMove>, std::size_t)>;
 
     StepRunner(const ProcessClass& processes, const Valuations& shared, const Valuations& inputs,
                const Checkpoint& checkpoint)
@@ -111,30 +122,41 @@ public:
         resolve_ = [this](const smv::Expr& expr, bool next) { return resolve(expr, next); };
     }
 
-    void successors(const LocalState& local, std::size_t shared, std::size_t inputs, const Successor& found) {
-        set_values(local, shared, inputs);
+    void successors(const Situation& situation, const Successor& found) {
+        std::optional<LocalState> picked;
+        if (situation.picked) picked = moved(situation, *situation.picked, Value::picked_process);
+        set_values(situation);
+        picked_after_ = std::move(picked);
         next_.assign(processes_.variables.size(), std::nullopt);
         choose(0, found);
     }
 
-    // Whether the TRANS guards let a process in `local` step with these
-    // shared values and inputs when a process is in `target` (the acting
-    // process itself when target is null): each guard holds with Proc the
-    // target process (step_runner.cpp).
-    bool guards_allow(const LocalState& local, std::size_t shared, std::size_t inputs, const LocalState* target);
+    // Whether the TRANS guards let the acting process step: each guard holds
+    // with Proc the acting process, and with Proc the picked one.
+    bool guards_allow(const Situation& situation) {
+        return guards_hold(situation, nullptr, Value::this_process) &&
+               (!situation.picked || guards_hold(situation, situation.picked, Value::picked_process));
+    }
+    // Whether they let it step beside a process in `other`, neither the
+    // acting process nor the picked one: each guard holds with Proc that
+    // process.
+    bool guards_allow_beside(const Situation& situation, const LocalState& other) {
+        return guards_hold(situation, &other, Value::other_process);
+    }
     // Whether some statement moves other processes than the acting one.
     bool broadcasts() const;
-    // The local state after the step of a process in `target` that another
-    // process, in `local`, takes with these shared values and inputs: its
-    // elements of the arrays as next(a[Proc]) gives them for Proc that
-    // process, everything else as it was.
-    LocalState broadcast(const LocalState& local, std::size_t shared, std::size_t inputs, const LocalState& target);
+    // The local state after the step of a process in `other`, neither the
+    // acting process nor the picked one: its elements of the arrays as
+    // next(a[Proc]) gives them for Proc that process, everything else as it was.
+    LocalState broadcast(const Situation& situation, const LocalState& other) {
+        return moved(situation, other, Value::other_process);
+    }
 
     // NuSMV checks that every next gives a value of its variable's type, and
     // that a case always has a branch that applies, for any values of the
     // variables, the next values it reads included, consistent or not.
     void require_values_in_types(const LocalState& local, std::size_t shared, std::size_t inputs) {
-        set_values(local, shared, inputs);
+        set_values({&local, shared, inputs, nullptr});
         for (const std::size_t variable : order_) {
             next_.assign(processes_.variables.size(), std::nullopt);
             const std::set<std::size_t>& reads = reads_.of(variable);
@@ -143,17 +165,21 @@ public:
     }
 
 private:
-    void set_values(const LocalState& local, std::size_t shared, std::size_t inputs) {
-        local_ = &local;
-        shared_values_ = shared_.valuation(shared);
-        input_values_ = inputs_.valuation(inputs);
+    void set_values(const Situation& situation) {
+        local_ = situation.acting;
+        picked_ = situation.picked;
+        shared_values_ = shared_.valuation(situation.shared);
+        input_values_ = inputs_.valuation(situation.inputs);
     }
+
+    bool guards_hold(const Situation& situation, const LocalState* target, std::int64_t identity);
+    LocalState moved(const Situation& situation, const LocalState& target, std::int64_t identity);
 
     // The values each variable may take, for a next value that is read.
     std::vector<Value> values_of(std::size_t variable) const {
         const Variable& declared = processes_.variables[variable];
         if (declared.role != Role::holder) return declared.domain.values();
-        return {Value::process(Value::this_process),
+        return {Value::process(Value::this_process), Value::process(Value::picked_process),
                 Value::process(static_cast<std::int64_t>(place_[variable]))};
     }
 
@@ -193,46 +219,54 @@ private:
             return;
         }
         // The rules on process numbers leave a holder variable no other value
-        // than the process's own number or its own; the step's bits rely on it.
-        if (value.kind != Value::Kind::process)
+        // than the process's own number, the picked one or a holder
+        // variable's; the step's bits rely on it.
+        if (value.kind != Value::Kind::process || value.number == Value::other_process)
             refuse(outside(model_, assignment.span,
                            "gives a process-number variable a value that is not a process number"));
-        if (value.number != Value::this_process && static_cast<std::size_t>(value.number) != place_[index])
-            refuse(outside(model_, assignment.span, "copies one process-number variable to another"));
     }
 
+    // A holder variable given to the acting process or the picked one is
+    // taken from whoever held it: from a third process when neither did. One
+    // given another's value goes to the process that holds that one.
     void after_step(const Successor& found) const {
         LocalState after = *local_;
         for (std::size_t k = 0; k < processes_.own.size(); ++k) {
             const Variable& variable = processes_.variables[processes_.own[k]];
             after[k] = static_cast<std::uint32_t>(variable.domain.index_of(*next_[processes_.own[k]]));
         }
-        std::optional<std::size_t> taken;
+        std::optional<LocalState> picked_after = picked_after_;
+        std::optional<HolderMove> handed;
         for (std::size_t h = 0; h < processes_.holders.size(); ++h) {
             const std::size_t bit = processes_.own.size() + h;
-            const bool names_it = next_[processes_.holders[h]]->number == Value::this_process;
-            if (names_it && after[bit] == 0) {
-                if (taken)
+            const std::int64_t names = next_[processes_.holders[h]]->number;
+            const bool held = after[bit] != 0 || (picked_ && (*picked_)[bit] != 0);
+            std::optional<HolderMove> move;
+            if (names < 0 && !held) move = HolderMove{h, std::nullopt};
+            if (names >= 0 && static_cast<std::size_t>(names) != h)
+                move = HolderMove{h, static_cast<std::size_t>(names)};
+            if (move) {
+                if (handed)
                     refuse(outside(processes_.variables[processes_.holders[h]].next->span.line,
                                    "takes two process-number variables in one step"));
-                taken = h;
+                handed = move;
             }
-            after[bit] = names_it ? 1 : 0;
+            after[bit] = names == Value::this_process ? 1 : 0;
+            if (picked_after) (*picked_after)[bit] = names == Value::picked_process ? 1 : 0;
         }
         std::vector<std::uint32_t> shared(processes_.shared.size());
         for (std::size_t k = 0; k < shared.size(); ++k) {
             const Variable& variable = processes_.variables[processes_.shared[k]];
             shared[k] = static_cast<std::uint32_t>(variable.domain.index_of(*next_[processes_.shared[k]]));
         }
-        found(after, taken, shared_.number(shared));
+        found(after, picked_after, handed, shared_.number(shared));
     }
 
     ValueSet resolve(const smv::Expr& expr, bool next) {
         if (expr.kind == smv::Expr::Kind::index) return {element(expr, next)};
         if (expr.kind != smv::Expr::Kind::name)
             refuse(outside(model_, expr.span, "names an instance, which the counted model does not take in"));
-        if (expr.text == "Proc")
-            return {Value::process(target_ ? Value::other_process : Value::this_process)};
+        if (expr.text == "Proc") return {Value::process(target_ ? target_identity_ : Value::this_process)};
         if (expr.text == "running" && in_guard_) return {Value::boolean(true)};
         if (const auto found = processes_.module_variables.find(expr.text);
             found != processes_.module_variables.end())
@@ -269,10 +303,14 @@ private:
         case Role::own: return variable.domain.values()[(*local_)[place]];
         case Role::shared: return variable.domain.values()[shared_values_[place]];
         case Role::input: return variable.domain.values()[input_values_[place]];
+        case Role::pick: return Value::process(picked_ ? Value::picked_process : Value::this_process);
         case Role::holder: break;
         }
-        const bool names_it = (*local_)[processes_.own.size() + place] != 0;
-        return Value::process(names_it ? Value::this_process : static_cast<std::int64_t>(place));
+        const std::size_t bit = processes_.own.size() + place;
+        if ((*local_)[bit]) return Value::process(Value::this_process);
+        if (target_ && (*target_)[bit]) return Value::process(target_identity_);
+        if (picked_ && (*picked_)[bit]) return Value::process(Value::picked_process);
+        return Value::process(static_cast<std::int64_t>(place));
     }
 
     ValueSet definition(const smv::Expr& name, const smv::Expr& value, bool next) {
@@ -296,7 +334,10 @@ private:
     std::vector<std::uint32_t> shared_values_, input_values_;
     std::vector<std::optional<Value>> next_;
     OpenDefinitions definitions_;
+    const LocalState* picked_ = nullptr;  // the picked process, when it is not the acting one
+    std::optional<LocalState> picked_after_;  // its local state after the step, but for holder bits
     const LocalState* target_ = nullptr;  // the other process a statement for every process is run for
+    std::int64_t target_identity_ = Value::other_process;  // what Proc is for it
     bool in_guard_ = false;               // evaluating a TRANS guard, where running holds
 };
 

@@ -171,11 +171,12 @@ Value arithmetic(const smv::Model& model, const Expr& at, Operator op, std::int6
     return Value::integer(op == Operator::divided ? left / right : left % right);
 }
 
-// Whether two process numbers are the same: this process is no other; two
-// readings of one holder variable name the same process, while two holder
-// variables that name others may or may not.
+// Whether two process numbers are the same: the acting process, the one a
+// statement is run for and the picked one are each no other; two readings
+// of one holder variable name the same process, while two holder variables
+// that name none of those may or may not.
 bool same_process(const smv::Model& model, const Expr& at, const Value& left, const Value& right) {
-    if (left.number == Value::this_process || right.number == Value::this_process) return left == right;
+    if (left.number < 0 || right.number < 0) return left == right;
     if (left.number != right.number) refuse(outside(model, at.span, "compares two process-number variables"));
     return true;
 }

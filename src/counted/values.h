@@ -17,8 +17,9 @@ namespace ruvello::counted {
 struct Value {
     enum class Kind : std::uint8_t { boolean, integer, symbol, process };
     Kind kind = Kind::boolean;
-    // boolean: 0 or 1; integer: the number; process: this_process, or the
-    // index of the holder variable that names some other process.
+    // boolean: 0 or 1; integer: the number; process: one of the processes
+    // below, or the index of the holder variable that names a process other
+    // than those.
     std::int64_t number = 0;
     std::string_view symbol;
 
@@ -26,6 +27,9 @@ struct Value {
     // Proc in a statement for every process, run for a process other than
     // the acting one: equal to none but itself.
     static constexpr std::int64_t other_process = -2;
+    // An input naming a process other than the acting one, picked in a
+    // given local state: equal to none but itself.
+    static constexpr std::int64_t picked_process = -3;
 
     static Value boolean(bool value) { return {Kind::boolean, value ? 1 : 0, {}}; }
     static Value integer(std::int64_t value) { return {Kind::integer, value, {}}; }

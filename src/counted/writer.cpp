@@ -41,12 +41,13 @@ std::string parenthesized(const std::string& formula) {
     return formula.find(' ') == std::string::npos ? formula : "(" + formula + ")";
 }
 
-// A step of the counted model: a local transition, and for one that takes
-// a holder variable, the local state of the process it takes it from.
+// A step of the counted model: a local transition, and the other processes
+// it moves, each from one local state to another: the picked process, and
+// the process a holder variable is taken from.
 struct Step {
     std::string name;
     const LocalTransition* transition = nullptr;
-    std::optional<std::size_t> holder_from, holder_to;
+    std::vector<std::pair<std::size_t, std::size_t>> others;
 };
 
 class Writer {
@@ -133,23 +134,73 @@ private:
     void name_steps() {
         for (const LocalTransition& transition : steps_.transitions) {
             const std::string from = state_name(steps_.states[transition.from]);
-            const std::string base =
+            std::vector<std::pair<std::size_t, std::size_t>> others;
+            std::string base =
                 from +
                 (transition.from == transition.to ? "_stays" : "_to_" + state_name(steps_.states[transition.to])) +
                 (transition.broadcast.empty() ? "" : "_all");
-            if (!transition.taken) {
-                steps_named_.push_back({names_.unique(base), &transition, {}, {}});
+            if (const auto& picked = transition.picked) {
+                others.push_back(*picked);
+                base += "_picks_" + state_name(steps_.states[picked->first]) +
+                        (picked->first == picked->second ? "" : "_to_" + state_name(steps_.states[picked->second]));
+            }
+            if (!transition.handed) {
+                steps_named_.push_back({names_.unique(base), &transition, others});
                 continue;
             }
-            const std::size_t bit = processes_.own.size() + *transition.taken;
-            for (std::size_t holder = 0; holder < steps_.states.size(); ++holder) {
-                if (!steps_.states[holder][bit]) continue;
-                LocalState lost = steps_.states[holder];
-                lost[bit] = 0;
-                steps_named_.push_back({names_.unique(base + "_from_" + state_name(steps_.states[holder])),
-                                        &transition, holder, index_.at(lost)});
+            const HolderMove& handed = *transition.handed;
+            const std::size_t bit = processes_.own.size() + handed.holder;
+            if (!handed.copied_from) {
+                for (const std::size_t holder : states_with(bit, true))
+                    add_step(base + "_from_" + state_name(steps_.states[holder]), transition, others,
+                             {{holder, without(holder, bit)}});
+                continue;
+            }
+            // A copy: the process that holds the variable copied gains this
+            // one, which whoever held it loses.
+            const std::size_t source = processes_.own.size() + *handed.copied_from;
+            const bool movers_held = steps_.states[transition.from][bit] ||
+                                     (transition.picked && steps_.states[transition.picked->first][bit]);
+            const std::string holder_name(processes_.variables[processes_.holders[handed.holder]].name);
+            for (const std::size_t gainer : states_with(source, true)) {
+                const std::string to_gainer = base + "_" + holder_name + "_to_" + state_name(steps_.states[gainer]);
+                if (steps_.states[gainer][bit]) {
+                    add_step(to_gainer, transition, others, {{gainer, gainer}});
+                    continue;
+                }
+                LocalState gains = steps_.states[gainer];
+                gains[bit] = 1;
+                const std::pair<std::size_t, std::size_t> gain{gainer, index_.at(gains)};
+                if (movers_held) {
+                    add_step(to_gainer, transition, others, {gain});
+                    continue;
+                }
+                for (const std::size_t loser : states_with(bit, true))
+                    if (!steps_.states[loser][source])
+                        add_step(to_gainer + "_from_" + state_name(steps_.states[loser]), transition, others,
+                                 {gain, {loser, without(loser, bit)}});
             }
         }
+    }
+
+    std::vector<std::size_t> states_with(std::size_t bit, bool set) const {
+        std::vector<std::size_t> found;
+        for (std::size_t state = 0; state < steps_.states.size(); ++state)
+            if ((steps_.states[state][bit] != 0) == set) found.push_back(state);
+        return found;
+    }
+
+    std::size_t without(std::size_t state, std::size_t bit) const {
+        LocalState lost = steps_.states[state];
+        lost[bit] = 0;
+        return index_.at(lost);
+    }
+
+    void add_step(const std::string& name, const LocalTransition& transition,
+                  std::vector<std::pair<std::size_t, std::size_t>> others,
+                  const std::vector<std::pair<std::size_t, std::size_t>>& holders) {
+        others.insert(others.end(), holders.begin(), holders.end());
+        steps_named_.push_back({names_.unique(name), &transition, std::move(others)});
     }
 
     void write_variables() {
@@ -197,27 +248,45 @@ private:
         text_ +=
             "IVAR\n"
             "  -- the local transition one process takes (and, taking a process number, the local\n"
-            "  -- state of the process that holds it); a step \"_all\" also moves every other process\n"
+            "  -- state of the process that holds it); a step \"_all\" also moves every other process,\n"
+            "  -- a step \"_picks_\" one other process in the local state named\n"
             "  " +
             step_ + " : {" + joined(names, ", ") +
             "};\n"
             "DEFINE\n"
-            "  -- a step needs a process in its local state, the shared values of its guard, and\n"
-            "  -- no other process in a local state that a TRANS guard forbids (= 0; <= 1 for its own)\n"
+            "  -- a step needs a process in its local state (and each other process it moves), the\n"
+            "  -- shared values of its guard, and no other process in a local state that a TRANS\n"
+            "  -- guard forbids (= 0; <= 1 for its own)\n"
             "  " +
             enabled_ +
             " :=\n"
             "    case\n";
         for (const Step& step : steps_named_) {
             checkpoint_();
-            std::vector<std::string> conditions{counter(step.transition->from) + " >= 1"};
-            if (step.holder_from) conditions.push_back(counter(*step.holder_from) + " >= 1");
-            // A guard over the other processes: none of them in a local state it forbids.
+            // The processes the step moves, each in its local state, at least.
+            std::vector<std::pair<std::size_t, int>> needed{{step.transition->from, 1}};
+            for (const auto& [from, to] : step.others) {
+                const auto same = std::find_if(needed.begin(), needed.end(),
+                                               [&](const auto& need) { return need.first == from; });
+                if (same == needed.end())
+                    needed.emplace_back(from, 1);
+                else
+                    ++same->second;
+            }
+            std::vector<std::string> conditions;
+            for (const auto& [state, count] : needed)
+                conditions.push_back(counter(state) + " >= " + std::to_string(count));
+            // A guard over the other processes: none of them in a local state
+            // it forbids, but the acting and the picked process, which the
+            // guard lets step.
             const std::vector<bool>& forbidden = step.transition->forbidden;
+            const auto& picked = step.transition->picked;
             for (std::size_t state = 0; state < forbidden.size(); ++state)
-                if (forbidden[state])
+                if (forbidden[state]) {
+                    const int stepping = (state == step.transition->from) + (picked && picked->first == state);
                     conditions.push_back(counter(state) +
-                                         (state == step.transition->from ? " <= 1" : " = 0"));
+                                         (stepping == 0 ? " = 0" : " <= " + std::to_string(stepping)));
+                }
             if (const std::string guard = shared_.formula(step.transition->guard); guard != "TRUE")
                 conditions.push_back(guard.find(" | ") == std::string::npos ? guard : "(" + guard + ")");
             if (!step.transition->broadcast.empty()) text_ += "      -- " + transfer(*step.transition) + "\n";
@@ -269,10 +338,11 @@ private:
     }
 
     // How each step changes the number of processes in a local state.
-    int change(const Step& step, std::size_t state) const {
+    static int change(const Step& step, std::size_t state) {
         const LocalTransition& transition = *step.transition;
-        return (transition.to == state) - (transition.from == state) + (step.holder_to == state) -
-               (step.holder_from == state);
+        int delta = (transition.to == state) - (transition.from == state);
+        for (const auto& [from, to] : step.others) delta += (to == state) - (from == state);
+        return delta;
     }
 
     // The processes in a local state other than the acting one, which is in
@@ -339,33 +409,38 @@ private:
             "  -- A broadcast step (\"_all\") sums, up to " + m + ", the processes it takes to each state.\n";
         for (std::size_t state = 0; state < steps_.states.size(); ++state) {
             checkpoint_();
-            std::vector<std::string> leaving, arriving;
+            std::map<int, std::vector<std::string>> by_change;  // the steps that move processes out or in
             std::map<std::string, std::vector<std::string>> broadcast;  // by count after, the steps
             for (const Step& step : steps_named_) {
                 if (!step.transition->broadcast.empty()) {
                     broadcast[after_broadcast(step, state)].push_back(step.name);
                     continue;
                 }
-                const int delta = change(step, state);
-                if (delta < 0) leaving.push_back(step.name);
-                if (delta > 0) arriving.push_back(step.name);
+                if (const int delta = change(step, state); delta != 0) by_change[delta].push_back(step.name);
             }
             const std::string& n = counter(state);
             broadcast.erase(n);
-            if (leaving.empty() && arriving.empty() && broadcast.empty()) {
+            if (by_change.empty() && broadcast.empty()) {
                 text_ += "  next(" + n + ") := " + n + ";\n";
                 continue;
             }
             text_ += "  next(" + n + ") :=\n    case\n";
             for (const auto& [after, steps] : broadcast) text_ += "      " + step_is(steps) + " : " + after + ";\n";
-            if (!leaving.empty())
-                text_ += "      " + step_is(leaving) + " : (" + n + " = " + m + " ? {" + less + ", " + m +
-                         "} : max(" + n + " - 1, 0));\n";
-            if (!arriving.empty())
-                text_ += "      " + step_is(arriving) + " : (" + n + " = " + m + " ? " + m + " : " + n +
-                         " + 1);\n";
+            for (const auto& [delta, steps] : by_change) text_ += "      " + step_is(steps) + " : " + changed(n, delta) + ";\n";
             text_ += "      TRUE : " + n + ";\n    esac;\n";
         }
+    }
+
+    // A counter after `delta` processes leave (below 0) or arrive: from m,
+    // any count from m - |delta| up to m may remain.
+    std::string changed(const std::string& n, int delta) const {
+        const std::string m = std::to_string(bound_);
+        if (delta == -1) return "(" + n + " = " + m + " ? {" + std::to_string(bound_ - 1) + ", " + m + "} : max(" + n + " - 1, 0))";
+        if (delta == 1) return "(" + n + " = " + m + " ? " + m + " : " + n + " + 1)";
+        if (delta > 0) return "min(" + n + " + " + std::to_string(delta) + ", " + m + ")";
+        std::vector<std::string> remain;
+        for (int count = std::max(bound_ + delta, 0); count <= bound_; ++count) remain.push_back(std::to_string(count));
+        return "(" + n + " = " + m + " ? {" + joined(remain, ", ") + "} : max(" + n + " - " + std::to_string(-delta) + ", 0))";
     }
 
     void write_shared_updates() {

@@ -78,10 +78,10 @@ INSTANTIATE_TEST_SUITE_P(
                 "constrains the steps with a TRANS other than (running & g) -> c"},
         Refused{"an array indexed by a number",
                 {{"line[id] = invalid;\n  go_shared", "line[1] = invalid;\n  go_shared"}},
-                "indexes an array otherwise than by the process's own number or Proc"},
+                "indexes an array otherwise than by the process's own number"},
         Refused{"an array indexed by the turn",
                 {{"line[id] = invalid;\n  go_shared", "line[turn] = invalid;\n  go_shared"}},
-                "indexes an array otherwise than by the process's own number or Proc"},
+                "indexes an array otherwise than by the process's own number"},
         Refused{"an array given its initial value in the module",
                 {{"  next(turn)", "  init(line[Proc]) := invalid;\n  next(turn)"}},
                 "assigns the elements of an array otherwise than by next"},
@@ -99,6 +99,17 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"a turn taken by a broadcast",
                 {{"case go_alone : id;", "case go_write : id;"}},
                 "takes a process-number variable in a step that moves the other processes"},
+        Refused{"two inputs that name processes",
+                {{"op : {read_alone, read_shared, write};", "op : {read_alone, read_shared, write};\n  y : 1 .. N;\n  z : 1 .. N;"}},
+                "declares a second input that names a process"},
+        Refused{"a picked process spared by a broadcast",
+                {{"op : {read_alone, read_shared, write};", "op : {read_alone, read_shared, write};\n  y : 1 .. N;"},
+                 {"go_write : invalid;", "go_write & Proc != y : invalid;"}},
+                "picks a process in a step that also moves every other process"},
+        Refused{"a picked process given a number",
+                {{"op : {read_alone, read_shared, write};", "op : {read_alone, read_shared, write};\n  y : 1 .. N;"},
+                 {"go_alone := op = read_alone", "go_alone := y = 2 & op = read_alone"}},
+                "compares a process number with a literal"},
         Refused{"a broadcast that chooses",
                 {{"go_write : invalid;", "go_write : {invalid, shared};"}},
                 "uses a set of values where one value is meant"}),
@@ -138,6 +149,16 @@ TEST(CountedBroadcast, LetsTheActingProcessAloneInAStateTheGuardForbids) {
     const std::string guard = step_condition(counted.text, "invalid_turn_to_alone_turn");
     EXPECT_NE(guard.find("n_invalid_turn <= 1"), std::string::npos) << guard;
     EXPECT_NE(guard.find("n_invalid = 0"), std::string::npos) << guard;
+}
+
+// An input of type 1 .. N that no step reads adds no step: a pick that
+// moves the picked process as any other would be moved is the step without it.
+TEST(CountedBroadcast, CountsAnUnreadPickAsNoPick) {
+    const CountedModel plain = count_model(caches);
+    const CountedModel picking = count_model(
+        edited(caches, {{"op : {read_alone, read_shared, write};", "op : {read_alone, read_shared, write};\n  y : 1 .. N;"}}));
+    ASSERT_FALSE(picking.reason.has_value()) << picking.reason.value_or("");
+    EXPECT_EQ(picking.text, plain.text);
 }
 
 }  // namespace
