@@ -265,11 +265,11 @@ private:
             checkpoint_();
             // The processes the step moves, each in its local state, at least.
             std::vector<std::pair<std::size_t, int>> needed{{step.transition->from, 1}};
-            for (const auto& [from, to] : step.others) {
+            for (const auto& other : step.others) {
                 const auto same = std::find_if(needed.begin(), needed.end(),
-                                               [&](const auto& need) { return need.first == from; });
+                                               [&](const auto& need) { return need.first == other.first; });
                 if (same == needed.end())
-                    needed.emplace_back(from, 1);
+                    needed.emplace_back(other.first, 1);
                 else
                     ++same->second;
             }
