@@ -235,9 +235,9 @@ private:
         const auto [effect, added] = effects_.emplace(std::make_pair(forbidden, broadcast), effects_.size());
         if (added) effect_list_.push_back(&effect->first);
         for (const Successor& successor : context.successors) {
-            if (successor.handed && !broadcast.empty())
+            if (successor.handed && successor.handed->copied_from && !broadcast.empty())
                 refuse(outside(processes_.variables[processes_.holders[successor.handed->holder]].next->span.line,
-                               "takes a process-number variable in a step that moves the other processes"));
+                               "copies a process-number variable in a step that moves the other processes"));
             const PickedMove picked_move =
                 context.picked ? PickedMove(std::pair(*context.picked, *successor.picked_to)) : std::nullopt;
             moves_[{context.from, successor.to, picked_move, successor.handed, effect->second}].emplace(

@@ -150,10 +150,14 @@ private:
             }
             const HolderMove& handed = *transition.handed;
             const std::size_t bit = processes_.own.size() + handed.holder;
+            // The process the variable is taken from loses the bit, after
+            // a broadcast has moved it as every other.
             if (!handed.copied_from) {
-                for (const std::size_t holder : states_with(bit, true))
+                for (const std::size_t holder : states_with(bit, true)) {
+                    const std::size_t moved = transition.broadcast.empty() ? holder : transition.broadcast[holder];
                     add_step(base + "_from_" + state_name(steps_.states[holder]), transition, others,
-                             {{holder, without(holder, bit)}});
+                             {{holder, without(moved, bit)}});
+                }
                 continue;
             }
             // A copy: the process that holds the variable copied gains this
@@ -372,18 +376,26 @@ private:
 
     // After a broadcast step, a local state holds the other processes of
     // every local state the broadcast takes to it, and the acting process
-    // if it arrives there: a sum up to m.
+    // if it arrives there: a sum up to m. A process a holder variable is
+    // taken from is the only one in its local state, which names it, and
+    // goes where the step takes it.
     std::string after_broadcast(const Step& step, std::size_t state) const {
         const LocalTransition& transition = *step.transition;
+        const auto moved_apart = [&](std::size_t other) {
+            return std::any_of(step.others.begin(), step.others.end(),
+                               [&](const auto& move) { return move.first == other; });
+        };
         std::vector<std::string> terms;
         bool leaves = false;
         for (std::size_t other = 0; other < transition.broadcast.size(); ++other)
-            if (transition.broadcast[other] == state) {
+            if (transition.broadcast[other] == state && !moved_apart(other)) {
                 if (other == transition.from)
                     leaves = true;
                 else
                     terms.push_back(counter(other));
             }
+        for (const auto& move : step.others)
+            if (move.second == state) terms.emplace_back("1");
         if (transition.to == state) terms.emplace_back("1");
         const std::string m = std::to_string(bound_);
         const auto capped = [&](std::vector<std::string> sum) {

@@ -389,7 +389,8 @@ def reachable(tools, source, _):
                  "tests/counted/semaphore2.in", "tests/counted/readers_writers.in", "tests/counted/mesi.in",
                  "tests/counted/illinois.in", "tests/counted/illinois_unguarded.in", "tests/counted/dragon.in",
                  "tests/counted/dijkstra.in", "tests/counted/handoff.in", "tests/counted/any_turn.in",
-                 "tests/counted/successor_lock.in", "tests/counted/picked_guard.in", "tests/counted/rendezvous.in"]:
+                 "tests/counted/successor_lock.in", "tests/counted/picked_guard.in", "tests/counted/rendezvous.in",
+                 "tests/counted/german_simple.in"]:
         path = model_path(tools, source, name)
         text, model, goals = tools.counted(path)
         counted_states = tools.reachable(tools.file(text, ".smv"))
