@@ -173,7 +173,10 @@ private:
         if (computes || orders) {
             const bool numbers = std::any_of(expr.operands.begin(), expr.operands.end(),
                                              [&](const smv::ExprPtr& operand) { return carries(*operand); });
-            if (numbers) fail(expr, computes ? "computes with process numbers" : "orders process numbers");
+            if (numbers)
+                fail(expr, computes ? "computes with process numbers"
+                                    : "orders process numbers, which the counted model does not keep: protocols that "
+                                      "rank processes (Szymanski's, the bakery) are outside the class");
         }
         for (const smv::ExprPtr& operand : expr.operands) walk(*operand, &expr);
     }

@@ -136,6 +136,11 @@ private:
             }
             Variable variable{declaration.name, Role::shared, declaration.per_process, false, {}, {}, nullptr, line};
             if (declaration.per_process) {
+                if (type.kind == Type::Kind::range && is_one_to_n(type))
+                    refuse(outside(line, "declares " + std::string(declaration.name) +
+                                             "[Proc] : 1 .. N, a number of N values for each process, as "
+                                             "tickets and ranks are: the counted model keeps no order of "
+                                             "processes (the bakery's tickets, Szymanski's protocol)"));
                 if (type.kind == Type::Kind::proc)
                     refuse(outside(
                         line, "declares " + std::string(declaration.name) +

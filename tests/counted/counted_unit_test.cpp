@@ -139,7 +139,7 @@ INSTANTIATE_TEST_SUITE_P(
         Refused{"an order of process numbers",
                 &lock,
                 {{"trying & !busy : critical", "trying & id < 2 : critical"}},
-                "line 17 orders process numbers (id < 2)"},
+                "line 17 orders process numbers, which the counted model does not keep: protocols that rank processes (Szymanski's, the bakery) are outside the class (id < 2)"},
         Refused{"a process number compared with a number",
                 &lock,
                 {{"trying & !busy : critical", "trying & id = next(busy) : critical"}},
