@@ -75,6 +75,12 @@ ValueSet Evaluator::binary(const Expr& expr, const Resolver& resolve, bool next)
     if (expr.op == smv::Operator::set_union)
         return joined(values(expr.operand(0), resolve, next), values(expr.operand(1), resolve, next));
     const Value left = value(expr.operand(0), resolve, next);
+    if (short_circuit_ && left.kind == Value::Kind::boolean) {
+        const bool decided = (expr.op == smv::Operator::conjunction && left.number == 0) ||
+                             (expr.op == smv::Operator::disjunction && left.number != 0) ||
+                             (expr.op == smv::Operator::implication && left.number == 0);
+        if (decided) return {Value::boolean(expr.op != smv::Operator::conjunction)};
+    }
     if (expr.op == smv::Operator::member) {
         const ValueSet right = values(expr.operand(1), resolve, next);
         if (std::any_of(right.begin(), right.end(),

@@ -69,12 +69,18 @@ public:
     Value value(const smv::Expr& expr, const Resolver& resolve, bool next = false);
     bool holds(const smv::Expr& expr, const Resolver& resolve, bool next = false);
 
+    // Whether a conjunction, disjunction or implication that its left
+    // operand decides skips its right one: NuSMV's value all the same, but
+    // not every check NuSMV makes of the right operand's type.
+    void set_short_circuit(bool on) { short_circuit_ = on; }
+
 private:
     ValueSet choice(const smv::Expr& expr, const Resolver& resolve, bool next);
     ValueSet binary(const smv::Expr& expr, const Resolver& resolve, bool next);
 
     const smv::Model& model_;
     Budget& budget_;
+    bool short_circuit_ = false;
 };
 
 }  // namespace ruvello::counted

@@ -116,6 +116,7 @@ public:
           place_(processes.variables.size()),
           budget_(checkpoint),
           evaluator_(model_, budget_) {
+        evaluator_.set_short_circuit(true);
         for (const std::vector<std::size_t>* role :
              {&processes.own, &processes.shared, &processes.holders, &processes.inputs})
             for (std::size_t k = 0; k < role->size(); ++k) place_[(*role)[k]] = k;
@@ -156,12 +157,14 @@ public:
     // that a case always has a branch that applies, for any values of the
     // variables, the next values it reads included, consistent or not.
     void require_values_in_types(const LocalState& local, std::size_t shared, std::size_t inputs) {
+        evaluator_.set_short_circuit(false);
         set_values({&local, shared, inputs, nullptr});
         for (const std::size_t variable : order_) {
             next_.assign(processes_.variables.size(), std::nullopt);
             const std::set<std::size_t>& reads = reads_.of(variable);
             require_fits_for_any_reads(variable, std::vector<std::size_t>(reads.begin(), reads.end()), 0);
         }
+        evaluator_.set_short_circuit(true);
     }
 
 private:
