@@ -89,7 +89,7 @@ INSTANTIATE_TEST_SUITE_P(
                 "assigns an array otherwise than as next(a[Proc])"},
         Refused{"a guard reading a next value",
                 {{"| line[Proc] = invalid)", "| next(line[Proc]) = invalid)"}},
-                "reads a next value"},
+                "next value"},
         Refused{"a guard over two lines",
                 {{"TRANS (running & go_alone) ->", "TRANS\n  (running & go_alone) ->"}},
                 "not alone on one line"},
