@@ -272,6 +272,7 @@ private:
         const std::vector<std::size_t>& broadcast = effect_list_[effect]->second;
         if (picked->second == (broadcast.empty() ? picked->first : broadcast[picked->first]))
             return MoveKey{from, to, std::nullopt, handed, effect};
+        if (handed || !broadcast.empty()) return std::nullopt;
         const LocalState& before = steps_.states[picked->first];
         const LocalState& after = steps_.states[picked->second];
         std::optional<std::size_t> lost;
@@ -280,7 +281,7 @@ private:
                 if (lost || k < processes_.own.size() || after[k]) return std::nullopt;
                 lost = k - processes_.own.size();
             }
-        if (handed || !broadcast.empty()) return std::nullopt;
+        if (!lost) return std::nullopt;
         return MoveKey{from, to, std::nullopt, HolderMove{*lost, std::nullopt}, effect};
     }
 

@@ -153,7 +153,7 @@ private:
             // The process the variable is taken from loses the bit, after
             // a broadcast has moved it as every other.
             if (!handed.copied_from) {
-                for (const std::size_t holder : states_with(bit, true)) {
+                for (const std::size_t holder : states_with(bit)) {
                     const std::size_t moved = transition.broadcast.empty() ? holder : transition.broadcast[holder];
                     add_step(base + "_from_" + state_name(steps_.states[holder]), transition, others,
                              {{holder, without(moved, bit)}});
@@ -166,7 +166,7 @@ private:
             const bool movers_held = steps_.states[transition.from][bit] ||
                                      (transition.picked && steps_.states[transition.picked->first][bit]);
             const std::string holder_name(processes_.variables[processes_.holders[handed.holder]].name);
-            for (const std::size_t gainer : states_with(source, true)) {
+            for (const std::size_t gainer : states_with(source)) {
                 const std::string to_gainer = base + "_" + holder_name + "_to_" + state_name(steps_.states[gainer]);
                 if (steps_.states[gainer][bit]) {
                     add_step(to_gainer, transition, others, {{gainer, gainer}});
@@ -179,7 +179,7 @@ private:
                     add_step(to_gainer, transition, others, {gain});
                     continue;
                 }
-                for (const std::size_t loser : states_with(bit, true))
+                for (const std::size_t loser : states_with(bit))
                     if (!steps_.states[loser][source])
                         add_step(to_gainer + "_from_" + state_name(steps_.states[loser]), transition, others,
                                  {gain, {loser, without(loser, bit)}});
@@ -187,10 +187,10 @@ private:
         }
     }
 
-    std::vector<std::size_t> states_with(std::size_t bit, bool set) const {
+    std::vector<std::size_t> states_with(std::size_t bit) const {
         std::vector<std::size_t> found;
         for (std::size_t state = 0; state < steps_.states.size(); ++state)
-            if ((steps_.states[state][bit] != 0) == set) found.push_back(state);
+            if (steps_.states[state][bit]) found.push_back(state);
         return found;
     }
 
@@ -438,7 +438,8 @@ private:
             }
             text_ += "  next(" + n + ") :=\n    case\n";
             for (const auto& [after, steps] : broadcast) text_ += "      " + step_is(steps) + " : " + after + ";\n";
-            for (const auto& [delta, steps] : by_change) text_ += "      " + step_is(steps) + " : " + changed(n, delta) + ";\n";
+            for (const auto& [delta, steps] : by_change)
+                text_ += "      " + step_is(steps) + " : " + changed(n, delta) + ";\n";
             text_ += "      TRUE : " + n + ";\n    esac;\n";
         }
     }
@@ -447,12 +448,13 @@ private:
     // any count from m - |delta| up to m may remain.
     std::string changed(const std::string& n, int delta) const {
         const std::string m = std::to_string(bound_);
-        if (delta == -1) return "(" + n + " = " + m + " ? {" + std::to_string(bound_ - 1) + ", " + m + "} : max(" + n + " - 1, 0))";
         if (delta == 1) return "(" + n + " = " + m + " ? " + m + " : " + n + " + 1)";
         if (delta > 0) return "min(" + n + " + " + std::to_string(delta) + ", " + m + ")";
         std::vector<std::string> remain;
-        for (int count = std::max(bound_ + delta, 0); count <= bound_; ++count) remain.push_back(std::to_string(count));
-        return "(" + n + " = " + m + " ? {" + joined(remain, ", ") + "} : max(" + n + " - " + std::to_string(-delta) + ", 0))";
+        for (int count = std::max(bound_ + delta, 0); count <= bound_; ++count)
+            remain.push_back(std::to_string(count));
+        return "(" + n + " = " + m + " ? {" + joined(remain, ", ") + "} : max(" + n + " - " +
+               std::to_string(-delta) + ", 0))";
     }
 
     void write_shared_updates() {
